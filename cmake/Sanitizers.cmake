@@ -1,0 +1,5 @@
+if(ORBALEN_SANITIZE)
+  set(_orbalen_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${_orbalen_san})
+  add_link_options(${_orbalen_san})
+endif()
