@@ -1,0 +1,44 @@
+#include "platform/SystemLog.h"
+
+#include <syslog.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+constexpr char kIdent[] = "OrbalenStatus";
+
+// Writes the whole buffer, resuming after partial writes and signals.
+void WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace
+
+void WriteToSystemLog(std::string_view text) {
+    static std::once_flag opened;
+    std::call_once(opened, [] { openlog(kIdent, LOG_PID, LOG_USER); });
+
+    // "%.*s" keeps the text as data: a "%" in it is never a conversion.
+    syslog(LOG_NOTICE, "%.*s", static_cast<int>(text.size()), text.data());
+
+    if (isatty(STDERR_FILENO)) {
+        WriteAll(STDERR_FILENO, std::string(kIdent) + ": " + std::string(text) + "\n");
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+#include "platform/Folders.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(FoldersTest, FollowsXdgVariablesAndIgnoresRelativeOnes) {
+    ScopedEnv home("HOME", "/home/someone");
+    {
+        ScopedEnv config("XDG_CONFIG_HOME", "/tmp/cfg");
+        ScopedEnv data("XDG_DATA_HOME", "relative/data");
+        EXPECT_EQ(platform::UserConfigFolder(), fs::path("/tmp/cfg"));
+        EXPECT_EQ(platform::UserDataFolder(), fs::path("/home/someone/.local/share"));
+    }
+    ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    EXPECT_EQ(platform::UserConfigFolder(), fs::path("/home/someone/.config"));
+
+    {
+        ScopedEnv dirs("XDG_CONFIG_DIRS", "relative:/opt/xdg:/etc/other");
+        EXPECT_EQ(platform::SystemConfigFolder(), fs::path("/opt/xdg"));
+    }
+    ScopedEnv dirs("XDG_CONFIG_DIRS", "");
+    EXPECT_EQ(platform::SystemConfigFolder(), fs::path("/etc/xdg"));
+}
+
+TEST(FoldersTest, TemporaryFolderIsAlwaysPrivate) {
+    char pattern[] = "/tmp/folders-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path base(pattern);
+    ScopedEnv tmpdir("TMPDIR", base.c_str());
+
+    // An open runtime folder is not used; the fallback is made private.
+    const fs::path runtime = base / "runtime";
+    fs::create_directory(runtime);
+    chmod(runtime.c_str(), 0755);
+    ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.c_str());
+    const auto fallback = platform::UserTemporaryFolder();
+    ASSERT_TRUE(fallback);
+    EXPECT_EQ(fallback->parent_path(), base);
+    struct stat info {};
+    ASSERT_EQ(lstat(fallback->c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    chmod(runtime.c_str(), 0700);
+    EXPECT_EQ(platform::UserTemporaryFolder(), runtime);
+
+    // A link planted where the fallback goes is refused, not followed.
+    chmod(runtime.c_str(), 0755);
+    fs::remove(*fallback);
+    fs::create_directory_symlink(runtime, *fallback);
+    EXPECT_FALSE(platform::UserTemporaryFolder());
+
+    fs::remove_all(base);
+}
+
+}  // namespace
