@@ -42,7 +42,9 @@ CString256::CString256(const unsigned char* pascal) noexcept {
 
 void CString256::assign(const char* s, std::size_t n) noexcept {
     n = std::min(n, kCapacity);
-    std::memmove(m_text, s, n);
+    if (n > 0) {  // an empty byte block may have no storage at all
+        std::memmove(m_text, s, n);
+    }
     m_text[n] = '\0';
 }
 

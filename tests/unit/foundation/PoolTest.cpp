@@ -1,0 +1,65 @@
+#include "foundation/NodePool.h"
+
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "foundation/CList.h"
+#include "foundation/CString256.h"
+
+namespace {
+
+// A type of its own, so its pool starts empty whatever the other tests did.
+struct Probe : PoolAllocated<Probe> {
+    char payload[40];
+};
+
+struct BiggerProbe : Probe {
+    char more[100];
+};
+
+}  // namespace
+
+TEST(NodePool, DrawsABlockPer256ObjectsAndReusesTheLastFreed) {
+    std::vector<std::unique_ptr<Probe>> probes;
+    for (int i = 0; i < 256; ++i) {
+        probes.emplace_back(new Probe);
+    }
+    EXPECT_EQ(NodePool<Probe>::blockCount(), 1u);
+    probes.emplace_back(new Probe);
+    EXPECT_EQ(NodePool<Probe>::blockCount(), 2u);
+
+    Probe* freed = probes[100].get();
+    probes[100].reset();
+    probes[100].reset(new Probe);
+    EXPECT_EQ(probes[100].get(), freed);
+    EXPECT_EQ(NodePool<Probe>::blockCount(), 2u);
+}
+
+TEST(NodePool, StringStorageIsReusedAndDerivedTypesBypassThePool) {
+    auto* first = new CString256("a");
+    delete first;
+    auto* second = new CString256("b");
+    EXPECT_EQ(second, first);
+    delete second;
+
+    std::size_t blocks = NodePool<Probe>::blockCount();
+    auto bigger = std::make_unique<BiggerProbe>();
+    bigger->more[99] = 'x';  // would run past a Probe-sized slot
+    EXPECT_EQ(NodePool<Probe>::blockCount(), blocks);
+}
+
+TEST(NodePool, RefillingAClearedListDrawsNoNewBlock) {
+    CList<CString256> list;
+    for (int i = 0; i < 300; ++i) {
+        list.append("x");
+    }
+    std::size_t blocks = NodePool<elem<CString256>>::blockCount();
+    list.clear();
+    for (int i = 0; i < 300; ++i) {
+        list.append("y");
+    }
+    EXPECT_EQ(NodePool<elem<CString256>>::blockCount(), blocks);
+    EXPECT_EQ(list.count, 300);
+}
