@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "netinfo/InterfaceAddressList.h"
+#include "platform/RunLoop.h"
+
+// Change notification for the address list: a lasting subscription to the
+// kernel's IPv4 address, link and route events.
+class IPAddressListStore;
+
+// Runs on the run loop with the context pointer given at installation.
+using IPAddressListChangeCallback = void (*)(IPAddressListStore* store, void* context);
+
+class IPAddressListStore {
+public:
+    // How long events settle before the list is taken again: a burst of
+    // kernel events (an interface coming up brings several) becomes one
+    // look, while a single change still reaches the caller quickly.
+    static constexpr platform::RunLoop::Duration kSettleDelay{20};
+
+    ~IPAddressListStore();  // stops watching; no callback after this
+    IPAddressListStore(const IPAddressListStore&) = delete;
+    IPAddressListStore& operator=(const IPAddressListStore&) = delete;
+
+    // The list as of the last look.
+    const AddressList& addresses() const;
+
+private:
+    friend std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop&,
+                                                             IPAddressListChangeCallback, void*,
+                                                             std::unique_ptr<IPAddressListStore>*,
+                                                             platform::RunLoop::WatchId*);
+    struct Impl;
+    explicit IPAddressListStore(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// Subscribes to changes and watches them on runLoop. From then on, callback
+// runs on that loop whenever the address list (contents or order) has
+// really changed; events that leave the list as it was (a lifetime update)
+// call nothing. On success returns 0 with the store through storeRef and
+// its run-loop watch through sourceRef; the watch ends when the store is
+// destroyed. On failure returns the error and stores nothing.
+std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop& runLoop,
+                                                  IPAddressListChangeCallback callback,
+                                                  void* context,
+                                                  std::unique_ptr<IPAddressListStore>* storeRef,
+                                                  platform::RunLoop::WatchId* sourceRef);
