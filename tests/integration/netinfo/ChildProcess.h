@@ -1,0 +1,42 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A program started without a shell, its standard output on a pipe. The
+// destructor kills it if it is still running.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv,
+                          const std::vector<std::string>& extraEnvironment = {},
+                          const std::string& standardInput = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // One line of standard output, without its line end, or nothing when
+    // none arrives within timeout.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    // The exit status, or nothing when it has not ended within timeout
+    // (it is then killed).
+    std::optional<int> wait(std::chrono::milliseconds timeout);
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string pending_;
+};
+
+// Runs a program to its end; its exit status, or -1 when it failed to run
+// or outlived the timeout.
+int Run(const std::vector<std::string>& argv,
+        std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+}  // namespace testing_support
