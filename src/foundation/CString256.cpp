@@ -31,8 +31,10 @@ CString256::CString256(const char* s) noexcept {
     *this = s;
 }
 
+// Copies stop at the terminator: strings are mostly short, and touching all 256 bytes
+// would make every list element and map node cost four cache lines more than it needs.
 CString256::CString256(const CString256& other) noexcept {
-    std::memcpy(m_text, other.m_text, sizeof m_text);
+    assign(other.m_text, other.length());
 }
 
 CString256::CString256(const unsigned char* pascal) noexcept {
@@ -70,7 +72,7 @@ CString256& CString256::operator=(const char* s) noexcept {
 
 CString256& CString256::operator=(const CString256& other) noexcept {
     if (&other != this) {
-        std::memcpy(m_text, other.m_text, sizeof m_text);
+        assign(other.m_text, other.length());
     }
     return *this;
 }
