@@ -104,6 +104,8 @@ public:
     unsigned char endsWith_nocase(const CText& suffix) const;
     unsigned char endsWith_nocase(const char* suffix) const;
     unsigned char isSafeEncoded() const;
+    // The same test on any run of bytes.
+    static bool isSafeEncoded(const char* bytes, std::size_t n);
     unsigned char isURLEncoded() const;
     static void itoa(char* buf, short size, long long v);
     static void itoa(char* buf, short size, long v);
@@ -155,8 +157,7 @@ public:
                                                                  const char* b, CText& out);
     int extract_and_replace_between_patterns(long s, const char* a, const char* b, const char* r,
                                              CText& out);
-    int extract_and_remove_between_patterns_nocase(const char* a, const char* b,
-                                                   CString256& out);
+    int extract_and_remove_between_patterns_nocase(const char* a, const char* b, CString256& out);
     // Removes the first a..b and fills list with the comma-separated pieces between them.
     int extract_list(const char* a, const char* b, CList<CString256>& list);
 
@@ -166,8 +167,7 @@ public:
     int extract_between_patterns_nocase(const char* a, const char* b, CText& out) const {
         return extract_between_patterns_nocase(0, a, b, out);
     }
-    int extract_between_patterns_nocase_inclusive(const char* a, const char* b,
-                                                  CText& out) const {
+    int extract_between_patterns_nocase_inclusive(const char* a, const char* b, CText& out) const {
         return extract_between_patterns_nocase_inclusive(0, a, b, out);
     }
     int extract_and_remove_between_patterns(const char* a, const char* b, CText& out) {
@@ -213,7 +213,9 @@ private:
     };
 
     void release();
+    bool allocateFor(std::size_t n);
     bool setBytes(const char* bytes, std::size_t n);
+    bool ownsBytes(const char* p) const;
     bool appendBytes(const char* bytes, std::size_t n);
     bool insertBytes(int32_t pos, const char* bytes, std::size_t n);
     void removeSpan(int32_t begin, int32_t end);
@@ -223,6 +225,7 @@ private:
     bool findPair(long start, const char* a, const char* b, bool nocase, bool bFromStartOfA,
                   PairMatch& m) const;
     void replaceSpan(int32_t begin, int32_t end, const char* r);
-    int extractAndChange(long s, const char* a, const char* b, bool nocase, CText& out,
-                         int32_t PairMatch::*from, int32_t PairMatch::*to, const char* r);
+    enum class PairChange { RemoveInclusive, RemoveBetween, ReplaceInclusive };
+    int extractAndChange(long s, const char* a, const char* b, bool nocase, PairChange change,
+                         const char* r, CText& out);
 };
