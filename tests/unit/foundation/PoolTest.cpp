@@ -63,3 +63,15 @@ TEST(NodePool, RefillingAClearedListDrawsNoNewBlock) {
     EXPECT_EQ(NodePool<elem<CString256>>::blockCount(), blocks);
     EXPECT_EQ(list.count, 300);
 }
+
+TEST(NodePool, ListsGiveTheirElementsBackWhenDestroyed) {
+    const elem<CString256>* last = nullptr;
+    {
+        CList<CString256> scoped;
+        scoped.append("kept until the end of scope");
+        last = scoped.head;
+    }
+    CList<CString256> next;
+    next.append("reuses it");
+    EXPECT_EQ(next.head, last);
+}
