@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +23,8 @@ void SetAppValue(std::string_view key, std::optional<Value> value,
                  std::string_view domain = kDomain);
 // Writes pending changes and picks up other processes' changes.
 bool AppSynchronize(std::string_view domain = kDomain);
+// Every value of the domain, pending changes included (for tools).
+std::map<std::string, Value, std::less<>> CopyAllAppValues(std::string_view domain = kDomain);
 
 // The application's user defaults (the same domain).
 class UserDefaults {

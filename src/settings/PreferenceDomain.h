@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "settings/Preferences.h"
+#include "settings/SettingsFile.h"
+
+namespace settings {
+
+// The in-memory copy of one settings file, with the changes not yet written.
+// Thread-safe. The file is read on first use and then only when synchronize()
+// finds it changed, so an unchanged file costs one stat().
+class PreferenceDomain {
+public:
+    explicit PreferenceDomain(std::filesystem::path file);
+
+    std::optional<Value> copy(std::string_view key);
+    std::map<std::string, Value, std::less<>> copyAll();
+    void set(std::string_view key, std::optional<Value> value);
+    // Writes pending changes (merged under the file lock with what other
+    // processes wrote) and picks up other processes' changes.
+    bool synchronize();
+    // Forgets changes that could not be written.
+    void discardPending();
+
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    void loadIfNeeded();
+    bool synchronizeLocked();
+    bool refresh();
+    bool reload();
+    bool writePending();
+    void adopt(FileContents contents);
+
+    const std::filesystem::path file_;
+    std::mutex mutex_;
+    bool loaded_ = false;
+    FileIdentity identity_;
+    std::map<std::string, Value, std::less<>> values_;                  // as last read or written
+    std::map<std::string, std::optional<Value>, std::less<>> pending_;  // nullopt: delete
+};
+
+// The process-wide copy of a domain's user store and of its all-users store;
+// nothing for a domain name that cannot name a file. The file location
+// follows the XDG variables at the time of the call.
+PreferenceDomain* UserDomain(std::string_view domain);
+PreferenceDomain* SystemDomain(std::string_view domain);
+
+}  // namespace settings

@@ -1,0 +1,138 @@
+#include "settings/Preferences.h"
+
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+
+#include "SettingsTestFolders.h"
+
+namespace fs = std::filesystem;
+using settings::AppSynchronize;
+using settings::CopyAppValue;
+using settings::SetAppValue;
+using settings::Value;
+
+namespace {
+
+class PreferencesTest : public SettingsTestFolders {};
+
+TEST_F(PreferencesTest, ValuesKeepTheirTypesInAPrivateFile) {
+    EXPECT_FALSE(CopyAppValue("MailServer"));
+    EXPECT_TRUE(AppSynchronize());
+    EXPECT_FALSE(fs::exists(userFile())) << "nothing pending, nothing written";
+
+    SetAppValue("TitleIconOnly", true);
+    SetAppValue("MinutesInterval", std::int64_t{30});
+    SetAppValue("Ratio", 2.5);
+    SetAppValue("Initial Refresh", std::int64_t{20});
+    SetAppValue("UserPassword", std::string("s3cret \xc3\xa9"));
+    EXPECT_EQ(CopyAppValue("TitleIconOnly"), Value(true)) << "visible before synchronizing";
+    ASSERT_TRUE(AppSynchronize());
+
+    struct stat info {};
+    ASSERT_EQ(stat(userFile().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat(userFolder().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    const auto file = nlohmann::json::parse(ReadText(userFile()));
+    EXPECT_EQ(file["TitleIconOnly"], true);
+    EXPECT_TRUE(file["MinutesInterval"].is_number_integer());
+    EXPECT_TRUE(file["Ratio"].is_number_float());
+    EXPECT_EQ(file["Initial Refresh"], 20);
+    EXPECT_EQ(file["UserPassword"], "s3cret \xc3\xa9");
+
+    SetAppValue("Ratio", std::nullopt);
+    ASSERT_TRUE(AppSynchronize());
+    EXPECT_FALSE(CopyAppValue("Ratio"));
+    EXPECT_FALSE(nlohmann::json::parse(ReadText(userFile())).contains("Ratio"));
+}
+
+TEST_F(PreferencesTest, SynchronizeMergesWithOtherWritersAndKeepsUnknownEntries) {
+    SetAppValue("A", std::int64_t{1});
+    ASSERT_TRUE(AppSynchronize());
+
+    // Another process rewrites the file: a new key, a changed one, and an
+    // entry of a kind this store does not read.
+    ReplaceFile(userFile(), R"({"A": 2, "B": "other", "List": [1, 2]})");
+    EXPECT_EQ(CopyAppValue("A"), Value(std::int64_t{1})) << "not seen before synchronizing";
+    ASSERT_TRUE(AppSynchronize());
+    EXPECT_EQ(CopyAppValue("A"), Value(std::int64_t{2}));
+    EXPECT_EQ(CopyAppValue("B"), Value(std::string("other")));
+    EXPECT_FALSE(CopyAppValue("List"));
+
+    // Our pending change and theirs both survive; so does the unknown entry.
+    SetAppValue("C", false);
+    ReplaceFile(userFile(), R"({"A": 2, "B": "changed", "List": [1, 2]})");
+    ASSERT_TRUE(AppSynchronize());
+    const auto file = nlohmann::json::parse(ReadText(userFile()));
+    EXPECT_EQ(file["B"], "changed");
+    EXPECT_EQ(file["C"], false);
+    EXPECT_EQ(file["List"], nlohmann::json::array({1, 2}));
+}
+
+TEST_F(PreferencesTest, UnreadableFileIsSetAsideNotOverwritten) {
+    const std::string garbage = "{\"MailServer\": \"smtp.example.org\", oops";
+    ReplaceFile(userFile(), garbage);
+    EXPECT_TRUE(AppSynchronize());
+    EXPECT_FALSE(CopyAppValue("MailServer"));
+
+    fs::path aside;
+    for (const auto& entry : fs::directory_iterator(userFolder())) {
+        if (entry.path().filename().string().find(".json.unreadable-") != std::string::npos) {
+            aside = entry.path();
+        }
+    }
+    ASSERT_FALSE(aside.empty()) << "the damaged file must be kept for the user";
+    EXPECT_EQ(ReadText(aside), garbage);
+
+    SetAppValue("MailServer", std::string("smtp.example.net"));
+    ASSERT_TRUE(AppSynchronize());
+    EXPECT_EQ(ReadText(aside), garbage);
+    EXPECT_EQ(nlohmann::json::parse(ReadText(userFile()))["MailServer"], "smtp.example.net");
+
+    // A JSON text that is not an object is no settings file either.
+    ReplaceFile(userFile(), "[1, 2, 3]");
+    EXPECT_TRUE(AppSynchronize());
+    EXPECT_FALSE(CopyAppValue("MailServer"));
+}
+
+TEST_F(PreferencesTest, UnsafeDomainNamesNameNoFile) {
+    for (const char* domain : {"", "../escape", "a/b", ".hidden"}) {
+        SetAppValue("Key", true, domain);
+        EXPECT_FALSE(AppSynchronize(domain)) << domain;
+        EXPECT_FALSE(CopyAppValue("Key", domain)) << domain;
+    }
+    EXPECT_FALSE(fs::exists(root_ / "escape.json"));
+}
+
+TEST_F(PreferencesTest, UserDefaultsReadLooselyTyped) {
+    auto& defaults = settings::UserDefaults::standard();
+    EXPECT_FALSE(defaults.objectForKey("useSSL"));
+    EXPECT_FALSE(defaults.boolForKey("useSSL"));
+
+    const std::pair<Value, bool> flags[] = {
+        {Value(true), true},
+        {Value(false), false},
+        {Value(std::int64_t{2}), true},
+        {Value(std::int64_t{0}), false},
+        {Value(std::string("Yes")), true},
+        {Value(std::string("TRUE")), true},
+        {Value(std::string("no")), false},
+        {Value(std::string("")), false},
+    };
+    for (const auto& [value, expected] : flags) {
+        defaults.setObject(value, "flag");
+        EXPECT_EQ(defaults.boolForKey("flag"), expected) << value.index();
+    }
+
+    defaults.setObject(Value(std::string("45")), "n");
+    EXPECT_EQ(defaults.integerForKey("n"), 45);
+    defaults.setObject(Value(1e300), "n");
+    EXPECT_GT(defaults.integerForKey("n"), 0) << "huge reals saturate, never wrap";
+    defaults.setObject(Value(true), "n");
+    EXPECT_EQ(defaults.integerForKey("n"), 1);
+    EXPECT_TRUE(defaults.synchronize());
+}
+
+}  // namespace
