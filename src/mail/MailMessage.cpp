@@ -1,0 +1,89 @@
+#include "mail/MailMessage.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace mail {
+namespace {
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// RFC 5322 date in the C locale, whatever the user's locale says.
+std::string HeaderDate(std::time_t date) {
+    static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::tm local{};
+    localtime_r(&date, &local);
+    char zone[8] = "+0000";
+    std::strftime(zone, sizeof zone, "%z", &local);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %s", kDays[local.tm_wday],
+                  local.tm_mday, kMonths[local.tm_mon], local.tm_year + 1900, local.tm_hour,
+                  local.tm_min, local.tm_sec, zone);
+    return text;
+}
+
+// Every line ends in CRLF on the wire, whichever line ends the text used.
+std::string WithCrlf(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        if (text[i] == '\r' || text[i] == '\n') {
+            out += "\r\n";
+        } else {
+            out += text[i];
+        }
+    }
+    if (out.size() < 2 || out.compare(out.size() - 2, 2, "\r\n") != 0) {
+        out += "\r\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string MailMessage::payload(std::time_t date) const {
+    // A body with bytes beyond ASCII (a machine name such as "Zoë's laptop")
+    // cannot honestly be labelled us-ascii/7bit: say what it is instead.
+    const bool ascii = IsAscii(content);
+    std::string text;
+    text += "From: " + from + "\r\n";
+    text += "To: " + recipient + "\r\n";
+    text += "Subject: " + subject + "\r\n";
+    text += "Date: " + HeaderDate(date) + "\r\n";
+    text += "MIME-Version: 1.0\r\n";
+    text += "Content-Type: " + contentType + "; charset=" + (ascii ? charset : "utf-8") + "\r\n";
+    text += std::string("Content-Transfer-Encoding: ") + (ascii ? "7bit" : "8bit") + "\r\n";
+    text += "\r\n";
+    text += WithCrlf(content);
+    return text;
+}
+
+std::string MailboxOf(std::string_view address) {
+    const std::size_t open = address.rfind('<');
+    const std::size_t close = address.rfind('>');
+    if (open != std::string_view::npos && close != std::string_view::npos && close > open) {
+        address = address.substr(open + 1, close - open - 1);
+    }
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!address.empty() && blank(address.front())) {
+        address.remove_prefix(1);
+    }
+    while (!address.empty() && blank(address.back())) {
+        address.remove_suffix(1);
+    }
+    return std::string(address);
+}
+
+bool IsSafeAddressText(std::string_view address) {
+    return address.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+}  // namespace mail
