@@ -25,11 +25,12 @@ std::string_view cutAtLast(std::string_view s, char c) {
     return at == npos ? s : s.substr(0, at);
 }
 
-// What follows the last c of the text, when the text holds one.
-void assignAfterLast(std::string_view s, char c, CString256& out) {
+// What follows the last c of the text, up to the other separators after it, when the text
+// holds a c. Separators before it do not cut: in "cgi$p?q=1" the search arguments are "q=1".
+void assignArgs(std::string_view s, char c, char stop1, char stop2, CString256& out) {
     std::size_t at = s.rfind(c);
     if (at != npos) {
-        assign(out, s.substr(at + 1));
+        assign(out, cutAtLast(cutAtLast(s.substr(at + 1), stop1), stop2));
     }
 }
 
@@ -71,7 +72,9 @@ void CURL::init(const char* text) {
     std::string withoutAnchor(cutAtLast(whole, '#'));
     assign(url, withoutAnchor);
     parse(withoutAnchor.c_str());
-    assignAfterLast(whole, '#', anchor);
+    if (std::size_t hash = whole.rfind('#'); hash != npos) {
+        assign(anchor, whole.substr(hash + 1));
+    }
 }
 
 void CURL::parse(const char* text) {
@@ -174,7 +177,7 @@ int CURL::extract_pathArgs(const char* u, CString256& pathArgs) {
     if (s.find('$') == npos) {
         return 0;
     }
-    assignAfterLast(cutAtLast(cutAtLast(s, '?'), '#'), '$', pathArgs);
+    assignArgs(s, '$', '?', '#', pathArgs);
     return 1;
 }
 
@@ -183,13 +186,13 @@ int CURL::extract_searchArgs(const char* u, CString256& searchArgs) {
     if (s.find('?') == npos) {
         return 0;
     }
-    assignAfterLast(cutAtLast(cutAtLast(s, '$'), '#'), '?', searchArgs);
+    assignArgs(s, '?', '$', '#', searchArgs);
     return 1;
 }
 
 void CURL::extract_anchor(const char* u, CString256& anchor) {
     std::string_view s = view(u);
     if (s.find('#') != npos) {
-        assignAfterLast(cutAtLast(cutAtLast(s, '$'), '?'), '#', anchor);
+        assignArgs(s, '#', '$', '?', anchor);
     }
 }

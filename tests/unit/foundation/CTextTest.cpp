@@ -1,0 +1,292 @@
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "CTextTestSupport.h"
+
+namespace {
+
+std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+TEST(CTextGrowth, CapacityIsTheNextMultipleOfTheQuantumAboveTheLength) {
+    EXPECT_EQ(CText(std::string(31999, 'a').c_str()).capacity, 32000);
+    EXPECT_EQ(CText(std::string(32000, 'a').c_str()).capacity, 64000);
+    EXPECT_EQ(CText("abc", 4L).capacity, 4);
+    EXPECT_EQ(CText("abcd", 4L).capacity, 8);
+    // A quantum below 1 would divide by zero: the default takes its place.
+    CText zero("abc", 0L);
+    EXPECT_EQ(zero.quantum, 32000);
+    EXPECT_EQ(zero.capacity, 32000);
+    EXPECT_EQ(CText("abc", -5L).quantum, 32000);
+}
+
+TEST(CTextGrowth, AppendingByteByByteGrowsWhenTheLengthReaches31999) {
+    CText t;
+    for (int i = 0; i < 31999; ++i) {
+        t += 'x';
+    }
+    EXPECT_EQ(t.capacity, 32000);
+    t += 'y';
+    EXPECT_EQ(t.length, 32000);
+    EXPECT_EQ(t.capacity, 64000);
+    EXPECT_EQ(t.text[31999], 'y');
+    EXPECT_EQ(t.text[32000], '\0');
+}
+
+TEST(CTextGrowth, AppendsKeepRawBytesAndSurviveTheirOwnBuffer) {
+    CText t("ab", 4L);
+    t.append("\0c", 2);
+    EXPECT_EQ(Bytes(t), std::string("ab\0c", 4));
+    // The source lies in the buffer that the growth moves.
+    t.append(t.text, t.length);
+    t += t;
+    EXPECT_EQ(Bytes(t), std::string("ab\0cab\0cab\0cab\0c", 16));
+    t.insert_pattern(2L, t.text);  // up to its first NUL: "ab"
+    EXPECT_EQ(Bytes(t).substr(0, 6), std::string("abab\0c", 6));
+    EXPECT_EQ(t.length, 18);
+    // A shrinking request never cuts into the text.
+    EXPECT_EQ(t.resize_by(-1000), 0);
+    EXPECT_EQ(t.length, 18);
+}
+
+TEST(CTextBasics, AbsentTextsAndExtracts) {
+    const char* s = "abc";
+    CText range(s + 1, s);
+    EXPECT_EQ(range.text, nullptr);
+    EXPECT_EQ(range.find_pattern("a"), -1);
+    range += 'z';  // brings it back
+    EXPECT_EQ(Bytes(range), "z");
+
+    CText t("hello");
+    EXPECT_EQ(Bytes(*t.extract_between(1, 3)), "ell");
+    EXPECT_EQ(Bytes(*t.extract_between(-5, 99)), "hello");
+    EXPECT_EQ(Bytes(*t.extract_between(3, 1)), "");
+    EXPECT_EQ(Bytes(*t.extract_between(7, 9)), "<absent>");
+    t.remove_range(7L, 9L);
+    EXPECT_EQ(Bytes(t), "hello");
+    t.remove_range(3L, 99L);
+    EXPECT_EQ(Bytes(t), "hel");
+    EXPECT_EQ(CText("xyz abc").find_pattern_nocase("ABC"), 4);
+    EXPECT_EQ(CText("xyz abc").find_pattern("ABC"), -1);
+}
+
+TEST(CTextBasics, NamedValueLayouts) {
+    CText t("");
+    t.append_named_value("size", 12L);
+    EXPECT_EQ(Bytes(t), "size 12\xE2\x80\xA2\r");
+    CText pretty("");
+    pretty.pretty_append_named_value("size", 12L);
+    EXPECT_EQ(Bytes(pretty), "\t\tsize : 12\r\r");
+    CList<CString256> list;
+    list.append("a");
+    list.append("b");
+    CText named("");
+    named.append_named_list("n", list);
+    EXPECT_EQ(Bytes(named), "n a,b\xE2\x80\xA2\r");
+}
+
+TEST(CTextFiles, ReadingTurnsNulBytesIntoSpaces) {
+    TempFolder folder;
+    auto file = folder.path() / "page";
+    WriteFile(file, std::string("a\0b\0", 4));
+    CText t(file);
+    EXPECT_EQ(Bytes(t), "a b ");
+
+    CText missing("keep");
+    EXPECT_NE(missing.init_from_fsref(folder.path() / "none"), 0);
+    EXPECT_EQ(Bytes(missing), "");
+
+    CText unchanged("keep");
+    EXPECT_NE(unchanged << (folder.path() / "none").c_str(), 0);
+    EXPECT_EQ(Bytes(unchanged), "keep");
+    EXPECT_EQ(unchanged << file.c_str(), 0);
+    EXPECT_EQ(Bytes(unchanged), "a b ");
+}
+
+TEST(CTextFiles, WritingLeavesExactlyTheText) {
+    TempFolder folder;
+    auto file = folder.path() / "out";
+    CText t("short");
+    EXPECT_NE(t >> file, 0);  // an existing file only
+    EXPECT_FALSE(std::filesystem::exists(file));
+    WriteFile(file, "a much longer earlier content");
+    EXPECT_EQ(t >> file, 0);
+    EXPECT_EQ(ReadFile(file), "short");
+    EXPECT_EQ(CText("new") >> file.c_str(), 0);
+    EXPECT_EQ(ReadFile(file), "new");
+}
+
+// One pattern member applied to a text: the text afterwards, the output, the result.
+struct PatternCase {
+    const char* name;
+    std::function<int(CText&, CText&)> apply;
+    const char* found;   // text after the call on "x<b>keep</b>y"
+    const char* output;  // output on that text, "" for members without one
+};
+
+const PatternCase kPatternCases[] = {
+    {"remove",
+     [](CText& t, CText&) {
+         t.remove_between_patterns("<b>", "</b>");
+         return 1;
+     },
+     "x<b></b>y", ""},
+    {"remove_nocase",
+     [](CText& t, CText&) {
+         t.remove_between_patterns_no_case("<B>", "</b>");
+         return 1;
+     },
+     "x<b></b>y", ""},
+    {"remove_inclusive",
+     [](CText& t, CText&) {
+         t.remove_between_patterns_inclusive("<b>", "</b>");
+         return 1;
+     },
+     "xy", ""},
+    {"remove_inclusive_nocase",
+     [](CText& t, CText&) {
+         t.remove_between_patterns_inclusive_nocase("<B>", "</B>");
+         return 1;
+     },
+     "xy", ""},
+    {"replace_nocase",
+     [](CText& t, CText&) {
+         t.replace_between_patterns_nocase("<B>", "</b>", "new");
+         return 1;
+     },
+     "x<b>new</b>y", ""},
+    {"replace_nocase_empty",
+     [](CText& t, CText&) {
+         t.replace_between_patterns_nocase("<B>", "</b>", "");
+         return 1;
+     },
+     "x<b></b>y", ""},
+    {"replace_inclusive",
+     [](CText& t, CText&) {
+         t.replace_between_patterns_inclusive("<b>", "</b>", "N");
+         return 1;
+     },
+     "xNy", ""},
+    {"replace_inclusive_nocase",
+     [](CText& t, CText&) {
+         t.replace_between_patterns_inclusive_nocase("<B>", "</B>", "N");
+         return 1;
+     },
+     "xNy", ""},
+    {"extract", [](CText& t, CText& o) { return t.extract_between_patterns("<b>", "</b>", o); },
+     "x<b>keep</b>y", "keep"},
+    {"extract_nocase",
+     [](CText& t, CText& o) { return t.extract_between_patterns_nocase("<B>", "</B>", o); },
+     "x<b>keep</b>y", "keep"},
+    {"extract_inclusive",
+     [](CText& t, CText& o) {
+         return t.extract_between_patterns_nocase_inclusive("<B>", "</B>", o);
+     },
+     "x<b>keep</b>y", "<b>keep</b>"},
+    {"extract_remove",
+     [](CText& t, CText& o) { return t.extract_and_remove_between_patterns("<b>", "</b>", o); },
+     "xy", "keep"},
+    {"extract_remove_nocase",
+     [](CText& t, CText& o) {
+         return t.extract_and_remove_between_patterns_nocase("<B>", "</B>", o);
+     },
+     "xy", "keep"},
+    {"extract_remove_not_inclusive",
+     [](CText& t, CText& o) {
+         return t.extract_and_remove_between_patterns_nocase_not_inclusive("<B>", "</B>", o);
+     },
+     "x<b></b>y", "keep"},
+    {"extract_replace",
+     [](CText& t, CText& o) {
+         return t.extract_and_replace_between_patterns("<b>", "</b>", "N", o);
+     },
+     "xNy", "keep"},
+};
+
+TEST(CTextPatterns, EveryMemberOnAFoundPairAMissingMarkerAndReversedMarkers) {
+    for (const auto& c : kPatternCases) {
+        SCOPED_TRACE(c.name);
+        CText t("x<b>keep</b>y");
+        CText out("stale");
+        int result = c.apply(t, out);
+        EXPECT_EQ(Bytes(t), c.found);
+        EXPECT_EQ(result, 1);
+        if (*c.output != '\0') {
+            EXPECT_EQ(Bytes(out), c.output);
+        }
+        for (const char* unmatched : {"x<b>keep y", "x keep</b>y", "x</b>keep<b>y"}) {
+            CText u(unmatched);
+            CText none("stale");
+            int missing = c.apply(u, none);
+            EXPECT_EQ(Bytes(u), unmatched);
+            if (*c.output != '\0') {
+                EXPECT_EQ(missing, 0);
+                EXPECT_EQ(Bytes(none), "");
+            }
+        }
+    }
+}
+
+TEST(CTextPatterns, CaseSensitiveMembersIgnoreOtherCase) {
+    CText t("x<B>keep</B>y");
+    CText out;
+    EXPECT_EQ(t.extract_between_patterns("<b>", "</b>", out), 0);
+    t.remove_between_patterns_inclusive("<b>", "</b>");
+    EXPECT_EQ(Bytes(t), "x<B>keep</B>y");
+}
+
+TEST(CTextPatterns, StartOffsetPicksTheLaterPairAndChangesThatOne) {
+    CText t("<a>1</a><a>2</a>");
+    CText out;
+    EXPECT_EQ(t.extract_and_remove_between_patterns(3, "<a>", "</a>", out), 1);
+    EXPECT_EQ(Bytes(out), "2");
+    EXPECT_EQ(Bytes(t), "<a>1</a>");
+    EXPECT_EQ(t.extract_between_patterns(99, "<a>", "</a>", out), 0);
+}
+
+TEST(CTextPatterns, RemovingAllPairs) {
+    CText t("a<b>1</b>b<B>2</b>c<b>open");
+    t.remove_between_patterns_inclusive_all_nocase("<b>", "</b>");
+    EXPECT_EQ(Bytes(t), "abc<b>open");
+    // Removing a pair can join two halves of a new opening pattern.
+    CText seam("<<b>x</b>b>y</b>z");
+    seam.remove_between_patterns_inclusive_all_nocase("<b>", "</b>");
+    EXPECT_EQ(Bytes(seam), "z");
+    CText empty("abc");
+    empty.remove_between_patterns_inclusive_all_nocase("", "");  // must end
+    EXPECT_EQ(Bytes(empty), "abc");
+
+    CText region("<i>1</i>[<I>2</I>x<i>3</i>]<i>4</i>");
+    region.remove_between_patterns_inclusive_all_nocase_between("<i>", "</i>", "[", "]");
+    EXPECT_EQ(Bytes(region), "<i>1</i>[x]<i>4</i>");
+    // The cleaned part goes back where it was found, not where another-case marker stands.
+    CText cased("C1D c<i>2</i>d");
+    cased.remove_between_patterns_inclusive_all_nocase_between("<i>", "</i>", "c", "d");
+    EXPECT_EQ(Bytes(cased), "C1D cd");
+}
+
+TEST(CTextPatterns, ExtractList) {
+    CText t("a[1,,2]b");
+    CList<CString256> list;
+    list.append("old");
+    EXPECT_EQ(t.extract_list("[", "]", list), 1);
+    EXPECT_EQ(TextsOf(list), (Texts{"1", "2"}));
+    EXPECT_EQ(Bytes(t), "ab");
+    EXPECT_EQ(t.extract_list("[", "]", list), 0);
+    EXPECT_EQ(TextsOf(list), (Texts{"1", "2"}));
+
+    CText longItem(("[" + std::string(300, 'x') + "]").c_str());
+    longItem.extract_list("[", "]", list);
+    EXPECT_EQ(list.head->value.length(), 255u);
+}
+
+}  // namespace
