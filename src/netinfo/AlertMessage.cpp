@@ -1,0 +1,7 @@
+#include "netinfo/AlertMessage.h"
+
+#include "platform/Alert.h"
+
+std::int32_t ShowAlertMessage(std::string_view message, std::string_view explanation) {
+    return platform::CurrentAlert().showStopAlert(message, explanation);
+}

@@ -1,0 +1,10 @@
+#include "netinfo/LaunchPath.h"
+
+#include "platform/Launcher.h"
+
+std::int32_t LaunchPath(const std::string& path) {
+    if (!path.empty()) {
+        platform::OpenWithDefaultApplication(path);
+    }
+    return 0;
+}

@@ -1,0 +1,64 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "netinfo/AlertMessage.h"
+#include "netinfo/ArrayMove.h"
+#include "netinfo/FinderSort.h"
+#include "platform/Alert.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+TEST(MoveArrayItem, MovesAndShiftsOrLeavesAlone) {
+    const Names abcd{"A", "B", "C", "D"};
+    auto moved = [&](int from, int to) {
+        Names a = abcd;
+        EXPECT_EQ(MoveArrayItem(a, from, to), 0);
+        return a;
+    };
+    EXPECT_EQ(moved(3, 1), (Names{"A", "D", "B", "C"}));
+    EXPECT_EQ(moved(0, 2), (Names{"B", "C", "A", "D"}));
+    EXPECT_EQ(moved(0, 3), (Names{"B", "C", "D", "A"}));
+    for (auto [from, to] : {std::pair{1, 1}, {4, 0}, {0, 4}, {-1, 2}, {2, -1}}) {
+        EXPECT_EQ(moved(from, to), abcd) << from << " -> " << to;
+    }
+}
+
+TEST(FinderSort, NumbersByValueCaseAndWidthIgnoredPunctuationKept) {
+    Names names{"file 10", "File A", "file 2", "ｆｉｌｅ 3", "file a", "file-1", "file 1"};
+    SortCFMutableArrayOfCFStringsLikeTheFinder(names);
+    // Equal-ranking names keep their order.
+    EXPECT_EQ(names,
+              (Names{"file 1", "file 2", "ｆｉｌｅ 3", "file 10", "File A", "file a", "file-1"}));
+    EXPECT_EQ(CompareLikeTheFinder("File A", "file a"), 0);
+    EXPECT_NE(CompareLikeTheFinder("ab", "a-b"), 0);
+    EXPECT_LT(CompareLikeTheFinder("resume", "résumé"), 0);
+}
+
+TEST(FinderSort, LongTextsCompareInFull) {
+    const std::string head(3000, 'x');
+    EXPECT_LT(CompareLikeTheFinder(head + "9", head + "10"), 0);
+    EXPECT_GT(CompareLikeTheFinder(head + "b", head + "a"), 0);
+}
+
+struct RecordingAlert : platform::Alert {
+    std::int32_t showStopAlert(std::string_view message, std::string_view explanation) override {
+        shown = std::string(message) + "|" + std::string(explanation);
+        return -1;
+    }
+    std::string shown;
+};
+
+TEST(ShowAlertMessage, GoesThroughTheInstalledAlert) {
+    RecordingAlert alert;
+    platform::SetCurrentAlert(&alert);
+    EXPECT_EQ(ShowAlertMessage("Mail failed", "Check the server"), -1);
+    EXPECT_EQ(alert.shown, "Mail failed|Check the server");
+    platform::SetCurrentAlert(nullptr);
+    EXPECT_EQ(ShowAlertMessage("Mail failed", "logged only"), 0);
+}
+
+}  // namespace
