@@ -3,6 +3,7 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <mutex>
 #include <string>
 
@@ -27,7 +28,15 @@ void WriteAll(int fd, const std::string& text) {
     }
 }
 
+std::mutex observerMutex;
+std::function<void(std::string_view)> observer;
+
 }  // namespace
+
+void SetSystemLogObserver(std::function<void(std::string_view)> newObserver) {
+    std::lock_guard lock(observerMutex);
+    observer = std::move(newObserver);
+}
 
 void WriteToSystemLog(std::string_view text) {
     static std::once_flag opened;
@@ -36,6 +45,12 @@ void WriteToSystemLog(std::string_view text) {
     // "%.*s" keeps the text as data: a "%" in it is never a conversion.
     syslog(LOG_NOTICE, "%.*s", static_cast<int>(text.size()), text.data());
 
+    {
+        std::lock_guard lock(observerMutex);
+        if (observer) {
+            observer(text);
+        }
+    }
     if (isatty(STDERR_FILENO)) {
         WriteAll(STDERR_FILENO, std::string(kIdent) + ": " + std::string(text) + "\n");
     }
