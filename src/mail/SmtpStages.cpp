@@ -132,7 +132,8 @@ std::vector<SmtpStage> SmtpStageTracker::finish(CURLcode result, bool connectOnl
     if (result == CURLE_OPERATION_TIMEDOUT) {
         return {stage(SmtpEvent::ConnectionTimedOut)};
     }
-    if (result == CURLE_OK) {
+    // Only we abort transfers: before any mail, that is just hanging up.
+    if (result == CURLE_OK || (result == CURLE_ABORTED_BY_CALLBACK && !mailStarted_)) {
         if (connectOnly || !mailStarted_) {
             return {stage(SmtpEvent::ConnectionTerminated)};
         }

@@ -126,6 +126,8 @@ TEST(SmtpStagesTest, EndingsFollowTheTransferResult) {
     SmtpStageTracker ready(false);
     Play(ready, {"< 220 mx", "> EHLO h", "< 250 mx"});
     EXPECT_EQ(Events(ready.finish(CURLE_OK, true)), (std::vector<E>{E::ConnectionTerminated}));
+    EXPECT_EQ(Events(ready.finish(CURLE_ABORTED_BY_CALLBACK, true)),
+              (std::vector<E>{E::ConnectionTerminated}));
 }
 
 TEST(SmtpStagesTest, RepliesOutsideTheirCommandReachNoStage) {
