@@ -1,0 +1,237 @@
+// orbalenstatus-defaults: reads and writes the program's settings from the
+// command line, after the familiar "defaults" tool.
+//
+//   orbalenstatus-defaults read DOMAIN [KEY]
+//   orbalenstatus-defaults write DOMAIN KEY -bool YES|NO | -int N | -float X | -string TEXT
+//   orbalenstatus-defaults delete DOMAIN KEY
+//   orbalenstatus-defaults notify
+#include <QCoreApplication>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/qt/DBusNotificationCenter.h"
+#include "settings/Preferences.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsKeys.h"
+
+namespace {
+
+using settings::Value;
+using Args = std::vector<std::string>;
+
+constexpr int kUsageError = 2;
+
+int Usage() {
+    std::cerr << "usage: orbalenstatus-defaults read DOMAIN [KEY]\n"
+                 "       orbalenstatus-defaults write DOMAIN KEY -bool YES|NO | -int N | "
+                 "-float X | -string TEXT\n"
+                 "       orbalenstatus-defaults delete DOMAIN KEY\n"
+                 "       orbalenstatus-defaults notify\n";
+    return kUsageError;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "orbalenstatus-defaults: " << message << "\n";
+    return 1;
+}
+
+std::string TypeName(const Value& value) {
+    static const char* names[] = {"boolean", "integer", "float", "string"};
+    return names[value.index()];
+}
+
+// Booleans print as 1 or 0, as the familiar tool does.
+std::string Text(const Value& value) {
+    return std::visit(
+        [](const auto& v) -> std::string {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, bool>) {
+                return v ? "1" : "0";
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                return v;
+            } else {
+                std::ostringstream text;
+                text << v;
+                return text.str();
+            }
+        },
+        value);
+}
+
+std::optional<bool> ParseBool(std::string text) {
+    for (auto& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (text == "yes" || text == "true" || text == "1") {
+        return true;
+    }
+    if (text == "no" || text == "false" || text == "0") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::int64_t> ParseInteger(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const long long number = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno == ERANGE) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::optional<double> ParseReal(const std::string& text) {
+    char* end = nullptr;
+    errno = 0;
+    const double number = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(number)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::optional<Value> ParseValue(const std::string& type, const std::string& text,
+                                std::string& problem) {
+    std::optional<Value> value;
+    if (type == "-bool" || type == "-boolean") {
+        if (auto flag = ParseBool(text)) {
+            value = *flag;
+        }
+    } else if (type == "-int" || type == "-integer") {
+        if (auto number = ParseInteger(text)) {
+            value = *number;
+        }
+    } else if (type == "-float") {
+        if (auto number = ParseReal(text)) {
+            value = *number;
+        }
+    } else if (type == "-string") {
+        value = text;
+    } else {
+        problem = "unknown type " + type + " (use -bool, -int, -float or -string)";
+        return std::nullopt;
+    }
+    if (!value) {
+        problem = "\"" + text + "\" is not a valid " + type.substr(1) + " value";
+    }
+    return value;
+}
+
+bool CheckDomain(const std::string& domain) {
+    if (!settings::UserSettingsFile(domain)) {
+        Fail("\"" + domain + "\" is not a valid domain name");
+        return false;
+    }
+    return true;
+}
+
+int Read(const Args& args) {
+    if (args.size() < 1 || args.size() > 2) {
+        return Usage();
+    }
+    const std::string& domain = args[0];
+    if (!CheckDomain(domain)) {
+        return 1;
+    }
+    settings::AppSynchronize(domain);
+    if (args.size() == 2) {
+        const auto value = settings::CopyAppValue(args[1], domain);
+        if (!value) {
+            return Fail("the domain/default pair of (" + domain + ", " + args[1] +
+                        ") does not exist");
+        }
+        std::cout << Text(*value) << "\n";
+        return 0;
+    }
+    const auto all = settings::CopyAllAppValues(domain);
+    if (all.empty()) {
+        return Fail("domain " + domain + " does not exist");
+    }
+    for (const auto& [key, value] : all) {
+        std::cout << "\"" << key << "\" (" << TypeName(value) << ") = " << Text(value) << "\n";
+    }
+    return 0;
+}
+
+int Write(const Args& args) {
+    if (args.size() != 4) {
+        return Usage();
+    }
+    const std::string& domain = args[0];
+    if (!CheckDomain(domain)) {
+        return 1;
+    }
+    std::string problem;
+    auto value = ParseValue(args[2], args[3], problem);
+    if (!value) {
+        return Fail(problem + "; nothing was changed");
+    }
+    settings::AppSynchronize(domain);
+    settings::SetAppValue(args[1], std::move(value), domain);
+    if (!settings::AppSynchronize(domain)) {
+        return Fail("could not save the settings of " + domain);
+    }
+    return 0;
+}
+
+int Delete(const Args& args) {
+    if (args.size() != 2) {
+        return Usage();
+    }
+    const std::string& domain = args[0];
+    if (!CheckDomain(domain)) {
+        return 1;
+    }
+    settings::AppSynchronize(domain);
+    if (!settings::CopyAppValue(args[1], domain)) {
+        return Fail("the domain/default pair of (" + domain + ", " + args[1] + ") does not exist");
+    }
+    settings::SetAppValue(args[1], std::nullopt, domain);
+    if (!settings::AppSynchronize(domain)) {
+        return Fail("could not save the settings of " + domain);
+    }
+    return 0;
+}
+
+int Notify(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    platform::DBusNotificationCenter center;
+    if (!center.connectedToBus()) {
+        return Fail("no session bus to post on");
+    }
+    center.post(settings::keys::kPreferencesChangedName, settings::keys::kPreferencesChangedObject);
+    if (!center.flush()) {
+        return Fail("the session bus did not take the notification");
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return Usage();
+    }
+    const std::string command = argv[1];
+    const Args args(argv + 2, argv + argc);
+    if (command == "read") {
+        return Read(args);
+    }
+    if (command == "write") {
+        return Write(args);
+    }
+    if (command == "delete") {
+        return Delete(args);
+    }
+    if (command == "notify" && args.empty()) {
+        return Notify(argc, argv);
+    }
+    return Usage();
+}
