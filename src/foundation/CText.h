@@ -93,6 +93,9 @@ public:
     void reverse();
     void reverse_text() { reverse(); }
     static void reverse(char* p, long n);
+    static const char* STRSTR(const char* t, const char* p) { return ::STRSTR(t, p); }
+    static char* STRSTR(char* t, const char* p) { return ::STRSTR(t, p); }
+    static int STRNCMP(const char* a, const char* b, int n) { return ::STRNCMP(a, b, n); }
     long find_pattern(long start, const char* p) const;
     long find_pattern(const char* p) const { return find_pattern(0, p); }
     long find_pattern_nocase(long start, const char* p) const;
