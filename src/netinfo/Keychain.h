@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "foundation/CString256.h"
+
+// Mail server passwords in the user's secret store (the Secret Service,
+// through libsecret): one item per account "server:user" of the service
+// "OrbalenStatus".
+
+// Keychain statuses (0 is success).
+inline constexpr std::int32_t kKeychainItemNotFound = -25300;
+inline constexpr std::int32_t kKeychainNotAvailable = -25291;
+
+// Every password found in the store during this run, by account; it answers
+// when the store does not. Main thread only.
+extern std::map<std::string, std::string> gMailserverPasswords;
+
+// Stores password for server and user, replacing any earlier one. Any empty
+// text: nothing is done and 0 is answered.
+std::int32_t AddKeychainPassword(const CString256& server, const CString256& user,
+                                 const CString256& password);
+
+// Fetches the password of server and user into password and answers 0; when
+// the store has none (or cannot be reached) a password found earlier in this
+// run answers instead. Otherwise the store's status, password unchanged. An
+// empty server or user: 0, password unchanged.
+std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256& user,
+                                      CString256& password);
+
+namespace netinfo {
+// Removes the stored password of server and user; the cache keeps its copy.
+std::int32_t DeleteKeychainPassword(const CString256& server, const CString256& user);
+}  // namespace netinfo

@@ -1,0 +1,24 @@
+#include "netinfo/WirelessNetwork.h"
+
+#include "log/EventLog.h"
+#include "netinfo/ReportFile.h"
+#include "netinfo/TextDecoding.h"
+#include "netinfo/WirelessReport.h"
+#include "platform/Folders.h"
+
+std::optional<std::string> GetCurrentWirelessNetwork() {
+    LogEntry("Looking up wireless network name...");
+    const auto folder = platform::UserTemporaryFolder();
+    if (!folder) {
+        return std::nullopt;
+    }
+    const auto report = netinfo::CopyWirelessReport();
+    if (!report || !netinfo::WriteReportFile(*folder, *report)) {
+        return std::nullopt;
+    }
+    const auto bytes = netinfo::ReadReportFile(*folder);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return netinfo::ExtractWirelessNetworkName(netinfo::DecodeUTF8OrMacRoman(*bytes));
+}
