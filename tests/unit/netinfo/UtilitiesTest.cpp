@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "netinfo/AlertMessage.h"
 #include "netinfo/ArrayMove.h"
 #include "netinfo/FinderSort.h"
-#include "platform/Alert.h"
 
 namespace {
 
@@ -42,23 +40,6 @@ TEST(FinderSort, LongTextsCompareInFull) {
     const std::string head(3000, 'x');
     EXPECT_LT(CompareLikeTheFinder(head + "9", head + "10"), 0);
     EXPECT_GT(CompareLikeTheFinder(head + "b", head + "a"), 0);
-}
-
-struct RecordingAlert : platform::Alert {
-    std::int32_t showStopAlert(std::string_view message, std::string_view explanation) override {
-        shown = std::string(message) + "|" + std::string(explanation);
-        return -1;
-    }
-    std::string shown;
-};
-
-TEST(ShowAlertMessage, GoesThroughTheInstalledAlert) {
-    RecordingAlert alert;
-    platform::SetCurrentAlert(&alert);
-    EXPECT_EQ(ShowAlertMessage("Mail failed", "Check the server"), -1);
-    EXPECT_EQ(alert.shown, "Mail failed|Check the server");
-    platform::SetCurrentAlert(nullptr);
-    EXPECT_EQ(ShowAlertMessage("Mail failed", "logged only"), 0);
 }
 
 }  // namespace
