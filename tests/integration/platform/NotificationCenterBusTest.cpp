@@ -15,9 +15,8 @@ TEST(NotificationCenterBusTest, PreferencesChangedReachesAnotherProcessOnce) {
     if (!OnPath("dbus-run-session")) {
         GTEST_SKIP() << "dbus-run-session is not installed (package dbus)";
     }
-    const auto result =
-        RunProgram({"dbus-run-session", "--", ORBALEN_NOTIFICATION_PEER, ORBALEN_DEFAULTS_TOOL},
-                   std::chrono::seconds(30));
+    const auto result = RunProgram(
+        {"dbus-run-session", "--", ORBALEN_NOTIFICATION_PEER, ORBALEN_DEFAULTS_TOOL}, 30);
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_EQ(result.output, "local once\ntool 0\nreceived 2\nother 0\n");
 }

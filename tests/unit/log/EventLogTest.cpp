@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "log/ApplicationSupport.h"
 #include "platform/SystemEncoding.h"
 #include "platform/SystemLog.h"
 #include "settings/Preferences.h"
@@ -148,29 +147,6 @@ TEST_F(EventLogTest, ProgramGoesOnWhenTheLogCannotBeWritten) {
     LogEntry("dropped");
     StopLogging();
     EXPECT_TRUE(fs::is_directory(logFile()));
-}
-
-TEST_F(EventLogTest, OpenConsoleOpensOnlyAnExistingLog) {
-    const fs::path bin = root_ / "bin";
-    fs::create_directories(bin);
-    const fs::path record = root_ / "opened";
-    std::ofstream(bin / "xdg-open") << "#!/bin/sh\nprintf '%s' \"$1\" > " << record << "\n";
-    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-    const std::string oldPath = getenv("PATH");
-    setenv("PATH", bin.c_str(), 1);
-
-    OpenConsole();  // makes the folders, but there is no log to show yet
-    EXPECT_TRUE(fs::is_directory(logFile().parent_path()));
-    StartLogging();
-    OpenConsole();
-    for (int i = 0; i < 500 && !fs::exists(record); ++i) {
-        usleep(10000);
-    }
-    setenv("PATH", oldPath.c_str(), 1);
-    std::ifstream in(record);
-    std::string opened;
-    std::getline(in, opened);
-    EXPECT_EQ(opened, logFile().string());
 }
 
 }  // namespace

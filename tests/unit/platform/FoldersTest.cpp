@@ -29,23 +29,12 @@ private:
     std::optional<std::string> old_;
 };
 
-TEST(FoldersTest, FollowsXdgVariablesAndIgnoresRelativeOnes) {
+TEST(FoldersTest, RelativeXdgPathsAreIgnored) {
     ScopedEnv home("HOME", "/home/someone");
-    {
-        ScopedEnv config("XDG_CONFIG_HOME", "/tmp/cfg");
-        ScopedEnv data("XDG_DATA_HOME", "relative/data");
-        EXPECT_EQ(platform::UserConfigFolder(), fs::path("/tmp/cfg"));
-        EXPECT_EQ(platform::UserDataFolder(), fs::path("/home/someone/.local/share"));
-    }
-    ScopedEnv config("XDG_CONFIG_HOME", nullptr);
-    EXPECT_EQ(platform::UserConfigFolder(), fs::path("/home/someone/.config"));
-
-    {
-        ScopedEnv dirs("XDG_CONFIG_DIRS", "relative:/opt/xdg:/etc/other");
-        EXPECT_EQ(platform::SystemConfigFolder(), fs::path("/opt/xdg"));
-    }
-    ScopedEnv dirs("XDG_CONFIG_DIRS", "");
-    EXPECT_EQ(platform::SystemConfigFolder(), fs::path("/etc/xdg"));
+    ScopedEnv data("XDG_DATA_HOME", "relative/data");
+    EXPECT_EQ(platform::UserDataFolder(), fs::path("/home/someone/.local/share"));
+    ScopedEnv dirs("XDG_CONFIG_DIRS", "relative:/opt/xdg:/etc/other");
+    EXPECT_EQ(platform::SystemConfigFolder(), fs::path("/opt/xdg"));
 }
 
 TEST(FoldersTest, TemporaryFolderIsAlwaysPrivate) {
