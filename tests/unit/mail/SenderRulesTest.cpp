@@ -6,20 +6,6 @@
 namespace mail {
 namespace {
 
-TEST(NotificationBodyTest, OldAddressFillsTheCallersFormatInOrder) {
-    EXPECT_EQ(NotificationBody("The IP address of machine \"%@\" has changed from: %@ to %@", "box",
-                               std::string("10.0.0.1"), "10.0.0.2"),
-              "The IP address of machine \"box\" has changed from: 10.0.0.1 to 10.0.0.2");
-    EXPECT_EQ(NotificationBody("If you are reading this, the test passed.", "box",
-                               std::string("-.-.-.-"), "This is a test email."),
-              "If you are reading this, the test passed.");
-}
-
-TEST(NotificationBodyTest, NoOldAddressGivesTheFixedText) {
-    EXPECT_EQ(NotificationBody("ignored %@ %@ %@", "box", std::nullopt, "10.0.0.2"),
-              "OrbalenStatus has refreshed. Machine \"box\" has IP address: 10.0.0.2");
-}
-
 TEST(NotificationBodyTest, ValuesAreNeverReadAsFormats) {
     EXPECT_EQ(FillPlaceholders("%@ and %@ at 100%%", {"%@", "%s%n"}), "%@ and %s%n at 100%");
     EXPECT_EQ(FillPlaceholders("%@ %@ %@", {"only"}), "only  ");

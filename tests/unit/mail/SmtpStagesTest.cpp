@@ -97,37 +97,15 @@ TEST(SmtpStagesTest, RefusalsEndWithMessageNotSentAndKeepTheWholeReply) {
               (std::vector<E>{E::MessageNotSent, E::ConnectionTerminated}));
 }
 
-TEST(SmtpStagesTest, EndingsFollowTheTransferResult) {
-    SmtpStageTracker auth(false);
-    Play(auth,
-         {"< 220 mx", "> EHLO h", "< 250 mx", "> AUTH PLAIN AGJvYgBzZWNyZXQ=", "< 535 5.7.8 nope"});
-    EXPECT_EQ(Events(auth.finish(CURLE_LOGIN_DENIED, false)),
-              (std::vector<E>{E::AuthenticationFailed, E::ConnectionTerminated}));
-    EXPECT_EQ(auth.lastReply(), "535 5.7.8 nope");
-
-    SmtpStageTracker dropped(false);
-    EXPECT_EQ(Events(Play(dropped, {"< 220 mx", "> EHLO h"})),
-              (std::vector<E>{E::ConnectionEstablished}));
-    EXPECT_EQ(Events(dropped.finish(CURLE_RECV_ERROR, false)), (std::vector<E>{E::ConnectionLost}));
-
-    SmtpStageTracker silent(false);
-    EXPECT_EQ(Events(silent.finish(CURLE_OPERATION_TIMEDOUT, false)),
-              (std::vector<E>{E::ConnectionTimedOut}));
-
-    SmtpStageTracker tls(false);
-    Play(tls, {"< 220 mx", "> EHLO h", "< 250 STARTTLS", "> STARTTLS", "< 220 go"});
-    EXPECT_EQ(Events(tls.finish(CURLE_PEER_FAILED_VERIFICATION, false)),
-              (std::vector<E>{E::ConnectionFailed, E::ConnectionTerminated}));
-    EXPECT_TRUE(IsTlsFailure(CURLE_PEER_FAILED_VERIFICATION));
-    EXPECT_TRUE(IsTlsFailure(CURLE_USE_SSL_FAILED));
-    EXPECT_FALSE(IsTlsFailure(CURLE_COULDNT_CONNECT));
-
-    // Stopping once the service is ready is a clean end, not a sent message.
+TEST(SmtpStagesTest, HangingUpBeforeAnyMailIsACleanEnd) {
     SmtpStageTracker ready(false);
     Play(ready, {"< 220 mx", "> EHLO h", "< 250 mx"});
     EXPECT_EQ(Events(ready.finish(CURLE_OK, true)), (std::vector<E>{E::ConnectionTerminated}));
     EXPECT_EQ(Events(ready.finish(CURLE_ABORTED_BY_CALLBACK, true)),
               (std::vector<E>{E::ConnectionTerminated}));
+    // A connection refused or a name unknown is neither lost nor timed out.
+    EXPECT_EQ(Events(SmtpStageTracker(false).finish(CURLE_COULDNT_RESOLVE_HOST, false)),
+              (std::vector<E>{E::ConnectionFailed, E::ConnectionTerminated}));
 }
 
 TEST(SmtpStagesTest, RepliesOutsideTheirCommandReachNoStage) {
