@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "netinfo/Keychain.h"
 
 namespace {

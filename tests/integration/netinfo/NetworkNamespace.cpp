@@ -10,7 +10,7 @@
 #include <fstream>
 #include <thread>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 namespace testing_support {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "netinfo/PageFetch.h"
 #include "netinfo/StringExtensions.h"
 

@@ -24,6 +24,8 @@ public:
     // One line of standard output, without its line end, or nothing when
     // none arrives within timeout.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    // Everything it writes until it closes its output or timeout passes.
+    std::string readAll(std::chrono::milliseconds timeout);
     // The exit status, or nothing when it has not ended within timeout
     // (it is then killed).
     std::optional<int> wait(std::chrono::milliseconds timeout);

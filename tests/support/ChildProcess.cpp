@@ -1,4 +1,4 @@
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 namespace testing_support {
 
@@ -75,6 +76,16 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
         }
         pending_.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+std::string ChildProcess::readAll(std::chrono::milliseconds timeout) {
+    const auto deadline = Clock::now() + timeout;
+    std::string all;
+    while (auto line = readLine(
+               std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()))) {
+        all += *line + "\n";
+    }
+    return all + std::exchange(pending_, {});
 }
 
 std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace testing_support {
+
+// A private folder for one test under the system temporary folder, removed with
+// everything in it when the test is done.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& prefix = "orbalen") {
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX"));
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        if (!path_.empty()) {
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // Empty when the folder could not be made.
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::filesystem::path& child) const {
+        return path_ / child;
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace testing_support
