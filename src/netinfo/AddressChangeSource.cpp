@@ -4,38 +4,53 @@
 
 #include <new>
 
+#include "netinfo/LookScheduler.h"
 #include "netinfo/NetlinkSocket.h"
 #include "netinfo/Require.h"
+
+namespace {
+
+// Each look takes its own short-lived socket, so a dump that failed half
+// way can leave nothing behind for the next one to read.
+std::optional<netinfo::NetworkState> DumpFreshState(int* error) {
+    netinfo::NetlinkSocket connection;
+    auto state = connection.dumpState();
+    if (!state) {
+        *error = connection.error();
+    }
+    return state;
+}
+
+}  // namespace
 
 struct IPAddressListStore::Impl {
     Impl(platform::RunLoop& loop, IPAddressListChangeCallback cb, void* ctx)
         : runLoop(loop),
           callback(cb),
           context(ctx),
-          events(RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE) {}
+          events(RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE),
+          scheduler(loop, [this] { return look(); }) {}
 
     // Every wake-up empties the socket, overflow included: whatever was
     // lost, the look that follows reads the whole state afresh.
     void eventsArrived() {
         events.drain();
-        if (settleTimer == 0) {
-            settleTimer = runLoop.addTimer(kSettleDelay, {}, [this] { settle(); });
-        }
+        scheduler.eventArrived();
     }
 
-    void settle() {
-        settleTimer = 0;
-        auto state = requests.dumpState();
+    bool look() {
+        int error = 0;
+        auto state = DumpFreshState(&error);
         if (!state) {
-            return;  // the next event looks again
+            return false;
         }
         AddressList fresh = netinfo::BuildAddressList(*state);
-        if (fresh == current) {
-            return;
+        if (fresh != current) {
+            current = std::move(fresh);
+            // Last statement: the callback may destroy the store.
+            callback(owner, context);
         }
-        current = std::move(fresh);
-        // Last statement: the callback may destroy the store.
-        callback(owner, context);
+        return true;
     }
 
     platform::RunLoop& runLoop;
@@ -43,10 +58,9 @@ struct IPAddressListStore::Impl {
     void* context;
     IPAddressListStore* owner = nullptr;
     netinfo::NetlinkSocket events;
-    netinfo::NetlinkSocket requests;
     AddressList current;
     platform::RunLoop::WatchId watch = 0;
-    platform::RunLoop::TimerId settleTimer = 0;
+    netinfo::LookScheduler scheduler;
 };
 
 IPAddressListStore::IPAddressListStore(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {
@@ -54,9 +68,6 @@ IPAddressListStore::IPAddressListStore(std::unique_ptr<Impl> impl) : impl_(std::
 }
 
 IPAddressListStore::~IPAddressListStore() {
-    if (impl_->settleTimer != 0) {
-        impl_->runLoop.invalidateTimer(impl_->settleTimer);
-    }
     if (impl_->watch != 0) {
         impl_->runLoop.removeWatch(impl_->watch);
     }
@@ -82,10 +93,11 @@ std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop& runLoop,
         auto impl = std::make_unique<IPAddressListStore::Impl>(runLoop, callback, context);
         // Subscribe before the first look so that no change falls between.
         std::optional<netinfo::NetworkState> state;
+        int error = 0;
         if (!impl->events.valid()) {
             err = netinfo::StatusFromErrno(impl->events.error());
-        } else if (!(state = impl->requests.dumpState())) {
-            err = netinfo::StatusFromErrno(impl->requests.error());
+        } else if (!(state = DumpFreshState(&error))) {
+            err = netinfo::StatusFromErrno(error);
         } else {
             impl->current = netinfo::BuildAddressList(*state);
             IPAddressListStore::Impl* raw = impl.get();

@@ -15,11 +15,6 @@ using IPAddressListChangeCallback = void (*)(IPAddressListStore* store, void* co
 
 class IPAddressListStore {
 public:
-    // How long events settle before the list is taken again: a burst of
-    // kernel events (an interface coming up brings several) becomes one
-    // look, while a single change still reaches the caller quickly.
-    static constexpr platform::RunLoop::Duration kSettleDelay{20};
-
     ~IPAddressListStore();  // stops watching; no callback after this
     IPAddressListStore(const IPAddressListStore&) = delete;
     IPAddressListStore& operator=(const IPAddressListStore&) = delete;
@@ -40,8 +35,9 @@ private:
 // Subscribes to changes and watches them on runLoop. From then on, callback
 // runs on that loop whenever the address list (contents or order) has
 // really changed; events that leave the list as it was (a lifetime update)
-// call nothing. On success returns 0 with the store through storeRef and
-// its run-loop watch through sourceRef; the watch ends when the store is
+// call nothing. A look at the list that fails is retried for a while, so the
+// last change is reported even when no further event follows. On success returns 0 with the store
+// through storeRef and its run-loop watch through sourceRef; the watch ends when the store is
 // destroyed. On failure returns the error and stores nothing.
 std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop& runLoop,
                                                   IPAddressListChangeCallback callback,

@@ -2,6 +2,8 @@
 
 #include <libsecret/secret.h>
 
+#include <functional>
+
 std::map<std::string, std::string> gMailserverPasswords;
 
 namespace {
@@ -29,6 +31,48 @@ bool IsEmpty(const CString256& text) {
     return text.c_str()[0] == '\0';
 }
 
+using StartCall = std::function<void(GCancellable*, GAsyncReadyCallback, gpointer)>;
+
+struct PendingCall {
+    GAsyncResult* result = nullptr;
+};
+
+void CallFinished(GObject*, GAsyncResult* result, gpointer data) {
+    static_cast<PendingCall*>(data)->result = G_ASYNC_RESULT(g_object_ref(result));
+}
+
+gboolean CancelCall(gpointer cancellable) {
+    g_cancellable_cancel(G_CANCELLABLE(cancellable));
+    return G_SOURCE_REMOVE;
+}
+
+// Runs one asynchronous libsecret call to its end on a private main
+// context (as libsecret's own blocking calls do), cancelling it once
+// kKeychainCallLimit has passed. A cancelled call ends at once with an
+// error, so the wait is bounded. Returns the call's result, to be
+// unreferenced by the caller.
+GAsyncResult* RunBounded(const StartCall& start) {
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    GCancellable* cancellable = g_cancellable_new();
+    GSource* deadline = g_timeout_source_new(static_cast<guint>(kKeychainCallLimit.count()));
+    g_source_set_callback(deadline, CancelCall, cancellable, nullptr);
+    g_source_attach(deadline, context);
+
+    PendingCall call;
+    start(cancellable, CallFinished, &call);
+    while (!call.result) {
+        g_main_context_iteration(context, TRUE);
+    }
+
+    g_source_destroy(deadline);
+    g_source_unref(deadline);
+    g_object_unref(cancellable);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+    return call.result;
+}
+
 std::int32_t StatusOf(GError* error) {
     if (!error) {
         return 0;
@@ -46,11 +90,16 @@ std::int32_t AddKeychainPassword(const CString256& server, const CString256& use
     }
     const std::string account = Account(server, user);
     const std::string label = std::string(kService) + ": " + account;
-    GError* error = nullptr;
     // Storing with the same attributes replaces the earlier item.
-    secret_password_store_sync(PasswordSchema(), SECRET_COLLECTION_DEFAULT, label.c_str(),
-                               password.c_str(), nullptr, &error, "service", kService, "account",
-                               account.c_str(), nullptr);
+    GAsyncResult* result =
+        RunBounded([&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
+            secret_password_store(PasswordSchema(), SECRET_COLLECTION_DEFAULT, label.c_str(),
+                                  password.c_str(), cancel, done, data, "service", kService,
+                                  "account", account.c_str(), nullptr);
+        });
+    GError* error = nullptr;
+    secret_password_store_finish(result, &error);
+    g_object_unref(result);
     return StatusOf(error);
 }
 
@@ -60,9 +109,14 @@ std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256
         return 0;
     }
     const std::string account = Account(server, user);
+    GAsyncResult* result =
+        RunBounded([&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
+            secret_password_lookup(PasswordSchema(), cancel, done, data, "service", kService,
+                                   "account", account.c_str(), nullptr);
+        });
     GError* error = nullptr;
-    gchar* found = secret_password_lookup_sync(PasswordSchema(), nullptr, &error, "service",
-                                               kService, "account", account.c_str(), nullptr);
+    gchar* found = secret_password_lookup_finish(result, &error);
+    g_object_unref(result);
     if (found) {
         password = found;
         gMailserverPasswords[account] = found;
@@ -81,9 +135,14 @@ namespace netinfo {
 
 std::int32_t DeleteKeychainPassword(const CString256& server, const CString256& user) {
     const std::string account = Account(server, user);
+    GAsyncResult* result =
+        RunBounded([&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
+            secret_password_clear(PasswordSchema(), cancel, done, data, "service", kService,
+                                  "account", account.c_str(), nullptr);
+        });
     GError* error = nullptr;
-    const bool removed = secret_password_clear_sync(PasswordSchema(), nullptr, &error, "service",
-                                                    kService, "account", account.c_str(), nullptr);
+    const bool removed = secret_password_clear_finish(result, &error);
+    g_object_unref(result);
     const std::int32_t status = StatusOf(error);
     return status != 0 ? status : (removed ? 0 : kKeychainItemNotFound);
 }

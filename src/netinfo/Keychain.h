@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -9,10 +10,16 @@
 // Mail server passwords in the user's secret store (the Secret Service,
 // through libsecret): one item per account "server:user" of the service
 // "OrbalenStatus".
+//
+// The calls block the (main) thread, so each one gives up after
+// kKeychainCallLimit: a Secret Service that has hung then counts as no
+// service at all, instead of freezing the program for D-Bus's 25 s.
 
 // Keychain statuses (0 is success).
 inline constexpr std::int32_t kKeychainItemNotFound = -25300;
 inline constexpr std::int32_t kKeychainNotAvailable = -25291;
+
+inline constexpr std::chrono::milliseconds kKeychainCallLimit{3000};
 
 // Every password found in the store during this run, by account; it answers
 // when the store does not. Main thread only.
