@@ -1,9 +1,4 @@
-#include <string>
-
-#include <gtest/gtest.h>
-
-#include "foundation/CList.h"
-#include "foundation/CString256.h"
+#include "FoundationTestSupport.h"
 
 namespace {
 
@@ -19,29 +14,25 @@ CList<CString256>& Pieces(CList<CString256>& list, const char* wildcard) {
     return list;
 }
 
-}  // namespace
+TEST(CStringMatch, ScoresOfTheTextMatchers) {
+    using S = CString256;
+    EXPECT_EQ(Score(&S::match_case_exact, "abc", "abc"), 1.0f);
+    EXPECT_EQ(Score(&S::match_case_exact, "abc", "ABC"), 0.0f);
+    EXPECT_EQ(Score(&S::match_nocase_exact, "abc", "ABC"), 1.0f);
+    EXPECT_EQ(Score(&S::match_case_exact, "", ""), 0.0f);
+    EXPECT_EQ(Score(&S::match_case_partial, "xxabcxx", "abc"), 1.0f);
+    EXPECT_EQ(Score(&S::match_nocase_partial, "xxabcxx", "ABC"), 1.0f);
+    EXPECT_EQ(Score(&S::match_case_partial, "abc", ""), 0.0f);
 
-TEST(CStringMatch, ExactAndPartialNeedANonEmptyPattern) {
-    EXPECT_EQ(Score(&CString256::match_case_exact, "abc", "abc"), 1.0f);
-    EXPECT_EQ(Score(&CString256::match_case_exact, "abc", "ABC"), 0.0f);
-    EXPECT_EQ(Score(&CString256::match_nocase_exact, "abc", "ABC"), 1.0f);
-    EXPECT_EQ(Score(&CString256::match_case_exact, "", ""), 0.0f);
-
-    EXPECT_EQ(Score(&CString256::match_case_partial, "xxabcxx", "abc"), 1.0f);
-    EXPECT_EQ(Score(&CString256::match_nocase_partial, "xxabcxx", "ABC"), 1.0f);
-    EXPECT_EQ(Score(&CString256::match_case_partial, "abc", ""), 0.0f);
-}
-
-TEST(CStringMatch, ApproximateScoresCountInOrderBytes) {
-    EXPECT_EQ(Score(&CString256::match_case_approximate, "abc", "axc"), 0.6666667f);
-    EXPECT_EQ(Score(&CString256::match_case_approximate, "hello", "hello"), 1.0f);
-    EXPECT_EQ(Score(&CString256::match_case_approximate, "abc", "xyz"), 0.0f);
-    EXPECT_EQ(Score(&CString256::match_case_approximate, "", "abc"), 0.0f);
-    EXPECT_EQ(Score(&CString256::match_case_approximate, "", ""), 0.0f);
+    EXPECT_EQ(Score(&S::match_case_approximate, "abc", "axc"), 0.6666667f);
+    EXPECT_EQ(Score(&S::match_case_approximate, "hello", "hello"), 1.0f);
+    EXPECT_EQ(Score(&S::match_case_approximate, "abc", "xyz"), 0.0f);
+    EXPECT_EQ(Score(&S::match_case_approximate, "", "abc"), 0.0f);
+    EXPECT_EQ(Score(&S::match_case_approximate, "", ""), 0.0f);
     // Out-of-order bytes do not count: "ba" in "ab" finds only the b.
-    EXPECT_EQ(Score(&CString256::match_case_approximate, "ab", "ba"), 0.5f);
-    EXPECT_EQ(Score(&CString256::match_case_approximate, "ABC", "axc"), 0.0f);
-    EXPECT_EQ(Score(&CString256::match_nocase_approximate, "ABC", "axc"), 0.6666667f);
+    EXPECT_EQ(Score(&S::match_case_approximate, "ab", "ba"), 0.5f);
+    EXPECT_EQ(Score(&S::match_case_approximate, "ABC", "axc"), 0.0f);
+    EXPECT_EQ(Score(&S::match_nocase_approximate, "ABC", "axc"), 0.6666667f);
 }
 
 TEST(CStringMatch, WildcardPiecesMustAppearInOrderWithoutOverlap) {
@@ -56,29 +47,21 @@ TEST(CStringMatch, WildcardPiecesMustAppearInOrderWithoutOverlap) {
     EXPECT_EQ(score, 0.0f);
     subject.match_wildcard_nocase(Pieces(list, "REPORT*txt"), &score);
     EXPECT_EQ(score, 1.0f);
-
-    CString256 overlap("ababa");
-    overlap.match_wildcard_case(Pieces(list, "aba*aba"), &score);
+    CString256("ababa").match_wildcard_case(Pieces(list, "aba*aba"), &score);
     EXPECT_EQ(score, 0.0f);
-
     list.clear();
     subject.match_wildcard_case(list, &score);
     EXPECT_EQ(score, 1.0f);
 }
 
-TEST(CStringMatch, DispatchThroughFreeMatchers) {
-    CString256 subject("Status Report");
+TEST(CStringMatch, FreeMatchersTakeTheFirst255BytesOfTheirText) {
     float score = -1.0f;
     char pattern[] = "status report";
-    subject.match(matcher_nocase_exact_256, pattern, &score);
+    CString256("Status Report").match(matcher_nocase_exact_256, pattern, &score);
     EXPECT_EQ(score, 1.0f);
-    subject.match(matcher_case_exact_256, pattern, &score);
-    EXPECT_EQ(score, 0.0f);
-
-    // Only the first 255 bytes of a text argument take part.
-    std::string long_pattern = std::string(255, 'a') + "zzz";
-    CString256 a255(std::string(255, 'a').c_str());
-    a255.match(matcher_case_exact_256, long_pattern.data(), &score);
+    std::string longPattern = std::string(255, 'a') + "zzz";
+    CString256(std::string(255, 'a').c_str())
+        .match(matcher_case_exact_256, longPattern.data(), &score);
     EXPECT_EQ(score, 1.0f);
 
     CList<CString256> list;
@@ -89,7 +72,7 @@ TEST(CStringMatch, DispatchThroughFreeMatchers) {
     EXPECT_EQ(score, 0.0f);
 }
 
-TEST(CaseInsensitiveSearch, StrstrRestartsAfterAFailedAttempt) {
+TEST(CaseInsensitiveSearch, StrstrRestartsAndStrncmpGivesTheRawDifference) {
     const char* text = "xxabcxx";
     EXPECT_EQ(STRSTR(text, "ABC"), text + 2);
     EXPECT_EQ(STRSTR(text, ""), text);
@@ -98,12 +81,12 @@ TEST(CaseInsensitiveSearch, StrstrRestartsAfterAFailedAttempt) {
     EXPECT_EQ(STRSTR(repeats, "AAB"), repeats + 1);
     EXPECT_EQ(STRSTR("ab", "abc"), nullptr);
     EXPECT_EQ(STRSTR(static_cast<const char*>(nullptr), "a"), nullptr);
-}
 
-TEST(CaseInsensitiveSearch, StrncmpReportsTheRawByteDifference) {
     EXPECT_EQ(STRNCMP("Hello", "hELLO", 5), 0);
     EXPECT_EQ(STRNCMP("abc", "ABC", 10), 0);
     EXPECT_EQ(STRNCMP("abcX", "abcY", 3), 0);
     EXPECT_EQ(STRNCMP("a", "B", 1), 'a' - 'B');
     EXPECT_LT(STRNCMP("ab", "abc", 3), 0);
 }
+
+}  // namespace

@@ -4,7 +4,7 @@
 #include "foundation/CURL.h"
 #include "foundation/ICMapEntry.h"
 
-#include "CTextTestSupport.h"
+#include "FoundationTestSupport.h"
 
 namespace {
 
@@ -13,12 +13,19 @@ std::string ValueOf(CMap<CString256, CString256>& map, const char* key) {
     return node != nullptr ? node->value.c_str() : "<none>";
 }
 
-TEST(ClassicExtraction, TakesQuotedFormsFirstAndLeavesThePageAlone) {
+TEST(ClassicExtraction, ListAndMapFormsLeaveThePageAlone) {
     CText page("<a HREF=\"x.html\">b SRC=y.gif>");
     CList<CString256> links;
     page.classic_extract_hrefs(links);
     EXPECT_EQ(TextsOf(links), (Texts{"x.html", "y.gif"}));
     EXPECT_EQ(Bytes(page), "<a HREF=\"x.html\">b SRC=y.gif>");
+
+    // The map form skips anchors and mail, and resolves against the page.
+    CText anchors("<a href=\"#top\"><a href=\"MAILTO:a@b.c\"><a href=\"x.html\">");
+    CMap<CString256, CString256> resolved;
+    anchors.classic_extract_hrefs("http://h/a/page.html", resolved);
+    EXPECT_EQ(resolved.count, 1);
+    EXPECT_EQ(ValueOf(resolved, "x.html"), "http://h/a/x.html");
 }
 
 TEST(ClassicExtraction, TableRoundTripActivatesEveryPair) {
@@ -27,9 +34,6 @@ TEST(ClassicExtraction, TableRoundTripActivatesEveryPair) {
     table >> written;
     EXPECT_EQ(Bytes(written).rfind("delimiterList HREF=\"\t\",SRC=\"\t\",", 0), 0u);
     EXPECT_EQ(Bytes(written).substr(written.length - 18), ",background=\t \xE2\x80\xA2\r");
-    CText printed("");
-    table.Print(printed);
-    EXPECT_EQ(Bytes(printed).rfind("\t\tdelimiterList : HREF=\"\t\",", 0), 0u);
 
     CText page("<option value=\"z\">");
     CList<CString256> before;
@@ -45,14 +49,6 @@ TEST(ClassicExtraction, TableRoundTripActivatesEveryPair) {
     CList<CString256> after;
     page.classic_extract_hrefs(after, readBack);
     EXPECT_EQ(TextsOf(after), (Texts{"z"}));
-}
-
-TEST(ClassicExtraction, MapFormSkipsAnchorsAndMailAndResolves) {
-    CText page("<a href=\"#top\"><a href=\"MAILTO:a@b.c\"><a href=\"x.html\">");
-    CMap<CString256, CString256> links;
-    page.classic_extract_hrefs("http://h/a/page.html", links);
-    EXPECT_EQ(links.count, 1);
-    EXPECT_EQ(ValueOf(links, "x.html"), "http://h/a/x.html");
 }
 
 // The one-pass walk must leave the text and list exactly as the repeated calls do,
@@ -94,9 +90,6 @@ TEST(Suffixes, ShortAlphanumericOrKnownExtensionsPass) {
     entry.fileType = 0x54455854;
     gSuffixMap.insert(".longext", entry);
     EXPECT_EQ(CText("LONGEXT").IsSuffix(), 1);
-    CText known("LongExt");
-    EXPECT_EQ(known.IsSuffixMapSuffix(), 1);
-    EXPECT_EQ(Bytes(known), "longext");  // lower-cases itself
     EXPECT_EQ(CURL("http://h/f.longext").fileType, 0x54455854u);
     gSuffixMap.clear();
 }
@@ -129,8 +122,7 @@ TEST(CollectURLs, MailAddressesGoToTheMailMapWithTheirShownName) {
     CList<CString256> urls;
     CMap<CString256, CString256> mail;
     page.collect_all_urls(urls, &mail);
-    EXPECT_EQ(urls.count, 0);
-    EXPECT_EQ(mail.count, 1);
+    EXPECT_EQ(urls.count + mail.count, 1);
     EXPECT_EQ(ValueOf(mail, "someone@example.com"), "Someone");
 }
 

@@ -1,46 +1,18 @@
 #include "foundation/PathList.h"
 
-#include <fstream>
-
-#include "CTextTestSupport.h"
+#include "FoundationTestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-CList<std::string>& Fill(CList<std::string>& list, const Texts& names) {
-    list.clear();
-    for (const auto& name : names) {
-        list.append(name);
-    }
-    return list;
-}
-
-TEST(PathList, ParsePathSkipsEmptyPiecesAndAppends) {
+TEST(PathList, ParseCompareAndTrim) {
     CList<std::string> list;
     list.append("x");
     ParsePath("/a//b/", list);
-    EXPECT_EQ(TextsOf(list), (Texts{"x", "a", "b"}));
     ParsePath("///", list);
-    EXPECT_EQ(list.count, 3);
-}
+    EXPECT_EQ(TextsOf(list), (Texts{"x", "a", "b"}));
 
-TEST(PathList, DirectoriesListOfAFileOrFolderEndsWithTheFolder) {
-    TempFolder temp;
-    fs::create_directory(temp.path() / "Docs");
-    std::ofstream(temp.path() / "Docs" / "f.txt") << "x";
-    CList<std::string> expected;
-    ParsePath(temp.path().string() + "/Docs", expected);
-
-    CList<std::string> ofFile, ofFolder;
-    EXPECT_EQ(MakeDirectoriesList(temp.path() / "Docs" / "f.txt", ofFile), 0);
-    EXPECT_EQ(MakeDirectoriesList(temp.path() / "Docs/", ofFolder), 0);
-    EXPECT_EQ(TextsOf(ofFile), TextsOf(expected));
-    EXPECT_EQ(TextsOf(ofFolder), TextsOf(expected));
-    EXPECT_NE(MakeDirectoriesList(temp.path() / "none", ofFile), 0);
-}
-
-TEST(PathList, PrefixTestAndTrimming) {
     CList<std::string> a, b;
     Fill(a, {"Disk", "Docs", "Old"});
     EXPECT_EQ(DirectoriesListBeginsWithDirectoriesList(a, Fill(b, {"disk", "docs"})), 1);
@@ -55,62 +27,68 @@ TEST(PathList, PrefixTestAndTrimming) {
     EXPECT_EQ(a.tail, nullptr);
 }
 
-TEST(PathList, MakeDirectoryCreatesOnlyWhatIsMissing) {
+TEST(PathList, DirectoriesListOfAFileOrFolderEndsWithTheFolder) {
     TempFolder temp;
-    fs::create_directory(temp.path() / "A");
-    std::ofstream(temp.path() / "A" / "marker") << "x";
-    CList<std::string> list;
-    fs::path out;
-    EXPECT_EQ(MakeDirectory(temp.path(), Fill(list, {"A", "B"}), out), 0);
-    EXPECT_EQ(out, temp.path() / "A" / "B");
-    EXPECT_TRUE(fs::is_directory(out));
-    EXPECT_TRUE(fs::exists(temp.path() / "A" / "marker"));
+    fs::create_directory(temp / "Docs");
+    WriteText(temp / "Docs" / "f.txt", "x");
+    CList<std::string> expected, ofFile, ofFolder;
+    ParsePath(temp.path().string() + "/Docs", expected);
+    EXPECT_EQ(MakeDirectoriesList(temp / "Docs" / "f.txt", ofFile), 0);
+    EXPECT_EQ(MakeDirectoriesList(temp / "Docs/", ofFolder), 0);
+    EXPECT_EQ(TextsOf(ofFile), TextsOf(expected));
+    EXPECT_EQ(TextsOf(ofFolder), TextsOf(expected));
+    EXPECT_NE(MakeDirectoriesList(temp / "none", ofFile), 0);
+}
 
-    fs::path unchanged = "unchanged";
-    EXPECT_EQ(MakeDirectory(temp.path(), Fill(list, {}), unchanged), 0);
-    EXPECT_EQ(unchanged, "unchanged");
+TEST(PathList, MakeDirectoryAndFileCreateOnlyWhatIsMissingAndStayInside) {
+    TempFolder temp;
+    fs::create_directory(temp / "A");
+    WriteText(temp / "A" / "marker", "x");
+    CList<std::string> list;
+    fs::path out = "unchanged";
+    EXPECT_EQ(MakeDirectory(temp.path(), Fill(list, {}), out), 0);
+    EXPECT_EQ(out, "unchanged");
+    EXPECT_EQ(MakeDirectory(temp.path(), Fill(list, {"A", "B"}), out), 0);
+    EXPECT_EQ(out, temp / "A" / "B");
+    EXPECT_TRUE(fs::is_directory(out));
+    EXPECT_EQ(ReadText(temp / "A" / "marker"), "x");
     // Names that would leave the parent, and a file standing where a folder should be.
     EXPECT_NE(MakeDirectory(temp.path(), Fill(list, {"A", ".."}), out), 0);
     EXPECT_NE(MakeDirectory(temp.path(), Fill(list, {"x/y"}), out), 0);
     EXPECT_NE(MakeDirectory(temp.path(), Fill(list, {"A", "marker"}), out), 0);
-}
 
-TEST(PathList, MakeFileKeepsAnExistingFile) {
-    TempFolder temp;
-    CList<std::string> list;
     fs::path file;
     EXPECT_EQ(MakeFile(temp.path(), Fill(list, {"L", "M"}), "log.txt", file), 0);
-    EXPECT_EQ(file, temp.path() / "L" / "M" / "log.txt");
-    std::ofstream(file) << "kept";
+    EXPECT_EQ(file, temp / "L" / "M" / "log.txt");
+    WriteText(file, "kept");
     EXPECT_EQ(MakeFile(temp.path(), list, "log.txt", file), 0);
-    EXPECT_EQ(fs::file_size(file), 4u);
+    EXPECT_EQ(ReadText(file), "kept");
     EXPECT_EQ(MakeFile(temp.path(), Fill(list, {}), "top", file), 0);
-    EXPECT_EQ(file, temp.path() / "top");
+    EXPECT_EQ(file, temp / "top");
     EXPECT_NE(MakeFile(temp.path(), list, "../escape", file), 0);
 }
 
 TEST(PathList, ChangeFilesSuffix) {
     TempFolder temp;
-    auto make = [&](const std::string& name) {
-        std::ofstream(temp.path() / name) << name;
-        return temp.path() / name;
+    struct Case {
+        std::string before, after;
     };
-    ChangeFilesSuffix(make("report.TXT"), "txt", "html");
-    EXPECT_TRUE(fs::exists(temp.path() / "report.html"));
-    ChangeFilesSuffix(make("report.doc"), "txt", "html");
-    EXPECT_TRUE(fs::exists(temp.path() / "report.doc"));
-    ChangeFilesSuffix(make("notes"), "txt", "html");
-    EXPECT_TRUE(fs::exists(temp.path() / "notes.html"));
-    // The whole of a long name survives.
-    std::string stem(200, 'n');
-    ChangeFilesSuffix(make(stem + ".txt"), "txt", "md");
-    EXPECT_TRUE(fs::exists(temp.path() / (stem + ".md")));
+    const std::string stem(200, 'n');  // the whole of a long name survives
+    const Case cases[] = {{"report.TXT", "report.html"},
+                          {"report.doc", "report.doc"},
+                          {"notes", "notes.html"},
+                          {stem + ".txt", stem + ".html"}};
+    for (const auto& c : cases) {
+        WriteText(temp / c.before, c.before);
+        ChangeFilesSuffix(temp / c.before, "txt", "html");
+        EXPECT_EQ(ReadText(temp / c.after), c.before) << c.before;
+    }
     // An item that already has the new name is not overwritten.
-    make("a.html");
-    ChangeFilesSuffix(make("a.txt"), "txt", "html");
-    EXPECT_TRUE(fs::exists(temp.path() / "a.txt"));
-    std::ifstream kept(temp.path() / "a.html");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "a.html");
+    WriteText(temp / "a.html", "a.html");
+    WriteText(temp / "a.txt", "a.txt");
+    ChangeFilesSuffix(temp / "a.txt", "txt", "html");
+    EXPECT_EQ(ReadText(temp / "a.txt"), "a.txt");
+    EXPECT_EQ(ReadText(temp / "a.html"), "a.html");
 }
 
 }  // namespace
