@@ -2,32 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <optional>
-#include <string>
+#include "support/ScopedEnv.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
+using testing_support::ScopedEnv;
 
 namespace {
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(FoldersTest, RelativeXdgPathsAreIgnored) {
     ScopedEnv home("HOME", "/home/someone");
@@ -38,10 +20,8 @@ TEST(FoldersTest, RelativeXdgPathsAreIgnored) {
 }
 
 TEST(FoldersTest, TemporaryFolderIsAlwaysPrivate) {
-    char pattern[] = "/tmp/folders-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path base(pattern);
-    ScopedEnv tmpdir("TMPDIR", base.c_str());
+    testing_support::TempFolder base;
+    ScopedEnv tmpdir("TMPDIR", base.path().c_str());
 
     // An open runtime folder is not used; the fallback is made private.
     const fs::path runtime = base / "runtime";
@@ -50,7 +30,7 @@ TEST(FoldersTest, TemporaryFolderIsAlwaysPrivate) {
     ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.c_str());
     const auto fallback = platform::UserTemporaryFolder();
     ASSERT_TRUE(fallback);
-    EXPECT_EQ(fallback->parent_path(), base);
+    EXPECT_EQ(fallback->parent_path(), base.path());
     struct stat info {};
     ASSERT_EQ(lstat(fallback->c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -63,8 +43,6 @@ TEST(FoldersTest, TemporaryFolderIsAlwaysPrivate) {
     fs::remove(*fallback);
     fs::create_directory_symlink(runtime, *fallback);
     EXPECT_FALSE(platform::UserTemporaryFolder());
-
-    fs::remove_all(base);
 }
 
 }  // namespace
