@@ -1,98 +1,77 @@
 #include "log/EventLog.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <string>
-#include <vector>
+#include <sstream>
 
 #include "platform/SystemEncoding.h"
 #include "platform/SystemLog.h"
 #include "settings/Preferences.h"
+#include "support/FileText.h"
+#include "support/ScopedEnv.h"
+#include "support/TempFolder.h"
 
 namespace fs = std::filesystem;
+using testing_support::ScopedEnv;
+using Texts = std::vector<std::string>;
 
 namespace {
 
 class EventLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/eventlog-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root_ = pattern;
-        setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
         platform::SetSystemLogObserver(
             [this](std::string_view text) { systemLog_.emplace_back(text); });
     }
     void TearDown() override {
         StopLogging();
         platform::SetSystemLogObserver(nullptr);
-        fs::remove_all(root_);
     }
 
     fs::path logFile() const {
         return root_ / "data" / "Kestrune Software" / "OrbalenStatus" / "OrbalenStatus.log";
     }
-    std::vector<std::string> fileLines() const {
-        std::vector<std::string> lines;
-        std::ifstream in(logFile());
+    // The file's lines without their time stamps; a line without one is marked.
+    Texts fileEntries() const {
+        static const std::regex stamp(R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} [+-]\d{4}\] )");
+        Texts entries;
+        std::istringstream in(testing_support::ReadText(logFile()));
         for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
+            std::smatch match;
+            const bool stamped = std::regex_search(line, match, stamp) && match.position(0) == 0;
+            entries.push_back(stamped ? match.suffix().str() : "unstamped: " + line);
         }
-        return lines;
+        return entries;
     }
     static void SetDefault(std::string_view key, bool value) {
         settings::SetAppValue(key, value);
         settings::AppSynchronize();
     }
 
-    fs::path root_;
-    std::vector<std::string> systemLog_;
+    testing_support::TempFolder root_{"eventlog-test"};
+    ScopedEnv data_{"XDG_DATA_HOME", (root_ / "data").c_str()};
+    ScopedEnv config_{"XDG_CONFIG_HOME", (root_ / "config").c_str()};
+    Texts systemLog_;
 };
 
-const std::regex kStamp(R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} [+-]\d{4}\] )");
-
-bool IsLine(const std::string& line, const std::string& text) {
-    std::smatch match;
-    return std::regex_search(line, match, kStamp) && match.position(0) == 0 &&
-           match.suffix() == text;
-}
-
-TEST_F(EventLogTest, EntriesReachBothDestinationsUnchanged) {
+TEST_F(EventLogTest, EntriesReachEachDestinationItsDefaultAllowsUnchanged) {
     ASSERT_FALSE(fs::exists(root_ / "data"));
-    StartLogging();
-    const std::string message = "100% done: %s %n %@ %%";
-    LogEntry(message);
-    LogEntry(nullptr);
-    StopLogging();
-
-    EXPECT_EQ(systemLog_, std::vector<std::string>{message});
-    const auto lines = fileLines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_TRUE(IsLine(lines[0], "start")) << lines[0];
-    EXPECT_TRUE(IsLine(lines[1], message)) << lines[1];
-    EXPECT_TRUE(IsLine(lines[2], "stop")) << lines[2];
-}
-
-TEST_F(EventLogTest, EachDestinationFollowsItsUserDefault) {
+    // Start and stop lines are written whatever the file's default says.
     SetDefault("logToPrivateConsoleLog", false);
     StartLogging();
     LogEntry("only in the system log");
     SetDefault("logToPrivateConsoleLog", true);
+    const std::string message = "100% done: %s %n %@ %%";
+    LogEntry(message);
+    LogEntry(nullptr);
     SetDefault("logToSystemConsole", false);
     LogEntry("only in the file");
+    SetDefault("logToPrivateConsoleLog", false);
     StopLogging();
 
-    EXPECT_EQ(systemLog_, std::vector<std::string>{"only in the system log"});
-    const auto lines = fileLines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_TRUE(IsLine(lines[0], "start"));
-    EXPECT_TRUE(IsLine(lines[1], "only in the file"));
-    EXPECT_TRUE(IsLine(lines[2], "stop"));
+    EXPECT_EQ(systemLog_, (Texts{"only in the system log", message}));
+    EXPECT_EQ(fileEntries(), (Texts{"start", message, "only in the file", "stop"}));
 }
 
 TEST_F(EventLogTest, RunsFollowEachOtherInOneGrowingFile) {
@@ -104,12 +83,7 @@ TEST_F(EventLogTest, RunsFollowEachOtherInOneGrowingFile) {
         StopLogging();  // nothing left to stop
         LogEntry("after stop: system log only");
     }
-    const auto lines = fileLines();
-    ASSERT_EQ(lines.size(), 6u);
-    const char* expected[] = {"start", "first", "stop", "start", "second", "stop"};
-    for (std::size_t i = 0; i < 6; ++i) {
-        EXPECT_TRUE(IsLine(lines[i], expected[i])) << lines[i];
-    }
+    EXPECT_EQ(fileEntries(), (Texts{"start", "first", "stop", "start", "second", "stop"}));
 }
 
 TEST_F(EventLogTest, LongEntryIsCutOnACharacterBoundaryAndKeepsItsLineFeed) {
@@ -121,27 +95,26 @@ TEST_F(EventLogTest, LongEntryIsCutOnACharacterBoundaryAndKeepsItsLineFeed) {
     LogEntry(message);
     StopLogging();
 
-    std::ifstream in(logFile(), std::ios::binary);
-    std::string start, entry;
-    std::getline(in, start);
-    std::getline(in, entry);
-    EXPECT_LE(entry.size() + 1, 255u);
-    EXPECT_GE(entry.size() + 1, 254u);
+    const std::string file = testing_support::ReadText(logFile());
+    const auto begin = file.find('\n') + 1;
+    const std::string entry = file.substr(begin, file.find('\n', begin) + 1 - begin);
+    EXPECT_GE(entry.size(), 254u);
+    EXPECT_LE(entry.size(), 255u);
     EXPECT_TRUE(platform::IsValidUtf8(entry));
     EXPECT_EQ(systemLog_.at(0), message) << "the system log gets the whole text";
 }
 
 TEST_F(EventLogTest, ProgramGoesOnWhenTheLogCannotBeWritten) {
-    // The data folder lies below a plain file: no folder can be made there.
-    std::ofstream(root_ / "plain") << "x";
-    setenv("XDG_DATA_HOME", (root_ / "plain" / "data").c_str(), 1);
-    StartLogging();
-    LogEntry("still reaches the system log");
-    StopLogging();
-    EXPECT_EQ(systemLog_, std::vector<std::string>{"still reaches the system log"});
-
+    {
+        // The data folder lies below a plain file: no folder can be made there.
+        testing_support::WriteText(root_ / "plain", "x");
+        ScopedEnv blocked("XDG_DATA_HOME", (root_ / "plain" / "data").c_str());
+        StartLogging();
+        LogEntry("still reaches the system log");
+        StopLogging();
+        EXPECT_EQ(systemLog_, Texts{"still reaches the system log"});
+    }
     // The folder is there but the file cannot be opened: entries are dropped.
-    setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
     fs::create_directories(logFile());
     StartLogging();
     LogEntry("dropped");
