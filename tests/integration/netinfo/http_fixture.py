@@ -1,7 +1,6 @@
 """Loopback web server for the page fetch tests; prints its port, then serves."""
 import http.server
 import socketserver
-import sys
 import time
 
 PAGES = {
@@ -11,6 +10,7 @@ PAGES = {
     "/latin1": (200, b"<html><body>caf\xe9</body></html>"),
     "/error": (500, b"server error body"),
     "/empty": (200, b""),
+    "/huge-declared": (200, b"x" * (8 * 1024 * 1024)),
 }
 
 
@@ -20,44 +20,32 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-    def send_body(self, status, body, length=True):
+    def reply(self, status, body, length=True):
         self.send_response(status)
-        self.send_header("Content-Type", "text/html")
         if length:
             self.send_header("Content-Length", str(len(body)))
         self.send_header("Connection", "close")
         self.end_headers()
         try:
-            self.wfile.write(body)
+            for _ in range(1 if length else 64):
+                self.wfile.write(body)
         except OSError:
             pass  # the client gave up, as the size tests expect
 
     def do_GET(self):
+        agent = self.headers.get("User-Agent", "")
         if self.path in PAGES:
-            self.send_body(*PAGES[self.path])
+            self.reply(*PAGES[self.path])
         elif self.path == "/silent":
             time.sleep(30)
-        elif self.path == "/huge-declared":
-            self.send_body(200, b"x" * (8 * 1024 * 1024))
         elif self.path == "/huge-streamed":
-            self.send_response(200)
-            self.send_header("Connection", "close")
-            self.end_headers()
-            try:
-                for _ in range(64):
-                    self.wfile.write(b"y" * (1024 * 1024))
-            except OSError:
-                pass
+            self.reply(200, b"y" * (1024 * 1024), length=False)
+        elif self.path == "/browser-only" and "Safari" in agent:
+            self.reply(200, ("%s|%s" % (agent, self.headers.get("Cache-Control", ""))).encode())
         elif self.path == "/browser-only":
-            # Plain clients get the connection closed without a reply.
-            agent = self.headers.get("User-Agent", "")
-            if "Safari" not in agent:
-                self.close_connection = True
-                return
-            echo = "%s|%s" % (agent, self.headers.get("Cache-Control", ""))
-            self.send_body(200, echo.encode())
+            self.close_connection = True  # plain clients get no reply at all
         else:
-            self.send_body(404, b"not found")
+            self.reply(404, b"not found")
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):

@@ -5,31 +5,31 @@
 
 namespace {
 
-constexpr const char* kStart = "Current IP Address: ";
-constexpr const char* kEnd = "</body></html>";
+struct Case {
+    const char* text;
+    const char* start;
+    const char* end;
+    std::optional<std::string> wanted;
+};
 
-TEST(ExtractBetween, CutsTheLookupPageAnswer) {
-    const std::string page =
-        "<html><head><title>Current IP Check</title></head><body>Current IP Address: "
-        "10.0.0.1</body></html>\r\n";
-    EXPECT_EQ(extractBetweenPattern(page, kStart, kEnd), "10.0.0.1");
-    EXPECT_EQ(extractBetweenPattern(page, "current ip address: ", "</BODY></HTML>"), "10.0.0.1");
-}
-
-TEST(ExtractBetween, EdgeCasesOfMarkers) {
-    EXPECT_EQ(extractBetweenPattern("[]", "[", "]"), "");
-    EXPECT_EQ(extractBetweenPattern("a[1]b[2]", "[", "]"), "1");
-    EXPECT_EQ(extractBetweenPattern("] before [", "[", "]"), std::nullopt);
-    EXPECT_EQ(extractBetweenPattern("no markers here", "[", "]"), std::nullopt);
-    EXPECT_EQ(extractBetweenPattern("a[b]c", "", "]"), std::nullopt);
-    EXPECT_EQ(extractBetweenPattern("a[b]c", "[", ""), std::nullopt);
-    EXPECT_EQ(extractBetweenPattern("x[  y  ]", "[", "]"), "  y  ");
-}
-
-TEST(ExtractBetween, CaseFoldingIsUnicodeAwareAndKeepsBytes) {
-    EXPECT_EQ(extractBetweenPattern("ÉTAT: ok;", "état: ", ";"), "ok");
-    // Invalid bytes are kept as they are and only match themselves.
-    EXPECT_EQ(extractBetweenPattern("k\xff=v\xfe;", "\xff=", ";"), "v\xfe");
+TEST(ExtractBetween, FirstStartThenFirstEndAfterItIgnoringCase) {
+    const Case cases[] = {
+        {"<body>Current IP Address: 10.0.0.1</body></html>\r\n",
+         "current ip address: ", "</BODY></HTML>", "10.0.0.1"},
+        {"[]", "[", "]", ""},
+        {"a[1]b[2]", "[", "]", "1"},
+        {"x[  y  ]", "[", "]", "  y  "},
+        {"] before [", "[", "]", std::nullopt},
+        {"no markers here", "[", "]", std::nullopt},
+        {"a[b]c", "", "]", std::nullopt},
+        {"a[b]c", "[", "", std::nullopt},
+        {"ÉTAT: ok;", "état: ", ";", "ok"},
+        // Invalid bytes are kept as they are and only match themselves.
+        {"k\xff=v\xfe;", "\xff=", ";", "v\xfe"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(extractBetweenPattern(c.text, c.start, c.end), c.wanted) << c.text;
+    }
 }
 
 TEST(ReverseExtractBetween, TakesTheStartNearestBeforeTheFirstEnd) {
@@ -39,17 +39,13 @@ TEST(ReverseExtractBetween, TakesTheStartNearestBeforeTheFirstEnd) {
     EXPECT_EQ(reverseExtractBetweenPattern("<A>v</a>", "<a>", "</A>"), "v");
 }
 
-TEST(CleanForFilename, ReplacesSlashAndColonOnly) {
+TEST(TextTools, FilenameCleaningAndMacRomanFallback) {
     EXPECT_EQ(cleanForFilename("a/b:c d"), "a-b-c d");
-}
-
-TEST(TextDecoding, FallsBackToMacRomanForInvalidUTF8) {
     EXPECT_EQ(netinfo::DecodeUTF8OrMacRoman("caf\xc3\xa9"), "café");
     // Latin-1 "café" is not UTF-8; in Mac OS Roman byte 0xE9 is "È".
     EXPECT_EQ(netinfo::DecodeUTF8OrMacRoman("caf\xe9"), "caf\xc3\x88");
     EXPECT_EQ(netinfo::DecodeUTF8OrMacRoman(std::string("\x80\0z", 3)),
               std::string("\xc3\x84\0z", 4));
-    EXPECT_EQ(netinfo::DecodeUTF8OrMacRoman(""), "");
 }
 
 }  // namespace
