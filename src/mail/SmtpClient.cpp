@@ -1,5 +1,7 @@
 #include "mail/SmtpClient.h"
 
+#include "mail/WorkerLauncher.h"
+
 #include <curl/curl.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <system_error>
 
 namespace mail {
 namespace {
@@ -68,8 +71,6 @@ struct SmtpClient::Transfer {
 
 std::shared_ptr<SmtpClient> SmtpClient::create(platform::RunLoop& loop, std::string name,
                                                long port) {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     return std::shared_ptr<SmtpClient>(new SmtpClient(loop, std::move(name), port));
 }
 
@@ -85,17 +86,23 @@ SmtpClient::SmtpClient(platform::RunLoop& loop, std::string name, long port)
 }
 
 SmtpClient::~SmtpClient() {
-    if (!worker_.joinable()) {
+    std::thread worker = takeWorker();
+    if (!worker.joinable()) {
         return;
     }
     // Only when the run loop dropped our last callback unrun can the worker
     // itself hold the last reference.
-    if (worker_.get_id() == std::this_thread::get_id()) {
-        worker_.detach();
+    if (worker.get_id() == std::this_thread::get_id()) {
+        worker.detach();
     } else {
         abandon();
-        worker_.join();
+        worker.join();
     }
+}
+
+std::thread SmtpClient::takeWorker() {
+    std::lock_guard lock(mutex_);
+    return std::move(worker_);
 }
 
 void SmtpClient::setImplicitTlsPortForTesting(long port) {
@@ -112,11 +119,25 @@ bool SmtpClient::usesImplicitTls() const {
 }
 
 void SmtpClient::connectInBackgroundAndNotify() {
-    if (worker_.joinable() || finished_) {
+    if (started_ || finished_) {
         return;
     }
+    started_ = true;
     connection_.secured_ = usesImplicitTls();
-    worker_ = std::thread([self = shared_from_this()] { self->run(); });
+    LaunchInBackground([self = shared_from_this()] { self->startWorker(); });
+}
+
+void SmtpClient::startWorker() {
+    // The worker's stages reach the loop only after this lock is released,
+    // so the ending stage always finds the worker stored and can join it.
+    std::unique_lock lock(mutex_);
+    try {
+        worker_ = std::thread([self = shared_from_this()] { self->run(); });
+    } catch (const std::system_error& e) {
+        lock.unlock();
+        report({SmtpEvent::ConnectionFailed, false}, {}, {"SMTP", e.what()});
+        report({SmtpEvent::ConnectionTerminated, false}, {});
+    }
 }
 
 void SmtpClient::startTLS() {
@@ -159,6 +180,11 @@ std::optional<std::string> SmtpClient::lastResponse() const {
 }
 
 void SmtpClient::run() {
+    // Loading the TLS library takes milliseconds: done here, the first
+    // sender of a burst does not hold up the run loop for it.
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    RunAsBackgroundThread();
     Transfer transfer(usesImplicitTls());
     CurlHandles curl;
     const bool connectOnly = plan_.whenReady == ConversationPlan::WhenReady::Close;
@@ -352,8 +378,10 @@ void SmtpClient::deliver(const SmtpStage& stage, const std::string& lastReply,
         changed_.notify_all();
     }
     // The ending stage is the worker's last act: it is done or nearly so.
-    if (IsEnding(stage.event) && worker_.joinable()) {
-        worker_.join();
+    if (IsEnding(stage.event)) {
+        if (std::thread worker = takeWorker(); worker.joinable()) {
+            worker.join();
+        }
     }
 }
 

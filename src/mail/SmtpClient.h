@@ -119,10 +119,12 @@ private:
     SmtpClient(platform::RunLoop& loop, std::string name, long port);
 
     struct Transfer;
+    void startWorker();
     void run();
     void onProtocolText(bool fromServer, std::string_view text, Transfer& transfer);
     size_t readBody(char* buffer, size_t size, Transfer& transfer);
     bool waitUntilSendRequested();
+    std::thread takeWorker();
     void report(const SmtpStage& stage, const std::string& lastReply,
                 std::pair<std::string, std::string> error = {});
     void deliver(const SmtpStage& stage, const std::string& lastReply,
@@ -138,16 +140,17 @@ private:
     bool allowUntrusted_ = false;
     SmtpTimeouts timeouts_;
     std::string caBundle_;
-    std::thread worker_;
 
     // Main loop only.
     Connection connection_;
     std::string lastReply_;
+    bool started_ = false;
     bool finished_ = false;
 
     // Shared with the worker.
     mutable std::mutex mutex_;
     std::condition_variable changed_;
+    std::thread worker_;  // set by the launcher thread
     bool sendRequested_ = false;
     bool closeRequested_ = false;
     unsigned posted_ = 0;

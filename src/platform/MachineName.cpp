@@ -2,15 +2,24 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <utility>
 
 namespace platform {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// Each notification of a burst asks for the name; a bus round trip for each
+// would add up on the caller's run loop, so one answer serves them all.
+constexpr Clock::duration kAnswerKeptFor = std::chrono::seconds(1);
+
 std::mutex gQueryMutex;
 PrettyHostnameQuery gQuery;
+std::optional<std::pair<std::string, Clock::time_point>> gLastAnswer;
 
 std::string_view TrimBlanks(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
@@ -52,11 +61,28 @@ std::optional<std::string> ReadMachineInfo() {
     return PrettyHostnameFromMachineInfo(text.str());
 }
 
+std::string LookUpMachineName(const PrettyHostnameQuery& query) {
+    if (query) {
+        if (std::optional<std::string> name = query(); name && !name->empty()) {
+            return *name;
+        }
+    }
+    if (std::optional<std::string> name = ReadMachineInfo()) {
+        return *name;
+    }
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0 && host[0] != '\0') {
+        return host;
+    }
+    return "localhost";
+}
+
 }  // namespace
 
 void SetPrettyHostnameQuery(PrettyHostnameQuery query) {
     std::lock_guard lock(gQueryMutex);
     gQuery = std::move(query);
+    gLastAnswer.reset();
 }
 
 std::optional<std::string> PrettyHostnameFromMachineInfo(std::string_view text) {
@@ -78,21 +104,15 @@ std::string CopyMachineName() {
     PrettyHostnameQuery query;
     {
         std::lock_guard lock(gQueryMutex);
+        if (gLastAnswer && Clock::now() - gLastAnswer->second < kAnswerKeptFor) {
+            return gLastAnswer->first;
+        }
         query = gQuery;
     }
-    if (query) {
-        if (std::optional<std::string> name = query(); name && !name->empty()) {
-            return *name;
-        }
-    }
-    if (std::optional<std::string> name = ReadMachineInfo()) {
-        return *name;
-    }
-    char host[256] = {};
-    if (gethostname(host, sizeof host - 1) == 0 && host[0] != '\0') {
-        return host;
-    }
-    return "localhost";
+    std::string name = LookUpMachineName(query);
+    std::lock_guard lock(gQueryMutex);
+    gLastAnswer.emplace(name, Clock::now());
+    return name;
 }
 
 }  // namespace platform

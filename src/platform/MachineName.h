@@ -10,6 +10,7 @@ namespace platform {
 // The computer's name as the user knows it: the pretty host name that
 // systemd-hostnamed reports, else PRETTY_HOSTNAME in /etc/machine-info, else
 // the kernel's host name. Never empty ("localhost" as the last resort).
+// An answer is reused for a second, so a burst of callers pays for one look-up.
 std::string CopyMachineName();
 
 // The first link of the chain needs a bus connection, which only the desktop
