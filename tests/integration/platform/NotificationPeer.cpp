@@ -16,22 +16,18 @@ namespace keys = settings::keys;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::cerr << "usage: notification-peer DEFAULTS_TOOL\n";
-        return 2;
-    }
     platform::DBusNotificationCenter center;
-    if (!center.connectedToBus()) {
-        std::cout << "no bus\n";
-        return 3;
+    if (argc != 2 || !center.connectedToBus()) {
+        std::cout << "usage: notification-peer DEFAULTS_TOOL, on a session bus\n";
+        return 2;
     }
     platform::QtRunLoop loop;
     int received = 0;
     int otherObject = 0;
-    center.addObserver(std::string(keys::kPreferencesChangedName),
-                       std::string(keys::kPreferencesChangedObject),
+    const std::string name(keys::kPreferencesChangedName);
+    center.addObserver(name, std::string(keys::kPreferencesChangedObject),
                        [&](const std::string&, const std::string&) { ++received; });
-    center.addObserver(std::string(keys::kPreferencesChangedName), "com.example.other",
+    center.addObserver(name, "com.example.other",
                        [&](const std::string&, const std::string&) { ++otherObject; });
 
     center.post(keys::kPreferencesChangedName, keys::kPreferencesChangedObject);

@@ -57,10 +57,6 @@ TEST_F(SettingsStoreTest, ToolWritesAreSeenByTheNextRead) {
     EXPECT_NE(all.output.find("\"Initial Refresh\" (integer) = 45\n"), std::string::npos);
     EXPECT_NE(all.output.find("\"useSSL\" (boolean) = 0\n"), std::string::npos);
 
-    // A value stored as a number is no flag, whatever the number.
-    EXPECT_EQ(Tool({"write", kDomain, "TitleIconOnly", "-int", "1"}).exitCode, 0);
-    EXPECT_FALSE(settings::ReadFlag(settings::keys::kTitleIconOnly));
-
     EXPECT_EQ(Tool({"delete", kDomain, "useSSL"}).exitCode, 0);
     EXPECT_TRUE(settings::ReadUseSSL());
     EXPECT_NE(Tool({"read", kDomain, "useSSL"}).exitCode, 0);

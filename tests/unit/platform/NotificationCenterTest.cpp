@@ -7,28 +7,29 @@
 
 namespace {
 
+using Names = std::vector<std::string>;
+
 TEST(NotificationCenterTest, DeliversToMatchingObserversOnce) {
     platform::LocalNotificationCenter center;
-    std::vector<std::string> seen;
-    center.addObserver(
-        "Preferences Changed", "com.example.a",
-        [&](const std::string& n, const std::string& o) { seen.push_back(n + "|" + o); });
-    center.addObserver("", "com.example.b", [&](const std::string&, const std::string& o) {
-        seen.push_back("any name|" + o);
-    });
+    Names seen;
+    auto record = [&](const std::string& tag) {
+        return [&, tag](const std::string& n, const std::string& o) {
+            seen.push_back(tag + n + "|" + o);
+        };
+    };
+    center.addObserver("Preferences Changed", "com.example.a", record(""));
+    center.addObserver("", "com.example.b", record("any name: "));
     center.post("Preferences Changed", "com.example.a");
     center.post("Other", "com.example.b");
     center.post("Preferences Changed", "com.example.c");
-    EXPECT_EQ(seen, (std::vector<std::string>{"Preferences Changed|com.example.a",
-                                              "any name|com.example.b"}));
+    EXPECT_EQ(seen, (Names{"Preferences Changed|com.example.a", "any name: Other|com.example.b"}));
 }
 
 TEST(NotificationCenterTest, ObserversMayRemoveThemselvesAndOthersWhileRunning) {
     platform::LocalNotificationCenter center;
     int first = 0;
     int second = 0;
-    platform::NotificationCenter::ObserverId firstId = 0;
-    platform::NotificationCenter::ObserverId secondId = 0;
+    platform::NotificationCenter::ObserverId firstId = 0, secondId = 0;
     firstId = center.addObserver("n", "", [&](const std::string&, const std::string&) {
         ++first;
         center.removeObserver(firstId);
