@@ -12,24 +12,21 @@ probe="$build/bin/mail_burst_probe"
 tmp=$(mktemp -d)
 server=""
 cleanup() {
-  exec 3>&- 2>/dev/null || true
-  [ -n "$server" ] && { wait "$server" 2>/dev/null || kill "$server" 2>/dev/null || true; }
+  [ -n "$server" ] && { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; }
   rm -rf "$tmp"
 }
 trap cleanup EXIT
 
-# The server runs until its stdin (our fd 3) closes.
-mkfifo "$tmp/in"
+# The server prints "PORT n", then one JSON line per message it accepts.
 /usr/bin/python3 tests/integration/mail/smtp_test_server.py --mode plain \
-  --record "$tmp/record.jsonl" <"$tmp/in" >"$tmp/port" 2>"$tmp/server.log" &
+  >"$tmp/out" 2>"$tmp/server.log" &
 server=$!
-exec 3>"$tmp/in"
 for _ in $(seq 100); do
-  grep -q '^PORT ' "$tmp/port" 2>/dev/null && break
+  grep -q '^PORT ' "$tmp/out" 2>/dev/null && break
   sleep 0.1
 done
-port=$(awk '/^PORT /{print $2}' "$tmp/port")
+port=$(awk '/^PORT /{print $2}' "$tmp/out")
 [ -n "$port" ] || { echo "test SMTP server did not start" >&2; cat "$tmp/server.log" >&2; exit 1; }
 
 timeout 120 "$probe" "$port" "$count"
-echo "received by the server: $(grep -c '"event": "message"' "$tmp/record.jsonl" || true)"
+echo "received by the server: $(grep -c '"event": "message"' "$tmp/out" || true)"

@@ -2,154 +2,242 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "TestSmtpServer.h"
 #include "mail/MailLog.h"
 #include "platform/MachineName.h"
 #include "platform/ManualRunLoop.h"
 #include "settings/Preferences.h"
+#include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
+using testing_support::ChildProcess;
 
-const std::string kRecipient = "ops@example.org";
 const std::string kFormat =
     "OrbalenStatus has refreshed. The IP address of machine \"%@\" has changed from: %@ to %@";
 
-std::string RefreshedBody() {
-    return "OrbalenStatus has refreshed. Machine \"" + platform::CopyMachineName() +
-           "\" has IP address: 10.0.0.2";
+Lines Split(const std::string& text, char separator) {
+    Lines parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);) {
+        parts.push_back(part);
+    }
+    return parts;
 }
 
-const Lines kTypicalConversation = {"Composing message to ops@example.org.",
-                                    "Connecting to the 127.0.0.1 server...",
-                                    "Connected.",
-                                    "SSL handshaking...",
-                                    "SSL handshaking completed.",
-                                    "Authentication completed. Sending the message...",
-                                    "Message sent. Closing the connection.",
-                                    "Connection terminated."};
+// Expected lines ending in '*' match any line that starts with the rest.
+bool LinesMatch(const Lines& actual, const Lines& expected) {
+    return std::equal(actual.begin(), actual.end(), expected.begin(), expected.end(),
+                      [](const std::string& a, const std::string& e) {
+                          return e.ends_with('*') ? a.starts_with(e.substr(0, e.size() - 1))
+                                                  : a == e;
+                      });
+}
 
-class SSMTPTest : public ::testing::Test {
+// smtp_test_server.py on an ephemeral loopback port, killed with the object.
+class SmtpServer : public ChildProcess {
+public:
+    SmtpServer(const std::filesystem::path& certs, const std::string& options)
+        : ChildProcess(
+              Split("/usr/bin/python3 tests/integration/mail/smtp_test_server.py --certs " +
+                        certs.string() + " " + options,
+                    ' ')) {
+        const std::optional<std::string> line = readLine(20s);
+        port = line && line->starts_with("PORT ") ? line->substr(5) : "0";
+    }
+    // What the server has seen so far: {"event": "auth"|"message", ...}.
+    std::vector<nlohmann::json> events() {
+        std::vector<nlohmann::json> found;
+        while (std::optional<std::string> line = readLine(200ms)) {
+            found.push_back(nlohmann::json::parse(*line));
+        }
+        return found;
+    }
+    std::string port;
+};
+
+class SenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ =
-            std::filesystem::temp_directory_path() / ("orbalen-mail-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir_ / "config");
-        std::filesystem::create_directories(dir_ / "data");
-        setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-        certs_ = std::make_unique<TestCertificates>(dir_);
-        setenv("ORBALEN_CA_BUNDLE", certs_->caFile.c_str(), 1);
-        mail::SmtpClient::setDefaultTimeouts({3s, 2s, 20s});
-    }
-    static void TearDownTestSuite() {
-        certs_.reset();
-        std::filesystem::remove_all(dir_);
-    }
-
-    void SetUp() override {
-        for (const char* key :
-             {"MailServer", "Port", "Authentication", "Username", "UserPassword"}) {
-            settings::SetAppValue(key, std::nullopt);
+        folder_ = std::make_unique<testing_support::TempFolder>("orbalen-mail");
+        setenv("XDG_CONFIG_HOME", folder_->path().c_str(), 1);
+        setenv("XDG_DATA_HOME", folder_->path().c_str(), 1);
+        // Self-signed certificates for 127.0.0.1; only "trusted" is in the bundle.
+        for (const std::string name : {"trusted", "untrusted"}) {
+            testing_support::Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                                  "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
+                                  "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                                  "-keyout", *folder_ / (name + ".key"), "-out",
+                                  *folder_ / (name + ".pem")});
         }
-        for (const char* key : {"useSSL", "allowUntrustedCertificates"}) {
-            settings::UserDefaults::standard().setObject(std::nullopt, key);
-        }
-        settings::SetAppValue("MailServer", std::string("127.0.0.1"));
-        settings::AppSynchronize();
-        mail::SetMailLogObserverForTesting([this](const std::string& line) {
-            std::lock_guard lock(mutex_);
-            lines_.push_back(line);
-        });
+        setenv("ORBALEN_CA_BUNDLE", (*folder_ / "trusted.pem").c_str(), 1);
+        mail::SmtpClient::setDefaultTimeouts({3s, 1s, 20s});
     }
     void TearDown() override {
-        mail::SetMailLogObserverForTesting(nullptr);
         mail::SmtpClient::setImplicitTlsPortForTesting(mail::SmtpClient::kImplicitTlsPort);
     }
 
-    static void Set(const char* key, settings::Value value) {
-        settings::SetAppValue(key, std::move(value));
+    // "key=value ..." over a store holding only the mail server's address.
+    // YES and NO are stored as booleans, digits as numbers, the rest as text.
+    static void Store(const std::string& values) {
+        for (const char* key : {"Port", "Authentication", "Username", "UserPassword", "useSSL",
+                                "allowUntrustedCertificates"}) {
+            settings::SetAppValue(key, std::nullopt);
+        }
+        settings::SetAppValue("MailServer", std::string("127.0.0.1"));
+        for (const std::string& entry : Split(values, ' ')) {
+            const std::string key = entry.substr(0, entry.find('='));
+            const std::string value = entry.substr(key.size() + 1);
+            if (value == "YES" || value == "NO") {
+                settings::SetAppValue(key, value == "YES");
+            } else if (!value.empty() && value.find_first_not_of("0123456789") == value.npos) {
+                settings::SetAppValue(key, std::int64_t{std::stoll(value)});
+            } else {
+                settings::SetAppValue(key, value);
+            }
+        }
         settings::AppSynchronize();
     }
-    static void SetDefault(const char* key, bool value) {
-        settings::UserDefaults::standard().setObject(value, key);
-        settings::UserDefaults::standard().synchronize();
-    }
-    void UseServer(const TestSmtpServer& server) { Set("Port", std::to_string(server.port())); }
-    static std::unique_ptr<TestSmtpServer> Server(std::vector<std::string> args) {
-        return std::make_unique<TestSmtpServer>(dir_, std::move(args));
-    }
-    std::vector<std::string> TlsArgs(const char* mode, bool trusted = true) {
-        const auto& c = *certs_;
-        return {"--mode", mode,
-                "--cert", (trusted ? c.serverCert : c.selfSignedCert).string(),
-                "--key",  (trusted ? c.serverKey : c.selfSignedKey).string()};
-    }
 
-    bool Ended() {
-        std::lock_guard lock(mutex_);
-        return !lines_.empty() && (lines_.back() == "Connection terminated." ||
-                                   lines_.back() == "Connection timed out.");
-    }
-
-    // Starts one sender per recipient, all at once, and runs the loop until
-    // every conversation has ended; returns the sender's log lines.
-    Lines Converse(const std::vector<std::string>& recipients,
-                   const std::optional<std::string>& oldAddress = std::nullopt) {
-        lines_.clear();
-        platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
-        for (const std::string& to : recipients) {
-            SSMTP::create(loop)->sendMessage("10.0.0.2", oldAddress, to, kFormat);
+    // Starts one sender per recipient, all at once, runs the loop until every
+    // conversation has ended and returns the lines the senders logged.
+    static Lines Converse(const Lines& recipients, const std::optional<std::string>& oldAddress) {
+        std::mutex mutex;
+        Lines lines;
+        long endings = 0;
+        mail::SetMailLogObserverForTesting([&](const std::string& line) {
+            std::lock_guard lock(mutex);
+            lines.push_back(line);
+            endings += line == "Connection terminated." || line == "Connection timed out.";
+        });
+        {
+            platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
+            for (const std::string& to : recipients) {
+                SSMTP::create(loop)->sendMessage("10.0.0.2", oldAddress, to, kFormat);
+            }
+            auto allEnded = [&] {
+                std::lock_guard lock(mutex);
+                return endings >= std::ssize(recipients);
+            };
+            EXPECT_TRUE(loop.runUntil(allEnded, 20s));
+            loop.runOnce(10ms);  // senders let go of themselves
         }
-        auto endings = [this] {
-            std::lock_guard lock(mutex_);
-            return std::count_if(lines_.begin(), lines_.end(), [](const std::string& l) {
-                return l == "Connection terminated." || l == "Connection timed out.";
-            });
-        };
-        EXPECT_TRUE(loop.runUntil([&] { return endings() == std::ssize(recipients); }, 20s));
-        loop.runOnce(10ms);  // senders let go of themselves
-        return lines_;
-    }
-    Lines Converse(const std::optional<std::string>& oldAddress = std::nullopt) {
-        return Converse({kRecipient}, oldAddress);
+        mail::SetMailLogObserverForTesting(nullptr);
+        return lines;
     }
 
-    static inline std::filesystem::path dir_;
-    static inline std::unique_ptr<TestCertificates> certs_;
-    std::mutex mutex_;
-    Lines lines_;
+    static inline std::unique_ptr<testing_support::TempFolder> folder_;
 };
 
-TEST_F(SSMTPTest, PlainConversationDeliversTheMessageByteForByte) {
-    auto server = Server({"--mode", "plain"});
-    UseServer(*server);
-    SetDefault("useSSL", false);
-    Set("Authentication", std::int64_t{0});
+struct Scenario {
+    const char* name;
+    const char* server;     // smtp_test_server.py options
+    const char* settings;   // as Store() takes them
+    const char* log;        // the lines after "Connecting...", separated by '|'
+    const char* mechanism;  // the one AUTH attempt the server saw, or ""
+    bool delivered;
+    bool oldAddress;  // the caller has one: the body is then logged too
+};
 
-    const std::string body = "OrbalenStatus has refreshed. The IP address of machine \"" +
-                             platform::CopyMachineName() +
-                             "\" has changed from: 10.0.0.1 to 10.0.0.2";
-    EXPECT_EQ(Converse(std::string("10.0.0.1")),
-              (Lines{"Composing message to ops@example.org.", body,
-                     "Connecting to the 127.0.0.1 server...", "Connected.",
-                     "Message sent. Closing the connection.", "Connection terminated."}));
+#define SECURED "Connected.|SSL handshaking...|SSL handshaking completed.|"
+#define SENT "Message sent. Closing the connection.|Connection terminated."
+#define LOGIN_AS "Username=bob UserPassword="
+const char* const kAuthServer = "--mode starttls --user bob:s3cret";
 
-    const auto messages = server->events("message");
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0]["mail_from"], kRecipient);
-    EXPECT_EQ(messages[0]["rcpt_tos"], std::vector<std::string>{kRecipient});
-    EXPECT_FALSE(messages[0]["tls"]);
+// "useSSL" absent counts as YES; "Authentication" 1 is PLAIN, any other non-zero LOGIN.
+const Scenario kScenarios[] = {
+    {"Plain", "--mode plain", "useSSL=NO Authentication=0", "Connected.|" SENT, "", true, true},
+    {"StartTlsPlainAuth", kAuthServer, "Authentication=1 " LOGIN_AS "s3cret",
+     SECURED "Authentication completed. Sending the message...|" SENT, "PLAIN", true, false},
+    {"StartTlsLoginAuth", kAuthServer, "useSSL=YES Authentication=2 " LOGIN_AS "s3cret",
+     SECURED "Authentication completed. Sending the message...|" SENT, "LOGIN", true, false},
+    {"WrongPassword", kAuthServer, "Authentication=1 " LOGIN_AS "wrong",
+     SECURED "Authentication failed. Closing the connection...|Server reply: 535 5.7.8 "
+             "Authentication credentials invalid|Connection terminated.",
+     "PLAIN", false, false},
+    {"RecipientRefused", "--mode plain --refuse-rcpt", "useSSL=NO Authentication=0",
+     "Connected.|Message not sent: 550 5.1.1 <ops@example.org>: Recipient address "
+     "rejected|Connection terminated.",
+     "", false, false},
+    {"MessageRefused", "--mode plain --refuse-message", "useSSL=NO Authentication=0",
+     "Connected.|Message not sent: 554 5.6.0 Message content rejected|Connection terminated.", "",
+     false, false},
+    {"RefusalNotUtf8", "--mode plain --raw-refusal", "useSSL=NO Authentication=0",
+     "Connected.|Connection terminated.", "", false, false},
+    {"NeverGreets", "--mode silent", "Authentication=0", "Connection timed out.", "", false, false},
+    {"HangsUp", "--mode drop", "Authentication=0",
+     "Connected.|Connection lost.|Connection terminated.", "", false, false},
+    {"UntrustedCertificate", "--mode starttls --untrusted", "Authentication=0",
+     "Connected.|SSL handshaking...|Error (SSL): SSL certificate problem: *|Connection "
+     "terminated.",
+     "", false, false},
+    {"UntrustedCertificateAllowed", "--mode starttls --untrusted",
+     "Authentication=0 allowUntrustedCertificates=YES", SECURED SENT, "", true, false},
+    {"ImplicitTls", "--mode tls", "Authentication=0",
+     "Connected.|Starting SSL.|SSL handshaking completed.|" SENT, "", true, false},
+    // No "Authentication": nothing to say after EHLO, so hang up.
+    {"NothingToDo", "--mode plain", "useSSL=NO", "Connected.|Connection terminated.", "", false,
+     false},
+    // Security asked for but not offered: no silent fall back to plain text.
+    {"StartTlsNotOffered", "--mode plain", "Authentication=0",
+     "Connected.|SSL handshaking...|Error (SSL): STARTTLS not supported.|Connection terminated.",
+     "", false, false},
+};
+
+class ConversationTest : public SenderTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
+    const Scenario& s = GetParam();
+    const std::string mode = Split(s.server, ' ')[1];
+    SmtpServer server(folder_->path(), s.server);
+    Store(std::string(s.settings) + " Port=" + server.port);
+    if (mode == "tls") {
+        mail::SmtpClient::setImplicitTlsPortForTesting(std::stol(server.port));
+    }
+    const std::string name = "\"" + platform::CopyMachineName() + "\" ";
+    const std::string body =
+        s.oldAddress ? "OrbalenStatus has refreshed. The IP address of machine " + name +
+                           "has changed from: 10.0.0.1 to 10.0.0.2"
+                     : "OrbalenStatus has refreshed. Machine " + name + "has IP address: 10.0.0.2";
+    const Lines lines = Converse(
+        {"ops@example.org"}, s.oldAddress ? std::optional<std::string>("10.0.0.1") : std::nullopt);
+    EXPECT_TRUE(LinesMatch(
+        lines, Split("Composing message to ops@example.org.|" + (s.oldAddress ? body + "|" : "") +
+                         "Connecting to the 127.0.0.1 server...|" + s.log,
+                     '|')))
+        << ::testing::PrintToString(lines);
+
+    std::string mechanisms;
+    std::vector<nlohmann::json> messages;
+    for (const nlohmann::json& event : server.events()) {
+        if (event["event"] == "auth") {
+            mechanisms += event["mechanism"];
+        } else {
+            messages.push_back(event);
+        }
+    }
+    EXPECT_EQ(mechanisms, s.mechanism);
+    ASSERT_EQ(messages.size(), s.delivered ? 1u : 0u);
+    if (!s.delivered) {
+        return;
+    }
+    // From and To are both the recipient; the Date header is the one line left out.
+    EXPECT_EQ(messages[0]["mail_from"], "ops@example.org");
+    EXPECT_EQ(messages[0]["rcpt_tos"], Lines{"ops@example.org"});
+    EXPECT_EQ(messages[0]["tls"], mode != "plain");
     std::string content = messages[0]["content"];
     const auto date = content.find("Date: ");
     ASSERT_NE(date, std::string::npos);
@@ -162,178 +250,50 @@ TEST_F(SSMTPTest, PlainConversationDeliversTheMessageByteForByte) {
                   body + "\r\n");
 }
 
-TEST_F(SSMTPTest, StartTlsThenTheForcedMechanismOnly) {
-    auto withAuth = TlsArgs("starttls");
-    withAuth.insert(withAuth.end(), {"--user", "bob:s3cret"});
-    auto server = Server(withAuth);
-    UseServer(*server);
-    Set("Username", std::string("bob"));
-    Set("UserPassword", std::string("s3cret"));
+INSTANTIATE_TEST_SUITE_P(Mail, ConversationTest, ::testing::ValuesIn(kScenarios),
+                         [](const auto& p) { return std::string(p.param.name); });
 
-    // "useSSL" absent behaves as YES; 1 is PLAIN, any other non-zero LOGIN.
-    Set("Authentication", std::int64_t{1});
-    EXPECT_EQ(Converse(), kTypicalConversation);
-    SetDefault("useSSL", true);
-    Set("Authentication", std::int64_t{2});
-    EXPECT_EQ(Converse(), kTypicalConversation);
-
-    const auto auths = server->events("auth");
-    ASSERT_EQ(auths.size(), 2u);
-    EXPECT_EQ(auths[0]["mechanism"], "PLAIN");
-    EXPECT_EQ(auths[1]["mechanism"], "LOGIN");
-    const auto messages = server->events("message");
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(messages[1]["tls"]);
-    EXPECT_TRUE(messages[1]["authenticated"]);
-    EXPECT_NE(std::string(messages[1]["content"]).find("\r\n\r\n" + RefreshedBody() + "\r\n"),
-              std::string::npos);
-}
-
-TEST_F(SSMTPTest, WrongPasswordIsLoggedAndNothingIsSent) {
-    auto args = TlsArgs("starttls");
-    args.insert(args.end(), {"--user", "bob:s3cret"});
-    auto server = Server(args);
-    UseServer(*server);
-    Set("Authentication", std::int64_t{1});
-    Set("Username", std::string("bob"));
-    Set("UserPassword", std::string("wrong"));
-
-    const Lines lines = Converse();
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
-              (Lines{"Authentication failed. Closing the connection...",
-                     "Server reply: 535 5.7.8 Authentication credentials invalid",
-                     "Connection terminated."}));
-    EXPECT_TRUE(server->events("message").empty());
-}
-
-TEST_F(SSMTPTest, RefusalsLogTheServersReplyWhenItIsText) {
-    SetDefault("useSSL", false);
-    Set("Authentication", std::int64_t{0});
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--refuse-rcpt"},
-         "Message not sent: 550 5.1.1 <ops@example.org>: Recipient address rejected"},
-        {{"--refuse-message"}, "Message not sent: 554 5.6.0 Message content rejected"},
-        {{"--raw-refusal"}, ""},
+TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
+    const std::string composing = "Composing message to ops@example.org.|";
+    const std::string port = "Message not sent: the mail server port \"";
+    const std::string unsafe = "Message not composed: the recipient \"ops@example.org\\";
+    const struct {
+        std::optional<std::string> to;
+        std::string settings;
+        std::string log;
+    } cases[] = {
+        {std::nullopt, "", ""},
+        {"", "", ""},
+        {"ops@example.org", "MailServer=", ""},
+        {"ops@example.org\r\nRCPT TO:<x@y.z>", "",
+         unsafe + "r\\nRCPT TO:<x@y.z>\" contains a line break or NUL."},
+        {std::string("ops@example.org\0x", 17), "", unsafe + "0x\" contains a line break or NUL."},
+        {"ops@example.org", "Port=smtp",
+         composing + port + "smtp\" is not a number from 1 to 65535."},
     };
-    for (const auto& [flag, expected] : cases) {
-        auto args = std::vector<std::string>{"--mode", "plain"};
-        args.insert(args.end(), flag.begin(), flag.end());
-        auto server = Server(args);
-        UseServer(*server);
-        const Lines lines = Converse();
-        Lines tail = {"Connected.", expected, "Connection terminated."};
-        if (expected.empty()) {
-            tail.erase(tail.begin() + 1);
-        }
-        ASSERT_GE(lines.size(), tail.size()) << flag[0];
-        EXPECT_EQ(Lines(lines.end() - std::ssize(tail), lines.end()), tail) << flag[0];
-        EXPECT_TRUE(server->events("message").empty());
-    }
-}
-
-TEST_F(SSMTPTest, SilentAndDroppingServersEndTheConversation) {
-    auto silent = Server({"--mode", "silent"});
-    UseServer(*silent);
-    EXPECT_EQ(Converse(),
-              (Lines{"Composing message to ops@example.org.",
-                     "Connecting to the 127.0.0.1 server...", "Connection timed out."}));
-
-    auto dropping = Server({"--mode", "drop"});
-    UseServer(*dropping);
-    EXPECT_EQ(Converse(), (Lines{"Composing message to ops@example.org.",
-                                 "Connecting to the 127.0.0.1 server...", "Connected.",
-                                 "Connection lost.", "Connection terminated."}));
-}
-
-TEST_F(SSMTPTest, UntrustedCertificateIsRefusedUnlessTheUserAllowsIt) {
-    auto server = Server(TlsArgs("starttls", false));
-    UseServer(*server);
-    Set("Authentication", std::int64_t{0});
-
-    const Lines refused = Converse();
-    ASSERT_EQ(refused.size(), 6u);
-    EXPECT_EQ(refused[3], "SSL handshaking...");
-    EXPECT_EQ(refused[4].rfind("Error (SSL): SSL certificate problem: ", 0), 0u) << refused[4];
-    EXPECT_EQ(refused[5], "Connection terminated.");
-    EXPECT_TRUE(server->events("message").empty());
-
-    SetDefault("allowUntrustedCertificates", true);
-    EXPECT_EQ(Converse()[5], "Message sent. Closing the connection.");
-    EXPECT_EQ(server->events("message").size(), 1u);
-}
-
-TEST_F(SSMTPTest, ImplicitTlsPortIsSecuredFromTheStart) {
-    auto server = Server(TlsArgs("tls"));
-    UseServer(*server);
-    mail::SmtpClient::setImplicitTlsPortForTesting(server->port());
-    Set("Authentication", std::int64_t{0});
-
-    EXPECT_EQ(
-        Converse(),
-        (Lines{"Composing message to ops@example.org.", "Connecting to the 127.0.0.1 server...",
-               "Connected.", "Starting SSL.", "SSL handshaking completed.",
-               "Message sent. Closing the connection.", "Connection terminated."}));
-    ASSERT_EQ(server->events("message").size(), 1u);
-}
-
-TEST_F(SSMTPTest, ConnectionIsClosedWhenNothingIsLeftToDo) {
-    auto server = Server({"--mode", "plain"});
-    UseServer(*server);
-    SetDefault("useSSL", false);  // and no "Authentication": nothing to say after EHLO
-    EXPECT_EQ(Converse(), (Lines{"Composing message to ops@example.org.",
-                                 "Connecting to the 127.0.0.1 server...", "Connected.",
-                                 "Connection terminated."}));
-
-    // Security asked for but not offered: no silent fall back to plain text.
-    settings::UserDefaults::standard().setObject(std::nullopt, "useSSL");
-    Set("Authentication", std::int64_t{0});
-    const Lines lines = Converse();
-    EXPECT_EQ(Lines(lines.begin() + 3, lines.end()),
-              (Lines{"SSL handshaking...", "Error (SSL): STARTTLS not supported.",
-                     "Connection terminated."}));
-    EXPECT_TRUE(server->events("message").empty());
-}
-
-TEST_F(SSMTPTest, BadInputIsRefusedBeforeAnyConnection) {
     platform::ManualRunLoop loop;
-    auto send = [&](const std::optional<std::string>& to) {
-        lines_.clear();
-        SSMTP::create(loop)->sendMessage("10.0.0.2", std::nullopt, to, kFormat);
-        return lines_;
-    };
-    EXPECT_EQ(send(std::nullopt), Lines{});
-    EXPECT_EQ(send(std::string()), Lines{});
-    EXPECT_EQ(send(std::string("ops@example.org\r\nRCPT TO:<x@y.z>")),
-              Lines{"Message not composed: the recipient \"ops@example.org\\r\\nRCPT TO:<x@y.z>\" "
-                    "contains a line break or NUL."});
-    for (const char* port : {"0", "smtp", "70000"}) {
-        Set("Port", std::string(port));
-        EXPECT_EQ(send(kRecipient),
-                  (Lines{"Composing message to ops@example.org.",
-                         std::string("Message not sent: the mail server port \"") + port +
-                             "\" is not a number from 1 to 65535."}));
+    for (const auto& c : cases) {
+        Store(c.settings);
+        Lines lines;
+        mail::SetMailLogObserverForTesting([&](const std::string& line) { lines.push_back(line); });
+        SSMTP::create(loop)->sendMessage("10.0.0.2", std::nullopt, c.to, kFormat);
+        mail::SetMailLogObserverForTesting(nullptr);
+        EXPECT_EQ(lines, Split(c.log, '|')) << ::testing::PrintToString(c.to);
     }
-    settings::SetAppValue("MailServer", std::string());
-    EXPECT_EQ(send(kRecipient), Lines{});
     EXPECT_FALSE(loop.runOnce(0ms));  // no conversation was started
 }
 
-TEST_F(SSMTPTest, SeveralSendersRunSideBySide) {
-    auto server = Server({"--mode", "plain"});
-    UseServer(*server);
-    SetDefault("useSSL", false);
-    Set("Authentication", std::int64_t{0});
-    const std::vector<std::string> recipients = {"a@example.org", "b@example.org", "c@example.org",
-                                                 "d@example.org", "e@example.org"};
-    const Lines lines = Converse(recipients);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Message sent. Closing the connection."), 5);
-    std::vector<std::string> delivered;
-    for (const auto& m : server->events("message")) {
-        delivered.push_back(m["rcpt_tos"][0]);
+TEST_F(SenderTest, SeveralSendersRunSideBySide) {
+    SmtpServer server(folder_->path(), "--mode plain");
+    Store("useSSL=NO Authentication=0 Port=" + server.port);
+    const Lines lines = Converse({"a@example.org", "b@example.org", "c@example.org"}, std::nullopt);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Message sent. Closing the connection."), 3);
+    std::set<std::string> delivered;
+    for (const nlohmann::json& m : server.events()) {
+        delivered.insert(m["rcpt_tos"][0]);
     }
-    std::sort(delivered.begin(), delivered.end());
-    EXPECT_EQ(delivered, recipients);
+    EXPECT_EQ(delivered,
+              (std::set<std::string>{"a@example.org", "b@example.org", "c@example.org"}));
 }
 
 }  // namespace
