@@ -1,7 +1,6 @@
 // When the address list is looked at again after kernel events, on a
 // virtual clock.
 #include <chrono>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -15,25 +14,23 @@ namespace {
 using namespace std::chrono_literals;
 using Times = std::vector<long>;  // ms after the start
 
-// Records when each look ran; the looks fail as scripted, then succeed.
+// Records when each look ran; the next `failures` looks fail.
 struct Looks {
+    bool look() {
+        times.push_back((loop.now() - start) / 1ms);
+        return failures-- <= 0;
+    }
+
     platform::ManualRunLoop loop;
     const platform::RunLoop::TimePoint start = loop.now();
-    std::deque<bool> script;
+    int failures = 0;
     Times times;
-    netinfo::LookScheduler scheduler{loop, [this] {
-                                         times.push_back((loop.now() - start) / 1ms);
-                                         const bool ok = script.empty() || script.front();
-                                         if (!script.empty()) {
-                                             script.pop_front();
-                                         }
-                                         return ok;
-                                     }};
+    netinfo::LookScheduler scheduler{loop, [this] { return look(); }};
 };
 
 TEST(LookScheduler, BurstsSettleAndFailedLooksAreRetriedWithGrowingPauses) {
     Looks looks;
-    looks.script.assign(10, false);
+    looks.failures = 10;
     looks.scheduler.eventArrived();
     looks.loop.advance(10ms);
     looks.scheduler.eventArrived();  // joins the pending look
@@ -42,7 +39,7 @@ TEST(LookScheduler, BurstsSettleAndFailedLooksAreRetriedWithGrowingPauses) {
 
     // The next event starts afresh; a retry that succeeds ends the series.
     looks.times.clear();
-    looks.script = {false, true};
+    looks.failures = 1;
     looks.scheduler.eventArrived();
     looks.loop.advance(1h);
     EXPECT_EQ(looks.times, (Times{3'600'030, 3'601'030}));
@@ -50,7 +47,7 @@ TEST(LookScheduler, BurstsSettleAndFailedLooksAreRetriedWithGrowingPauses) {
 
 TEST(LookScheduler, EventDuringTheRetryPauseLooksSoonAndStartsTheBackOffAgain) {
     Looks looks;
-    looks.script = {false, false, false};
+    looks.failures = 3;
     looks.scheduler.eventArrived();
     looks.loop.advance(2000ms);  // failed at 20 and 1020, next retry due at 3020
     looks.scheduler.eventArrived();
