@@ -9,6 +9,7 @@
 #include "mail/NotificationBody.h"
 #include "mail/SenderSettings.h"
 #include "platform/MachineName.h"
+#include "platform/SystemEncoding.h"
 #include "settings/Preferences.h"
 #include "settings/Readers.h"
 #include "settings/SettingsKeys.h"
@@ -43,35 +44,6 @@ std::string Printable(const std::string& text) {
         }
     }
     return out;
-}
-
-bool IsValidUtf8(const std::string& bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 0;
-        if (c < 0x80) {
-            length = 1;
-        } else if (c >= 0xC2 && c < 0xE0) {
-            length = 2;
-        } else if (c >= 0xE0 && c < 0xF0) {
-            length = 3;
-        } else if (c >= 0xF0 && c < 0xF5) {
-            length = 4;
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
 }
 
 }  // namespace
@@ -235,7 +207,7 @@ void SSMTP::authenticationFailed() {
         }
         // The server's words tell a wrong password from a refused mechanism.
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && IsValidUtf8(*reply)) {
+            reply && platform::IsValidUtf8(*reply)) {
             LogMailEvent("Server reply: " + *reply);
         }
         _smtp->close();
@@ -252,7 +224,7 @@ void SSMTP::messageSent() {
 void SSMTP::messageNotSent() {
     if (_smtp) {
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && IsValidUtf8(*reply)) {
+            reply && platform::IsValidUtf8(*reply)) {
             LogMailEvent("Message not sent: " + *reply);
         }
         _smtp->close();

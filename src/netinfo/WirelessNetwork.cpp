@@ -2,9 +2,9 @@
 
 #include "log/EventLog.h"
 #include "netinfo/ReportFile.h"
-#include "netinfo/TextDecoding.h"
 #include "netinfo/WirelessReport.h"
 #include "platform/Folders.h"
+#include "platform/SystemEncoding.h"
 
 std::optional<std::string> GetCurrentWirelessNetwork() {
     LogEntry("Looking up wireless network name...");
@@ -20,5 +20,5 @@ std::optional<std::string> GetCurrentWirelessNetwork() {
     if (!bytes) {
         return std::nullopt;
     }
-    return netinfo::ExtractWirelessNetworkName(netinfo::DecodeUTF8OrMacRoman(*bytes));
+    return netinfo::ExtractWirelessNetworkName(platform::DecodeLegacyText(*bytes));
 }

@@ -14,8 +14,9 @@ std::string_view CutToCharacterBoundary(std::string_view text, std::size_t maxBy
 
 bool IsValidUtf8(std::string_view text);
 
-// Text handed over as bytes of an older 8-bit convention (Pascal-string
-// keys): kept when it already is UTF-8, otherwise read as Mac OS Roman.
+// Bytes of unknown encoding (a web page, a report file, a Pascal-string key)
+// as UTF-8 text: kept when they already are UTF-8, otherwise read as Mac OS
+// Roman, which gives every byte a character, so no text is ever refused.
 std::string DecodeLegacyText(std::string_view bytes);
 
 }  // namespace platform
