@@ -114,7 +114,7 @@ bool NetlinkSocket::dump(std::uint16_t type, NetworkState& state, bool& interrup
     }
 }
 
-bool NetlinkSocket::drain() {
+bool NetlinkSocket::drain(NetworkState* seen) {
     std::array<std::byte, 16 * 1024> buffer;
     bool complete = true;
     // Bounded so that a flood of changes cannot hold the loop here; what is
@@ -122,6 +122,9 @@ bool NetlinkSocket::drain() {
     for (int i = 0; i < kMaxDrainReads; ++i) {
         const ssize_t n = recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (n >= 0) {
+            if (seen != nullptr) {
+                ParseNetlinkMessages(std::span(buffer.data(), static_cast<std::size_t>(n)), *seen);
+            }
             continue;
         }
         if (errno == ENOBUFS) {

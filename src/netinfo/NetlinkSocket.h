@@ -25,9 +25,10 @@ public:
     // error() telling why. A dump that raced with a change is taken again.
     std::optional<NetworkState> dumpState();
 
-    // Reads and discards every pending notification. Returns false when
-    // some were lost because the socket's buffer overflowed.
-    bool drain();
+    // Reads every pending notification, adding what they say to seen when
+    // given. Returns false when some were lost because the socket's buffer
+    // overflowed.
+    bool drain(NetworkState* seen = nullptr);
 
 private:
     bool dump(std::uint16_t type, NetworkState& state, bool& interrupted);

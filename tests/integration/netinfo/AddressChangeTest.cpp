@@ -128,4 +128,44 @@ TEST(AddressChanges, ListAndCallbackFollowTheKernel) {
     });
 }
 
+// Pulling the cable is simulated by taking the veth peer down: the link
+// stays up but loses carrier.
+TEST(AddressChanges, CarrierLossTakesTheLinkOutOfTheList) {
+    InOwnNamespace([] {
+        ASSERT_TRUE(
+            Ip("link add v0 type veth peer name p0\nlink add v1 type veth peer name p1\n"
+               "link add v2 type veth peer name p2\n"
+               "link set v0 up\nlink set p0 up\nlink set v1 up\nlink set p1 up\n"
+               "link set v2 up\nlink set p2 up\n"
+               "addr add 10.1.0.1/24 dev v0\naddr add 10.2.0.1/24 dev v1\n"
+               "route add default via 10.2.0.254 dev v1"));
+        const AddressList both{"10.2.0.1", "10.1.0.1"};
+        EXPECT_EQ(Copy(), both);
+
+        platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
+        Observer seen;
+        std::unique_ptr<IPAddressListStore> store;
+        platform::RunLoop::WatchId source = 0;
+        ASSERT_EQ(
+            CreateIPAddressListChangeCallbackSCF(loop, &Observer::Changed, &seen, &store, &source),
+            0);
+
+        // The default route's link loses carrier: its address leaves, and
+        // the route no longer puts it first when it returns.
+        ASSERT_TRUE(Ip("link set p1 down"));
+        EXPECT_TRUE(loop.runUntil([&] { return seen.lastList == AddressList{"10.1.0.1"}; }, 5s));
+        EXPECT_EQ(store->addresses(), AddressList{"10.1.0.1"});
+        ASSERT_TRUE(Ip("link set p1 up"));
+        EXPECT_TRUE(loop.runUntil([&] { return seen.lastList == both; }, 5s));
+
+        // A link without addresses: the list stays, the callback still comes.
+        for (const char* command : {"link set p2 down", "link set p2 up"}) {
+            const int calls = seen.calls;
+            ASSERT_TRUE(Ip(command));
+            EXPECT_TRUE(loop.runUntil([&] { return seen.calls > calls; }, 5s)) << command;
+            EXPECT_EQ(seen.lastList, both);
+        }
+    });
+}
+
 }  // namespace
