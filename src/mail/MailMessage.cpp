@@ -66,24 +66,25 @@ std::string MailMessage::payload(std::time_t date) const {
     return text;
 }
 
-std::string MailboxOf(std::string_view address) {
-    const std::size_t open = address.rfind('<');
-    const std::size_t close = address.rfind('>');
-    if (open != std::string_view::npos && close != std::string_view::npos && close > open) {
-        address = address.substr(open + 1, close - open - 1);
-    }
+std::optional<std::string> PlainAddress(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!address.empty() && blank(address.front())) {
-        address.remove_prefix(1);
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
     }
-    while (!address.empty() && blank(address.back())) {
-        address.remove_suffix(1);
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
     }
-    return std::string(address);
-}
-
-bool IsSafeAddressText(std::string_view address) {
-    return address.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+    const auto refused = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F ||
+               std::string_view(" <>,;\"'").find(c) != std::string_view::npos;
+    };
+    const std::size_t at = text.find('@');
+    if (at == 0 || at == text.npos || at + 1 == text.size() ||
+        text.find('@', at + 1) != text.npos || std::any_of(text.begin(), text.end(), refused)) {
+        return std::nullopt;
+    }
+    return std::string(text);
 }
 
 }  // namespace mail

@@ -33,12 +33,16 @@ std::string ExceptionName(const std::exception& e) {
 std::string Printable(const std::string& text) {
     std::string out;
     for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
         if (c == '\r') {
             out += "\\r";
         } else if (c == '\n') {
             out += "\\n";
         } else if (c == '\0') {
             out += "\\0";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
         } else {
             out += c;
         }
@@ -72,12 +76,13 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     if (!mail::NonEmptyString(settings::CopyAppValue(keys::kMailServer))) {
         return;
     }
-    const std::string& recipient = *toRecipient;
-    if (!mail::IsSafeAddressText(recipient)) {
-        LogMailEvent("Message not composed: the recipient \"" + Printable(recipient) +
-                     "\" contains a line break or NUL.");
+    const std::optional<std::string> plain = mail::PlainAddress(*toRecipient);
+    if (!plain) {
+        LogMailEvent("Message not composed: the recipient \"" + Printable(*toRecipient) +
+                     "\" is not a plain address (local@domain).");
         return;
     }
+    const std::string& recipient = *plain;
     LogMailEvent("Composing message to " + recipient + ".");
     settings::AppSynchronize();
 
@@ -205,9 +210,10 @@ void SSMTP::authenticationFailed() {
         if (!_smtp) {
             return;
         }
-        // The server's words tell a wrong password from a refused mechanism.
+        // The server's words tell a wrong password from a refused mechanism;
+        // any other reply (the EHLO list when no mechanism fits) tells nothing.
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && platform::IsValidUtf8(*reply)) {
+            reply && _smtp->lastResponseAnswersAuthentication() && platform::IsValidUtf8(*reply)) {
             LogMailEvent("Server reply: " + *reply);
         }
         _smtp->close();
@@ -237,6 +243,9 @@ void SSMTP::connectionFailed(const std::string& name, const std::string& reason)
 
 void SSMTP::connectionLost() {
     LogMailEvent("Connection lost.");
+    if (_smtp && !_smtp->lossReason().empty()) {
+        LogMailEvent("Error (SMTP): " + _smtp->lossReason());
+    }
     connectionTerminated();
 }
 

@@ -186,6 +186,9 @@ void SmtpClient::run() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     RunAsBackgroundThread();
     Transfer transfer(usesImplicitTls());
+    if (plan_.whenReady == ConversationPlan::WhenReady::Authenticate) {
+        transfer.tracker.requireAuthentication(plan_.mechanism, plan_.startTLS);
+    }
     CurlHandles curl;
     const bool connectOnly = plan_.whenReady == ConversationPlan::WhenReady::Close;
     const std::string host =
@@ -235,6 +238,16 @@ void SmtpClient::run() {
     curl_easy_setopt(h, CURLOPT_DEBUGDATA, &context);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
 
+    // Reply lines reach this after the tracker has seen them: refusing one
+    // ends the transfer before libcurl sends its next command.
+    using HeaderFn = size_t (*)(char*, size_t, size_t, void*);
+    HeaderFn onHeader = [](char*, size_t size, size_t count, void* user) {
+        auto* t = static_cast<std::pair<SmtpClient*, Transfer*>*>(user);
+        return t->second->tracker.authenticationUnavailable() ? 0 : size * count;
+    };
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &context);
+
     // close() from the loop stops the transfer at libcurl's next check.
     using ProgressFn = int (*)(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     ProgressFn onProgress = [](void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -250,10 +263,9 @@ void SmtpClient::run() {
         curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
     } else {
         transfer.payload = message_.payload(std::time(nullptr));
-        const std::string mailbox = "<" + MailboxOf(message_.from) + ">";
+        const std::string mailbox = "<" + message_.from + ">";
         curl_easy_setopt(h, CURLOPT_MAIL_FROM, mailbox.c_str());
-        curl.recipients =
-            curl_slist_append(nullptr, ("<" + MailboxOf(message_.recipient) + ">").c_str());
+        curl.recipients = curl_slist_append(nullptr, ("<" + message_.recipient + ">").c_str());
         curl_easy_setopt(h, CURLOPT_MAIL_RCPT, curl.recipients);
         curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE,
@@ -278,10 +290,12 @@ void SmtpClient::run() {
 
     for (const SmtpStage& stage : transfer.tracker.finish(result, connectOnly)) {
         if (stage.event == SmtpEvent::ConnectionFailed) {
-            report(stage, transfer.tracker.lastReply(),
+            report(stage, lastReplyOf(transfer),
                    {IsTlsFailure(result) ? "SSL" : "SMTP", errorText});
+        } else if (stage.event == SmtpEvent::ConnectionLost && transfer.error[0] != '\0') {
+            report(stage, lastReplyOf(transfer), {"SMTP", errorText});
         } else {
-            report(stage, transfer.tracker.lastReply());
+            report(stage, lastReplyOf(transfer));
         }
     }
 }
@@ -292,7 +306,7 @@ void SmtpClient::onProtocolText(bool fromServer, std::string_view text, Transfer
         return;
     }
     for (const SmtpStage& stage : transfer.tracker.serverLines(text)) {
-        report(stage, transfer.tracker.lastReply());
+        report(stage, lastReplyOf(transfer));
     }
 }
 
@@ -320,21 +334,28 @@ bool SmtpClient::waitUntilSendRequested() {
     return sendRequested_ && !closeRequested_;
 }
 
-void SmtpClient::report(const SmtpStage& stage, const std::string& lastReply,
+SmtpClient::Reply SmtpClient::lastReplyOf(const Transfer& transfer) {
+    return {transfer.tracker.lastReply(), transfer.tracker.lastReplyAnswersAuthentication()};
+}
+
+void SmtpClient::report(const SmtpStage& stage, Reply lastReply,
                         std::pair<std::string, std::string> error) {
     {
         std::lock_guard lock(mutex_);
         ++posted_;
     }
-    loop_.post([self = shared_from_this(), stage, lastReply, error = std::move(error)] {
-        self->deliver(stage, lastReply, error);
-    });
+    loop_.post([self = shared_from_this(), stage, lastReply = std::move(lastReply),
+                error = std::move(error)] { self->deliver(stage, lastReply, error); });
 }
 
-void SmtpClient::deliver(const SmtpStage& stage, const std::string& lastReply,
+void SmtpClient::deliver(const SmtpStage& stage, const Reply& lastReply,
                          const std::pair<std::string, std::string>& error) {
     connection_.secured_ = stage.secured;
-    lastReply_ = lastReply;
+    lastReply_ = lastReply.text;
+    lastReplyToAuth_ = lastReply.answersAuthentication;
+    if (stage.event == SmtpEvent::ConnectionLost) {
+        lossReason_ = error.second;
+    }
     if (IsEnding(stage.event)) {
         finished_ = true;
     }

@@ -103,6 +103,10 @@ public:
     void sendMessage();
     // The server's last reply before QUIT, as bytes; nothing when there was none.
     std::optional<std::string> lastResponse() const;
+    // Whether lastResponse() answered an AUTH command (rather than, say, EHLO).
+    bool lastResponseAnswersAuthentication() const { return lastReplyToAuth_; }
+    // Why libcurl gave up on a conversation it reported as lost, when it said.
+    const std::string& lossReason() const { return lossReason_; }
     // Ends the conversation; the end is reported by connectionTerminated().
     void close();
 
@@ -119,15 +123,20 @@ private:
     SmtpClient(platform::RunLoop& loop, std::string name, long port);
 
     struct Transfer;
+    struct Reply {
+        std::string text;
+        bool answersAuthentication = false;
+    };
     void startWorker();
     void run();
     void onProtocolText(bool fromServer, std::string_view text, Transfer& transfer);
     size_t readBody(char* buffer, size_t size, Transfer& transfer);
     bool waitUntilSendRequested();
     std::thread takeWorker();
-    void report(const SmtpStage& stage, const std::string& lastReply,
+    static Reply lastReplyOf(const Transfer& transfer);
+    void report(const SmtpStage& stage, Reply lastReply,
                 std::pair<std::string, std::string> error = {});
-    void deliver(const SmtpStage& stage, const std::string& lastReply,
+    void deliver(const SmtpStage& stage, const Reply& lastReply,
                  const std::pair<std::string, std::string>& error);
     void abandon();
 
@@ -144,6 +153,8 @@ private:
     // Main loop only.
     Connection connection_;
     std::string lastReply_;
+    bool lastReplyToAuth_ = false;
+    std::string lossReason_;
     bool started_ = false;
     bool finished_ = false;
 

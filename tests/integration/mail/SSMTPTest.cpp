@@ -143,7 +143,8 @@ struct Scenario {
     const char* log;        // the lines after "Connecting...", separated by '|'
     const char* mechanism;  // the one AUTH attempt the server saw, or ""
     bool delivered;
-    bool oldAddress;  // the caller has one: the body is then logged too
+    bool oldAddress;          // the caller has one: the body is then logged too
+    bool noEnvelope = false;  // the conversation must end before any MAIL command
 };
 
 #define SECURED "Connected.|SSL handshaking...|SSL handshaking completed.|"
@@ -173,7 +174,7 @@ const Scenario kScenarios[] = {
      "Connected.|Connection terminated.", "", false, false},
     {"NeverGreets", "--mode silent", "Authentication=0", "Connection timed out.", "", false, false},
     {"HangsUp", "--mode drop", "Authentication=0",
-     "Connected.|Connection lost.|Connection terminated.", "", false, false},
+     "Connected.|Connection lost.|Error (SMTP): *|Connection terminated.", "", false, false},
     {"UntrustedCertificate", "--mode starttls --untrusted", "Authentication=0",
      "Connected.|SSL handshaking...|Error (SSL): SSL certificate problem: *|Connection "
      "terminated.",
@@ -189,6 +190,19 @@ const Scenario kScenarios[] = {
     {"StartTlsNotOffered", "--mode plain", "Authentication=0",
      "Connected.|SSL handshaking...|Error (SSL): STARTTLS not supported.|Connection terminated.",
      "", false, false},
+    // Authentication asked for but not offered: no silent fall back to sending
+    // without it, and the EHLO list is no "Server reply".
+    {"AuthenticationNotOffered", "--mode starttls --only-mechanism none",
+     "Authentication=1 " LOGIN_AS "s3cret",
+     SECURED "Authentication failed. Closing the connection...|Connection terminated.", "", false,
+     false, true},
+    {"MechanismNotOffered", "--mode starttls --user bob:s3cret --only-mechanism LOGIN",
+     "Authentication=1 " LOGIN_AS "s3cret",
+     SECURED "Authentication failed. Closing the connection...|Connection terminated.", "", false,
+     false, true},
+    // libcurl gives up on its own: its reason is logged.
+    {"ReplyTooLarge", "--mode flood", "useSSL=NO Authentication=0",
+     "Connected.|Connection lost.|Error (SMTP): *|Connection terminated.", "", false, false, true},
 };
 
 class ConversationTest : public SenderTest, public ::testing::WithParamInterface<Scenario> {};
@@ -215,15 +229,21 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
         << ::testing::PrintToString(lines);
 
     std::string mechanisms;
+    int envelopes = 0;
     std::vector<nlohmann::json> messages;
     for (const nlohmann::json& event : server.events()) {
         if (event["event"] == "auth") {
             mechanisms += event["mechanism"];
+        } else if (event["event"] == "mail") {
+            ++envelopes;
         } else {
             messages.push_back(event);
         }
     }
     EXPECT_EQ(mechanisms, s.mechanism);
+    if (s.noEnvelope) {
+        EXPECT_EQ(envelopes, 0);
+    }
     ASSERT_EQ(messages.size(), s.delivered ? 1u : 0u);
     if (!s.delivered) {
         return;
@@ -250,7 +270,8 @@ INSTANTIATE_TEST_SUITE_P(Mail, ConversationTest, ::testing::ValuesIn(kScenarios)
 TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
     const std::string composing = "Composing message to ops@example.org.|";
     const std::string port = "Message not sent: the mail server port \"";
-    const std::string unsafe = "Message not composed: the recipient \"ops@example.org\\";
+    const std::string refused = "Message not composed: the recipient \"";
+    const std::string notPlain = "\" is not a plain address (local@domain).";
     const struct {
         std::optional<std::string> to;
         std::string settings;
@@ -260,8 +281,12 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
         {"", "", ""},
         {"ops@example.org", "MailServer=", ""},
         {"ops@example.org\r\nRCPT TO:<x@y.z>", "",
-         unsafe + "r\\nRCPT TO:<x@y.z>\" contains a line break or NUL."},
-        {std::string("ops@example.org\0x", 17), "", unsafe + "0x\" contains a line break or NUL."},
+         refused + "ops@example.org\\r\\nRCPT TO:<x@y.z>" + notPlain},
+        {std::string("ops@example.org\0x", 17), "", refused + "ops@example.org\\0x" + notPlain},
+        // Extra ESMTP parameters smuggled into MAIL FROM and RCPT TO.
+        {"evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <", "",
+         refused + "evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <" + notPlain},
+        {"Jo <ops@example.org>", "", refused + "Jo <ops@example.org>" + notPlain},
         {"ops@example.org", "Port=smtp",
          composing + port + "smtp\" is not a number from 1 to 65535."},
     };
@@ -283,8 +308,10 @@ TEST_F(SenderTest, SeveralSendersRunSideBySide) {
     const Lines lines = Converse({"a@example.org", "b@example.org", "c@example.org"}, std::nullopt);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Message sent. Closing the connection."), 3);
     std::set<std::string> delivered;
-    for (const nlohmann::json& m : server.events()) {
-        delivered.insert(m["rcpt_tos"][0]);
+    for (const nlohmann::json& event : server.events()) {
+        if (event["event"] == "message") {
+            delivered.insert(event["rcpt_tos"][0]);
+        }
     }
     EXPECT_EQ(delivered,
               (std::set<std::string>{"a@example.org", "b@example.org", "c@example.org"}));

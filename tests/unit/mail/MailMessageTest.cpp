@@ -18,9 +18,30 @@ TEST(MailMessageTest, NonAsciiBodyIsLabelledUtf8AndLinesEndInCrlf) {
               std::string::npos);
 }
 
-TEST(MailMessageTest, MailboxIsTheBareAddress) {
-    EXPECT_EQ(MailboxOf(" jo@example.org"), "jo@example.org");  // piece after ", "
-    EXPECT_EQ(MailboxOf("Jo Bloggs <jo@example.org>"), "jo@example.org");
+// Whatever could end the mailbox early or add ESMTP parameters is refused.
+TEST(MailMessageTest, OnlyPlainAddressesReachTheEnvelope) {
+    EXPECT_EQ(PlainAddress(" jo@example.org\t"), "jo@example.org");  // a piece after ", "
+    EXPECT_EQ(PlainAddress("jo.b+tag@mx.example.org"), "jo.b+tag@mx.example.org");
+    const char* const refused[] = {
+        "evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <",
+        "Jo Bloggs <jo@example.org>",
+        "jo@example.org,spy@example.org",
+        "jo@example.org;spy@example.org",
+        "\"jo\"@example.org",
+        "jo'@example.org",
+        "jo@example.org\r\nRCPT TO:<x@y.z>",
+        "jo@exa\x7Fmple.org",
+        "jo example@org",
+        "jo@",
+        "@example.org",
+        "jo@b@example.org",
+        "example.org",
+        "   ",
+    };
+    for (const char* text : refused) {
+        EXPECT_EQ(PlainAddress(text), std::nullopt) << text;
+    }
+    EXPECT_EQ(PlainAddress(std::string_view("jo@example.org\0x", 16)), std::nullopt);
 }
 
 }  // namespace
