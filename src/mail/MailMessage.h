@@ -14,7 +14,8 @@ struct MailMessage {
     std::string recipient;  // the one To address, plain
     std::string contentType = "text/plain";
     std::string charset = "us-ascii";
-    std::string content;  // the body as bytes
+    std::string content;    // the body as bytes
+    std::string messageId;  // "unique@domain", without the angle brackets
 
     // The message as it goes over the wire after DATA: headers, a blank line
     // and the body, every line ending in CRLF. Dot-stuffing is the SMTP

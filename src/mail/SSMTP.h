@@ -42,6 +42,12 @@ public:
 private:
     explicit SSMTP(platform::RunLoop& loop) : loop_(loop) {}
 
+    // The message to recipient, or nothing (logged) when the settings make
+    // one impossible.
+    static std::optional<mail::MailMessage> compose(const std::string& recipient,
+                                                    const std::string& newAddress,
+                                                    const std::optional<std::string>& oldAddress,
+                                                    const std::string& usingMessage);
     // What the settings ask for once the service is ready (STARTTLS aside).
     mail::ConversationPlan stepWhenReady() const;
     void releaseClient();

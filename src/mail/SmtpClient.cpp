@@ -1,5 +1,6 @@
 #include "mail/SmtpClient.h"
 
+#include "mail/LocalIdentity.h"
 #include "mail/WorkerLauncher.h"
 
 #include <curl/curl.h>
@@ -26,14 +27,6 @@ bool IsEnding(SmtpEvent event) {
 
 long Seconds(std::chrono::milliseconds ms) {
     return std::max<long>(1, static_cast<long>((ms.count() + 999) / 1000));
-}
-
-std::string LocalHostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
-        return "localhost";
-    }
-    return name;
 }
 
 struct CurlHandles {
@@ -193,7 +186,12 @@ void SmtpClient::run() {
     const bool connectOnly = plan_.whenReady == ConversationPlan::WhenReady::Close;
     const std::string host =
         name_.find(':') != std::string::npos && name_.front() != '[' ? "[" + name_ + "]" : name_;
-    char* domain = curl.easy ? curl_easy_escape(curl.easy, LocalHostName().c_str(), 0) : nullptr;
+    // EHLO names the machine by its full name, else by its address: servers
+    // refuse a bare host name, and a non-ASCII one must never go out raw.
+    const std::optional<std::string> fqdn = FullyQualifiedHostName();
+    const std::string ehloName =
+        fqdn ? *fqdn : LocalAddressLiteral(name_, port_).value_or("localhost");
+    char* domain = curl.easy ? curl_easy_escape(curl.easy, ehloName.c_str(), 0) : nullptr;
     const bool urlOk =
         curl.easy != nullptr && curl.url != nullptr && domain != nullptr &&
         curl_url_set(curl.url, CURLUPART_SCHEME, usesImplicitTls() ? "smtps" : "smtp", 0) ==
@@ -262,7 +260,11 @@ void SmtpClient::run() {
     if (connectOnly) {
         curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
     } else {
-        transfer.payload = message_.payload(std::time(nullptr));
+        MailMessage message = message_;
+        if (message.messageId.empty()) {
+            message.messageId = NewMessageId(fqdn ? *fqdn : DomainOf(message.recipient));
+        }
+        transfer.payload = message.payload(std::time(nullptr));
         const std::string mailbox = "<" + message_.from + ">";
         curl_easy_setopt(h, CURLOPT_MAIL_FROM, mailbox.c_str());
         curl.recipients = curl_slist_append(nullptr, ("<" + message_.recipient + ">").c_str());

@@ -7,11 +7,13 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "mail/LocalIdentity.h"
 #include "mail/MailLog.h"
 #include "platform/MachineName.h"
 #include "platform/ManualRunLoop.h"
@@ -93,7 +95,7 @@ protected:
     // YES and NO are stored as booleans, digits as numbers, the rest as text.
     static void Store(const std::string& values) {
         for (const char* key : {"Port", "Authentication", "Username", "UserPassword", "useSSL",
-                                "allowUntrustedCertificates"}) {
+                                "allowUntrustedCertificates", "EmailFrom"}) {
             settings::SetAppValue(key, std::nullopt);
         }
         settings::SetAppValue("MailServer", std::string("127.0.0.1"));
@@ -114,7 +116,8 @@ protected:
     // Starts one sender per recipient, all at once, runs the loop until every
     // conversation has ended and returns the lines the senders logged (all on
     // this thread, which runs the loop).
-    static Lines Converse(const Lines& recipients, const std::optional<std::string>& oldAddress) {
+    static Lines Converse(const Lines& recipients, const std::optional<std::string>& oldAddress,
+                          const std::string& format = kFormat) {
         Lines lines;
         long endings = 0;
         mail::SetMailLogObserverForTesting([&](const std::string& line) {
@@ -124,7 +127,7 @@ protected:
         {
             platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
             for (const std::string& to : recipients) {
-                SSMTP::create(loop)->sendMessage("10.0.0.2", oldAddress, to, kFormat);
+                SSMTP::create(loop)->sendMessage("10.0.0.2", oldAddress, to, format);
             }
             EXPECT_TRUE(loop.runUntil([&] { return endings == std::ssize(recipients); }, 20s));
             loop.runOnce(10ms);  // senders let go of themselves
@@ -135,6 +138,23 @@ protected:
 
     static inline std::unique_ptr<testing_support::TempFolder> folder_;
 };
+
+// Removes the header from content; returns its value.
+std::optional<std::string> TakeHeader(std::string& content, const std::string& name) {
+    const auto start = content.find(name + ": ");
+    if (start == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto end = content.find("\r\n", start);
+    std::string value = content.substr(start + name.size() + 2, end - start - name.size() - 2);
+    content.erase(start, end + 2 - start);
+    return value;
+}
+
+// EHLO gives the machine's full name or its address, never a bare host name.
+void ExpectServerNamesUs(const std::string& helo) {
+    EXPECT_TRUE(helo == "[127.0.0.1]" || mail::IsUsableDomainName(helo)) << helo;
+}
 
 struct Scenario {
     const char* name;
@@ -248,14 +268,16 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
     if (!s.delivered) {
         return;
     }
-    // From and To are both the recipient; the Date header is the one line left out.
+    // From and To are both the recipient; Date and Message-ID are left out.
     EXPECT_EQ(messages[0]["mail_from"], "ops@example.org");
     EXPECT_EQ(messages[0]["rcpt_tos"], Lines{"ops@example.org"});
     EXPECT_EQ(messages[0]["tls"], mode != "plain");
     std::string content = messages[0]["content"];
-    const auto date = content.find("Date: ");
-    ASSERT_NE(date, std::string::npos);
-    content.erase(date, content.find("\r\n", date) + 2 - date);
+    ExpectServerNamesUs(messages[0]["helo"]);
+    EXPECT_TRUE(TakeHeader(content, "Date"));
+    const std::optional<std::string> id = TakeHeader(content, "Message-ID");
+    ASSERT_TRUE(id);
+    EXPECT_TRUE(std::regex_match(*id, std::regex("<[0-9a-f]{32}@[a-z0-9.-]+>"))) << *id;
     EXPECT_EQ(content,
               "From: ops@example.org\r\nTo: ops@example.org\r\n"
               "Subject: OrbalenStatus Notification\r\nMIME-Version: 1.0\r\n"
@@ -300,6 +322,39 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
         EXPECT_EQ(lines, Split(c.log, '|')) << ::testing::PrintToString(c.to);
     }
     EXPECT_FALSE(loop.runOnce(0ms));  // no conversation was started
+}
+
+// For submission servers that take only the account's own address, and
+// bodies that are neither ASCII nor short-lined.
+TEST_F(SenderTest, SenderAddressAndBodyEncodingSuitEveryServer) {
+    SmtpServer server(folder_->path(), "--mode plain");
+    Store("useSSL=NO Authentication=0 EmailFrom=bob@example.net Port=" + server.port);
+    const std::string longLine(1200, 'x');
+    const Lines lines =
+        Converse({"ops@example.org"}, "10.0.0.1", "Zo\xC3\xAB %@ %@ %@\n" + longLine);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Message sent. Closing the connection."), 1);
+    std::vector<nlohmann::json> messages;
+    for (const nlohmann::json& event : server.events()) {
+        if (event["event"] == "message") {
+            messages.push_back(event);
+        }
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0]["mail_from"], "bob@example.net");
+    EXPECT_EQ(messages[0]["rcpt_tos"], Lines{"ops@example.org"});
+    std::string content = messages[0]["content"];
+    EXPECT_EQ(TakeHeader(content, "From"), "bob@example.net");
+    EXPECT_EQ(TakeHeader(content, "To"), "ops@example.org");
+    EXPECT_EQ(TakeHeader(content, "Content-Type"), "text/plain; charset=utf-8");
+    EXPECT_EQ(TakeHeader(content, "Content-Transfer-Encoding"), "quoted-printable");
+    const std::string body = content.substr(content.find("\r\n\r\n") + 4);
+    EXPECT_TRUE(body.starts_with("Zo=C3=AB ")) << body;
+    EXPECT_EQ(body.find(longLine.substr(0, 80)), std::string::npos);  // cut by soft breaks
+    for (const std::string& line : Split(body, '\n')) {
+        EXPECT_LE(line.size(), 77u);
+        EXPECT_TRUE(std::all_of(line.begin(), line.end(),
+                                [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+    }
 }
 
 TEST_F(SenderTest, SeveralSendersRunSideBySide) {

@@ -57,6 +57,7 @@ class Handler:
         record({"event": "message", "mail_from": envelope.mail_from,
                 "rcpt_tos": envelope.rcpt_tos,
                 "tls": session.ssl is not None or args.mode == "tls",
+                "helo": session.host_name,
                 "content": envelope.original_content.decode("latin-1")})
         return "250 Message accepted for delivery"
 
