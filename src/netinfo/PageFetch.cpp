@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/SystemEncoding.h"
+#include "netinfo/PageText.h"
 #include "platform/SystemLog.h"
 
 namespace {
@@ -25,11 +25,8 @@ struct Body {
 std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
     auto* body = static_cast<Body*>(user);
     const std::size_t n = size * count;
-    if (n > body->limit - body->bytes.size()) {
-        return 0;  // aborts the transfer: too large to be a page
-    }
-    body->bytes.append(data, n);
-    return n;
+    // Returning less aborts the transfer: too large to be a page.
+    return netinfo::AppendCapped(body->bytes, {data, n}, body->limit) ? n : 0;
 }
 
 void InitialiseCurlOnce() {
@@ -106,5 +103,5 @@ std::optional<std::string> DownloadURL(std::string_view url, const netinfo::Fetc
     if (!bytes) {
         return std::nullopt;
     }
-    return platform::DecodeLegacyText(*bytes);
+    return netinfo::PageText(std::move(*bytes), limits.maxBodyBytes);
 }
