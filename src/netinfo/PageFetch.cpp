@@ -20,13 +20,15 @@ constexpr long kConnectTimeoutMs = 10'000;
 struct Body {
     std::string bytes;
     std::size_t limit;
+    bool tooLarge = false;
 };
 
 std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
     auto* body = static_cast<Body*>(user);
     const std::size_t n = size * count;
     // Returning less aborts the transfer: too large to be a page.
-    return netinfo::AppendCapped(body->bytes, {data, n}, body->limit) ? n : 0;
+    body->tooLarge = !netinfo::AppendCapped(body->bytes, {data, n}, body->limit);
+    return body->tooLarge ? 0 : n;
 }
 
 void InitialiseCurlOnce() {
@@ -50,14 +52,21 @@ bool IsWebURL(std::string_view url) {
     return web;
 }
 
-// One GET; the body when the transfer completed, whatever the status.
+std::string TooLarge(std::size_t maxBody) {
+    return "the page is larger than " + std::to_string(maxBody) + " bytes";
+}
+
+// One GET; the body when the transfer completed, whatever the status, else
+// nothing and why.
 std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds timeout,
-                               std::size_t maxBody, bool asBrowser) {
+                               std::size_t maxBody, bool asBrowser, std::string& reason) {
     Easy easy(curl_easy_init(), curl_easy_cleanup);
     if (!easy) {
+        reason = "no transfer could be set up";
         return std::nullopt;
     }
     Body body{{}, maxBody};
+    char error[CURL_ERROR_SIZE] = {};
     CURL* e = easy.get();
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -71,6 +80,7 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
     curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBody));
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error);
     Headers headers(nullptr, curl_slist_free_all);
     if (asBrowser) {
         // The literal behind kFetchUserAgent ends in a NUL.
@@ -81,7 +91,9 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
             curl_easy_setopt(e, CURLOPT_HTTPHEADER, list);
         }
     }
-    if (curl_easy_perform(e) != CURLE_OK) {
+    if (const CURLcode result = curl_easy_perform(e); result != CURLE_OK) {
+        const bool tooLarge = body.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
+        reason = tooLarge ? TooLarge(maxBody) : error[0] ? error : curl_easy_strerror(result);
         return std::nullopt;
     }
     return std::move(body.bytes);
@@ -92,16 +104,25 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
 std::optional<std::string> DownloadURL(std::string_view url, const netinfo::FetchLimits& limits) {
     platform::WriteToSystemLog("Downloading URL: " + std::string(url));
     InitialiseCurlOnce();
-    if (!IsWebURL(url)) {
-        return std::nullopt;
-    }
     const std::string text(url);
-    auto bytes = Get(text, limits.firstAttemptTimeout, limits.maxBodyBytes, false);
-    if (!bytes) {
-        bytes = Get(text, limits.secondAttemptTimeout, limits.maxBodyBytes, true);
-    }
-    if (!bytes) {
+    const auto failed = [&text](const std::string& reason) {
+        platform::WriteToSystemLog("Download of " + text + " failed: " + reason + ".");
         return std::nullopt;
+    };
+    if (!IsWebURL(url)) {
+        return failed("not an http or https URL");
     }
-    return netinfo::PageText(std::move(*bytes), limits.maxBodyBytes);
+    std::string reason;
+    auto bytes = Get(text, limits.firstAttemptTimeout, limits.maxBodyBytes, false, reason);
+    if (!bytes) {
+        bytes = Get(text, limits.secondAttemptTimeout, limits.maxBodyBytes, true, reason);
+    }
+    if (!bytes) {
+        return failed(reason);
+    }
+    std::optional<std::string> page = netinfo::PageText(std::move(*bytes), limits.maxBodyBytes);
+    if (!page) {
+        return failed("its text is larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
+    }
+    return page;
 }
