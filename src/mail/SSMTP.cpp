@@ -7,6 +7,7 @@
 
 #include "mail/MailLog.h"
 #include "mail/NotificationBody.h"
+#include "mail/SmtpClient.h"
 #include "platform/MachineName.h"
 #include "platform/SystemEncoding.h"
 #include "settings/MailReaders.h"
@@ -50,8 +51,8 @@ std::string Printable(const std::string& text) {
 
 }  // namespace
 
-std::shared_ptr<SSMTP> SSMTP::create(platform::RunLoop& loop) {
-    return std::shared_ptr<SSMTP>(new SSMTP(loop));
+std::shared_ptr<SSMTP> SSMTP::create(platform::RunLoop& loop, mail::SmtpOptions options) {
+    return std::shared_ptr<SSMTP>(new SSMTP(loop, std::move(options)));
 }
 
 SSMTP::~SSMTP() {
@@ -91,7 +92,7 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     if (!message || !port.port || !server) {
         return;
     }
-    _smtp = mail::SmtpClient::create(loop_, *server, *port.port);
+    _smtp = mail::SmtpClient::create(loop_, *server, *port.port, options_);
     _smtp->setDelegate(this);
     _smtp->setMessage(std::move(*message));
     _smtp->setAllowUntrustedCertificates(settings::ReadAllowUntrustedCertificates());

@@ -1,18 +1,12 @@
 #include "netinfo/PageFetch.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
-#include <memory>
-#include <mutex>
 
 #include "netinfo/PageText.h"
 #include "platform/SystemLog.h"
+#include "transfer/CurlHandles.h"
 
 namespace {
-
-using Easy = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
-using Headers = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 constexpr long kMaxRedirects = 5;
 constexpr long kConnectTimeoutMs = 10'000;
@@ -31,13 +25,8 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
     return body->tooLarge ? 0 : n;
 }
 
-void InitialiseCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 bool IsWebURL(std::string_view url) {
-    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), curl_url_cleanup);
+    const transfer::UrlHandle parsed = transfer::NewUrlHandle();
     const std::string text(url);
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
         return false;
@@ -60,7 +49,7 @@ std::string TooLarge(std::size_t maxBody) {
 // nothing and why.
 std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds timeout,
                                std::size_t maxBody, bool asBrowser, std::string& reason) {
-    Easy easy(curl_easy_init(), curl_easy_cleanup);
+    const transfer::EasyHandle easy = transfer::NewEasyHandle();
     if (!easy) {
         reason = "no transfer could be set up";
         return std::nullopt;
@@ -81,14 +70,13 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error);
-    Headers headers(nullptr, curl_slist_free_all);
+    transfer::StringList headers;
     if (asBrowser) {
         // The literal behind kFetchUserAgent ends in a NUL.
         curl_easy_setopt(e, CURLOPT_USERAGENT, netinfo::kFetchUserAgent.data());
-        curl_slist* list = curl_slist_append(nullptr, "Cache-Control: no-cache");
-        headers.reset(list);
-        if (list && curl_slist_append(list, "Pragma: no-cache")) {
-            curl_easy_setopt(e, CURLOPT_HTTPHEADER, list);
+        if (transfer::Append(headers, "Cache-Control: no-cache") &&
+            transfer::Append(headers, "Pragma: no-cache")) {
+            curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
         }
     }
     if (const CURLcode result = curl_easy_perform(e); result != CURLE_OK) {
@@ -103,7 +91,6 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
 
 std::optional<std::string> DownloadURL(std::string_view url, const netinfo::FetchLimits& limits) {
     platform::WriteToSystemLog("Downloading URL: " + std::string(url));
-    InitialiseCurlOnce();
     const std::string text(url);
     const auto failed = [&text](const std::string& reason) {
         platform::WriteToSystemLog("Download of " + text + " failed: " + reason + ".");

@@ -84,11 +84,11 @@ protected:
                                   "-keyout", *folder_ / (name + ".key"), "-out",
                                   *folder_ / (name + ".pem")});
         }
-        setenv("ORBALEN_CA_BUNDLE", (*folder_ / "trusted.pem").c_str(), 1);
-        mail::SmtpClient::setDefaultTimeouts({3s, 1s, 20s});
     }
-    void TearDown() override {
-        mail::SmtpClient::setImplicitTlsPortForTesting(mail::SmtpClient::kImplicitTlsPort);
+
+    // Short time-outs, the test authority; implicit TLS on a port of the test's.
+    static mail::SmtpOptions Options(long implicitTlsPort = mail::SmtpOptions::kImplicitTlsPort) {
+        return {implicitTlsPort, {3s, 1s, 20s}, *folder_ / "trusted.pem"};
     }
 
     // "key=value ..." over a store holding only the mail server's address.
@@ -117,7 +117,8 @@ protected:
     // conversation has ended and returns the lines the senders logged (all on
     // this thread, which runs the loop).
     static Lines Converse(const Lines& recipients, const std::optional<std::string>& oldAddress,
-                          const std::string& format = kFormat) {
+                          const std::string& format = kFormat,
+                          const mail::SmtpOptions& options = Options()) {
         Lines lines;
         long endings = 0;
         mail::SetMailLogObserverForTesting([&](const std::string& line) {
@@ -127,7 +128,7 @@ protected:
         {
             platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
             for (const std::string& to : recipients) {
-                SSMTP::create(loop)->sendMessage("10.0.0.2", oldAddress, to, format);
+                SSMTP::create(loop, options)->sendMessage("10.0.0.2", oldAddress, to, format);
             }
             EXPECT_TRUE(loop.runUntil([&] { return endings == std::ssize(recipients); }, 20s));
             loop.runOnce(10ms);  // senders let go of themselves
@@ -232,16 +233,15 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
     const std::string mode = Split(s.server, ' ')[1];
     SmtpServer server(folder_->path(), s.server);
     Store(std::string(s.settings) + " Port=" + server.port);
-    if (mode == "tls") {
-        mail::SmtpClient::setImplicitTlsPortForTesting(std::stol(server.port));
-    }
+    const mail::SmtpOptions options = mode == "tls" ? Options(std::stol(server.port)) : Options();
     const std::string name = "\"" + platform::CopyMachineName() + "\" ";
     const std::string body =
         s.oldAddress ? "OrbalenStatus has refreshed. The IP address of machine " + name +
                            "has changed from: 10.0.0.1 to 10.0.0.2"
                      : "OrbalenStatus has refreshed. Machine " + name + "has IP address: 10.0.0.2";
     const Lines lines = Converse(
-        {"ops@example.org"}, s.oldAddress ? std::optional<std::string>("10.0.0.1") : std::nullopt);
+        {"ops@example.org"}, s.oldAddress ? std::optional<std::string>("10.0.0.1") : std::nullopt,
+        kFormat, options);
     EXPECT_TRUE(LinesMatch(
         lines, Split("Composing message to ops@example.org.|" + (s.oldAddress ? body + "|" : "") +
                          "Connecting to the 127.0.0.1 server...|" + s.log,
@@ -317,7 +317,7 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
         Store(c.settings);
         Lines lines;
         mail::SetMailLogObserverForTesting([&](const std::string& line) { lines.push_back(line); });
-        SSMTP::create(loop)->sendMessage("10.0.0.2", std::nullopt, c.to, kFormat);
+        SSMTP::create(loop, Options())->sendMessage("10.0.0.2", std::nullopt, c.to, kFormat);
         mail::SetMailLogObserverForTesting(nullptr);
         EXPECT_EQ(lines, Split(c.log, '|')) << ::testing::PrintToString(c.to);
     }
