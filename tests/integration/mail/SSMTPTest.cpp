@@ -168,6 +168,11 @@ struct Scenario {
     bool noEnvelope = false;  // the conversation must end before any MAIL command
 };
 
+// Failure messages name the scenario instead of dumping its bytes.
+void PrintTo(const Scenario& s, std::ostream* out) {
+    *out << s.name;
+}
+
 #define SECURED "Connected.|SSL handshaking...|SSL handshaking completed.|"
 #define SENT "Message sent. Closing the connection.|Connection terminated."
 #define LOGIN_AS "Username=bob UserPassword="

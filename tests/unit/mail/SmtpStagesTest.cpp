@@ -32,6 +32,11 @@ struct Case {
     bool replyAnswersAuthentication = false;
 };
 
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
 const Case kCases[] = {
     {"StartTlsSecuresWhatFollows", false,
      "<220 mx|>EHLO h|<250-mx|<250 STARTTLS|>STARTTLS|<220 go|>EHLO h|<250 mx|>AUTH LOGIN|"
