@@ -58,6 +58,17 @@ struct Observer {
     }
 };
 
+// A store reporting to seen, or nothing (a failed expectation) when none
+// could be made.
+std::unique_ptr<IPAddressListStore> Watch(platform::RunLoop& loop, Observer& seen) {
+    std::unique_ptr<IPAddressListStore> store;
+    platform::RunLoop::WatchId source = 0;
+    EXPECT_EQ(
+        CreateIPAddressListChangeCallbackSCF(loop, &Observer::Changed, &seen, &store, &source), 0);
+    EXPECT_NE(source, 0u);
+    return store;
+}
+
 TEST(AddressChanges, ListAndCallbackFollowTheKernel) {
     InOwnNamespace([] {
         ASSERT_TRUE(
@@ -74,12 +85,8 @@ TEST(AddressChanges, ListAndCallbackFollowTheKernel) {
 
         platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
         Observer seen;
-        std::unique_ptr<IPAddressListStore> store;
-        platform::RunLoop::WatchId source = 0;
-        ASSERT_EQ(
-            CreateIPAddressListChangeCallbackSCF(loop, &Observer::Changed, &seen, &store, &source),
-            0);
-        ASSERT_NE(source, 0u);
+        std::unique_ptr<IPAddressListStore> store = Watch(loop, seen);
+        ASSERT_TRUE(store);
 
         const std::pair<const char*, AddressList> steps[] = {
             {"addr add 10.1.1.7/24 dev v0",
@@ -157,11 +164,8 @@ TEST(AddressChanges, OverflowedEventsStillEndInTheRightList) {
                "addr add 10.1.0.1/24 dev v0"));
         platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
         Observer seen;
-        std::unique_ptr<IPAddressListStore> store;
-        platform::RunLoop::WatchId source = 0;
-        ASSERT_EQ(
-            CreateIPAddressListChangeCallbackSCF(loop, &Observer::Changed, &seen, &store, &source),
-            0);
+        std::unique_ptr<IPAddressListStore> store = Watch(loop, seen);
+        ASSERT_TRUE(store);
         const int fd = EventSocket();
         ASSERT_GE(fd, 0);
         const int tiny = 1;
@@ -200,11 +204,8 @@ TEST(AddressChanges, CarrierLossTakesTheLinkOutOfTheList) {
 
         platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
         Observer seen;
-        std::unique_ptr<IPAddressListStore> store;
-        platform::RunLoop::WatchId source = 0;
-        ASSERT_EQ(
-            CreateIPAddressListChangeCallbackSCF(loop, &Observer::Changed, &seen, &store, &source),
-            0);
+        std::unique_ptr<IPAddressListStore> store = Watch(loop, seen);
+        ASSERT_TRUE(store);
 
         // The default route's link loses carrier: its address leaves, and
         // the route no longer puts it first when it returns.
