@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <typeinfo>
 
+#include "foundation/Utf8.h"
 #include "mail/MailLog.h"
 #include "mail/NotificationBody.h"
 #include "mail/SmtpClient.h"
 #include "platform/MachineName.h"
-#include "platform/SystemEncoding.h"
 #include "settings/MailReaders.h"
 #include "settings/Preferences.h"
 #include "settings/Readers.h"
@@ -215,7 +215,8 @@ void SSMTP::authenticationFailed() {
         // The server's words tell a wrong password from a refused mechanism;
         // any other reply (the EHLO list when no mechanism fits) tells nothing.
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && _smtp->lastResponseAnswersAuthentication() && platform::IsValidUtf8(*reply)) {
+            reply && _smtp->lastResponseAnswersAuthentication() &&
+            foundation::IsValidUtf8(*reply)) {
             LogMailEvent("Server reply: " + *reply);
         }
         _smtp->close();
@@ -232,7 +233,7 @@ void SSMTP::messageSent() {
 void SSMTP::messageNotSent() {
     if (_smtp) {
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && platform::IsValidUtf8(*reply)) {
+            reply && foundation::IsValidUtf8(*reply)) {
             LogMailEvent("Message not sent: " + *reply);
         }
         _smtp->close();

@@ -1,48 +1,37 @@
 #include "netinfo/PageText.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-
 #include <algorithm>
 #include <array>
-#include <memory>
+#include <cstdint>
 
-#include "platform/SystemEncoding.h"
+#include "foundation/Utf8.h"
 
 namespace netinfo {
 namespace {
 
-struct IconvCloser {
-    void operator()(void* converter) const { iconv_close(static_cast<iconv_t>(converter)); }
-};
-using Converter = std::unique_ptr<void, IconvCloser>;
-
-Converter OpenMacRomanDecoder() {
-    iconv_t converter = iconv_open("UTF-8", "MACINTOSH");
-    return Converter(converter == reinterpret_cast<iconv_t>(-1) ? nullptr : converter);
+// How many bytes each byte from 0x80 up takes once decoded, so a text can be
+// measured against the cap before any of it is written.
+const std::array<std::uint8_t, 128>& DecodedLengths() {
+    static const std::array<std::uint8_t, 128> lengths = [] {
+        std::array<std::uint8_t, 128> table{};
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const char byte = static_cast<char>(0x80 + i);
+            table[i] = static_cast<std::uint8_t>(
+                foundation::DecodeLegacyText(std::string_view(&byte, 1)).size());
+        }
+        return table;
+    }();
+    return lengths;
 }
 
-// Converts all of in; out == nullptr only counts the bytes it would write.
-std::optional<std::size_t> Convert(void* converter, std::string& in, char* out,
-                                   std::size_t outSize) {
-    std::array<char, 16 * 1024> scratch;
-    char* inPtr = in.data();
-    std::size_t inLeft = in.size();
-    std::size_t written = 0;
-    iconv(static_cast<iconv_t>(converter), nullptr, nullptr, nullptr, nullptr);
-    while (inLeft > 0) {
-        char* outPtr = out ? out + written : scratch.data();
-        std::size_t outLeft = out ? outSize - written : scratch.size();
-        const std::size_t before = outLeft;
-        const std::size_t result =
-            iconv(static_cast<iconv_t>(converter), &inPtr, &inLeft, &outPtr, &outLeft);
-        written += before - outLeft;
-        if (result == static_cast<std::size_t>(-1) && (errno != E2BIG || out != nullptr)) {
-            return std::nullopt;
-        }
+std::size_t DecodedSize(std::string_view bytes) {
+    const std::array<std::uint8_t, 128>& lengths = DecodedLengths();
+    std::size_t size = 0;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        size += byte < 0x80 ? 1 : lengths[byte - 0x80];
     }
-    return written;
+    return size;
 }
 
 }  // namespace
@@ -65,22 +54,13 @@ bool AppendCapped(std::string& body, std::string_view data, std::size_t maxBytes
 }
 
 std::optional<std::string> PageText(std::string&& bytes, std::size_t maxBytes) {
-    if (platform::IsValidUtf8(bytes)) {
+    if (foundation::IsValidUtf8(bytes)) {
         return std::move(bytes);
     }
-    const Converter converter = OpenMacRomanDecoder();
-    if (!converter) {
-        return std::move(bytes);  // no decoder at all: the bytes as they are
-    }
-    const std::optional<std::size_t> size = Convert(converter.get(), bytes, nullptr, 0);
-    if (!size || *size > maxBytes) {
+    if (DecodedSize(bytes) > maxBytes) {
         return std::nullopt;
     }
-    std::string text(*size, '\0');
-    if (!Convert(converter.get(), bytes, text.data(), text.size())) {
-        return std::nullopt;
-    }
-    return text;
+    return foundation::DecodeLegacyText(bytes);
 }
 
 }  // namespace netinfo
