@@ -12,6 +12,8 @@
 #include <chrono>
 #include <memory>
 
+#include "foundation/UniqueFd.h"
+
 namespace mail {
 namespace {
 
@@ -80,15 +82,11 @@ std::optional<std::string> LocalAddressLiteral(const std::string& host, long por
         return std::nullopt;
     }
     // Connecting a datagram socket only picks the route and source address.
-    const int fd = socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return std::nullopt;
-    }
+    const foundation::UniqueFd socket(::socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     sockaddr_storage local{};
     socklen_t size = sizeof local;
-    const bool known = connect(fd, found->ai_addr, found->ai_addrlen) == 0 &&
-                       getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) == 0;
-    close(fd);
+    const bool known = socket && connect(socket.get(), found->ai_addr, found->ai_addrlen) == 0 &&
+                       getsockname(socket.get(), reinterpret_cast<sockaddr*>(&local), &size) == 0;
     return known ? Literal(local) : std::nullopt;
 }
 
