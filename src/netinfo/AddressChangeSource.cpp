@@ -50,10 +50,11 @@ struct IPAddressListStore::Impl {
     void eventsArrived() {
         netinfo::NetworkState seen;
         events.drain(&seen);
-        for (const auto& [index, carrier] : CarriersOf(seen.links)) {
-            const auto known = carriers.find(index);
-            carrierFlapped =
-                carrierFlapped || (known != carriers.end() && known->second != carrier);
+        // Every record counts, not just the last one of each link.
+        for (const netinfo::LinkRecord& link : seen.links) {
+            const auto known = carriers.find(link.index);
+            carrierFlapped = carrierFlapped || (known != carriers.end() &&
+                                                known->second != netinfo::HasCarrier(link));
         }
         scheduler.eventArrived();
     }
