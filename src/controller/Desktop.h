@@ -9,9 +9,9 @@ namespace controller {
 // What the controller knows and other windows show (the preferences window,
 // the program's D-Bus interface). Published after every change.
 struct AddressState {
-    std::vector<std::string> addresses;            // in list order; entry 0 is the first address
-    std::optional<std::string> externalAddress;    // the cached external address, if any
-    std::optional<std::string> wirelessNetwork;    // the cached network name, if any
+    std::vector<std::string> addresses;          // in list order; entry 0 is the first address
+    std::optional<std::string> externalAddress;  // the cached external address, if any
+    std::optional<std::string> wirelessNetwork;  // the cached network name, if any
 };
 
 // The desktop services the menu commands use. Called on the controller's
