@@ -7,7 +7,7 @@
 namespace app {
 
 Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd)
-    : service_(std::move(bus)), controller_(gui_, *this) {
+    : service_(bus), controller_(gui_, *this, bus) {
     UserActions actions;
     actions.menuWillOpen = [this] {
         controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });

@@ -6,7 +6,8 @@
 
 namespace app {
 
-ControllerThread::ControllerThread(platform::RunLoop& gui, GuiSink& sink) : gui_(gui), sink_(sink) {
+ControllerThread::ControllerThread(platform::RunLoop& gui, GuiSink& sink, QDBusConnection bus)
+    : gui_(gui), sink_(sink), bus_(std::move(bus)) {
     setObjectName(QStringLiteral("controller"));
 }
 
@@ -39,7 +40,7 @@ void ControllerThread::run() {
     // Everything the controller touches is made here, so Qt delivers its
     // timers, socket notices and bus signals on this thread.
     platform::QtRunLoop loop;
-    platform::DBusNotificationCenter center;
+    platform::DBusNotificationCenter center(bus_);
     GuiBridge bridge(gui_, sink_);
     controller::AppController controller(loop, center, bridge, bridge);
     open(loop, controller);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QThread>
 #include <functional>
 #include <mutex>
@@ -22,7 +23,8 @@ public:
     using Action = std::function<void(controller::AppController&)>;
 
     // gui runs sink's calls on the GUI thread; both outlive this thread.
-    ControllerThread(platform::RunLoop& gui, GuiSink& sink);
+    // "Preferences Changed" comes over bus.
+    ControllerThread(platform::RunLoop& gui, GuiSink& sink, QDBusConnection bus);
     ~ControllerThread() override;
 
     // Any thread: runs action on the controller's thread. Work posted before
@@ -42,6 +44,7 @@ private:
 
     platform::RunLoop& gui_;
     GuiSink& sink_;
+    QDBusConnection bus_;
     std::mutex mutex_;
     platform::RunLoop* loop_ = nullptr;  // while the controller exists
     controller::AppController* controller_ = nullptr;

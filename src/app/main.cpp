@@ -11,6 +11,7 @@
 
 #include "app/AppInfo.h"
 #include "app/Application.h"
+#include "app/BusProbe.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/HeadlessFrontEnd.h"
@@ -24,9 +25,19 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How long the session bus may take to answer the name claim before we
-// fall back to the lock file.
-constexpr auto kBusTimeout = 3s;
+// How long the session bus may take to answer, when first asked and for the
+// name claim, before we do without it.
+constexpr auto kBusTimeout = 2s;
+
+// The session bus, or a connection that is not connected when the bus does
+// not answer (everything then works within the process only).
+QDBusConnection SessionBus() {
+    if (app::SessionBusAnswers(kBusTimeout)) {
+        return QDBusConnection::sessionBus();
+    }
+    std::fputs("OrbalenStatus: the session bus does not answer; running without it.\n", stderr);
+    return QDBusConnection(QStringLiteral("no session bus"));
+}
 
 // Some answer the command line asks for without starting; nothing otherwise.
 std::optional<int> Answer(const app::CommandLine& line) {
@@ -88,7 +99,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QString::fromLatin1(app::kName));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(app::kVersion));
 
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = SessionBus();
     app::SingleInstance instance;
     switch (instance.claim(bus, kBusTimeout)) {
         case app::SingleInstance::Result::AlreadyRunning:

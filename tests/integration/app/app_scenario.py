@@ -9,12 +9,14 @@ orbalenstatus-defaults into a private folder, and starts and stops the
 program. Needs root (or the right to make namespaces).
 """
 
+import contextlib
 import ctypes
 import http.server
 import json
 import os
 import re
 import signal
+import socket
 import socketserver
 import subprocess
 import tempfile
@@ -118,6 +120,7 @@ class MailServer:
     def stop(self):
         self.process.kill()
         self.process.wait()
+        self.process.stdout.close()
 
 
 class SessionBus:
@@ -130,6 +133,7 @@ class SessionBus:
     def stop(self):
         self.process.terminate()
         self.process.wait()
+        self.process.stdout.close()
 
 
 class Scenario:
@@ -169,7 +173,25 @@ class Scenario:
     def notify(self):
         run(self.defaults, "notify", env=self.env)
 
+    @contextlib.contextmanager
+    def silent_bus(self):
+        """Points the session bus address at a socket that accepts
+        connections and never says a word, for the duration."""
+        path = os.path.join(self.folder, "silent-bus")
+        listener = socket.socket(socket.AF_UNIX)
+        listener.bind(path)
+        listener.listen(8)
+        saved = self.env["DBUS_SESSION_BUS_ADDRESS"]
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + path
+        try:
+            yield
+        finally:
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = saved
+            listener.close()
+
     def start(self, *args):
+        if self.process:
+            self.process.stderr.close()
         self.started = time.monotonic()
         self.process = subprocess.Popen([self.program, *args], env=self.env,
                                         stderr=subprocess.PIPE, text=True)
@@ -227,6 +249,8 @@ class Scenario:
         if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+        if self.process:
+            self.process.stderr.close()
         self.mail.stop()
         self.bus.stop()
         subprocess.run(["rm", "-rf", self.folder])

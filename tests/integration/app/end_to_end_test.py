@@ -122,6 +122,19 @@ class Program(unittest.TestCase):
         self.assertEqual(s.terminate(), 0)
         self.assertEqual(s.log_lines()[-1], "stop")
 
+    def test_8_a_bus_that_never_answers_delays_the_start_only_briefly(self):
+        s = scenario
+        start = len(s.log_lines())
+        with s.silent_bus():
+            s.start("--headless")
+            self.assertIsNotNone(s.wait_for_line("Starting up...", after=start, timeout=5))
+            # Without the bus, the lock file keeps a second one out.
+            status, stderr = s.run_again("--headless")
+            self.assertEqual(status, 0)
+            self.assertIn("already running", stderr)
+            self.assertEqual(s.terminate(), 0)
+        self.assertEqual(s.log_lines()[-1], "stop")
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=2)
