@@ -116,7 +116,7 @@ private:
     std::unique_ptr<IPAddressListStore> changeStore_;
     platform::NotificationCenter::ObserverId preferencesObserver_ = 0;
     // Posted work checks this so that it never reaches a controller that has gone.
-    std::shared_ptr<AppController*> self_;
+    std::shared_ptr<const bool> alive_;
 };
 
 }  // namespace controller

@@ -32,7 +32,7 @@ AppController::AppController(platform::RunLoop& loop, platform::NotificationCent
       m_item(item),
       desktop_(desktop),
       services_(services),
-      self_(std::make_shared<AppController*>(this)) {}
+      alive_(std::make_shared<const bool>(true)) {}
 
 AppController::~AppController() {
     if (preferencesObserver_ != 0) {
@@ -115,18 +115,18 @@ void AppController::installEventLoopTimers() {
 
 void AppController::observePreferencesChanges() {
     // A save in this process is posted from the GUI thread; the work belongs
-    // on the controller's own loop.
-    std::weak_ptr<AppController*> self = self_;
+    // on the controller's own loop, and is dropped once the controller is gone.
+    std::weak_ptr<const bool> alive = alive_;
+    auto deliver = [this, alive](const std::string& name, const std::string& object) {
+        if (alive.lock()) {
+            PreferencesChangedCallback(&center_, this, name, object);
+        }
+    };
     preferencesObserver_ =
         center_.addObserver(std::string(settings::keys::kPreferencesChangedName),
                             std::string(settings::keys::kPreferencesChangedObject),
-                            [this, self](const std::string& name, const std::string& object) {
-                                loop_.post([this, self, name, object] {
-                                    const auto alive = self.lock();
-                                    if (alive && *alive) {
-                                        PreferencesChangedCallback(&center_, this, name, object);
-                                    }
-                                });
+                            [this, deliver](const std::string& name, const std::string& object) {
+                                loop_.post([deliver, name, object] { deliver(name, object); });
                             });
 }
 

@@ -1,3 +1,5 @@
+#include <thread>
+
 #include "ControllerTest.h"
 
 namespace {
@@ -104,6 +106,7 @@ const InitialRefreshCase kInitialRefreshCases[] = {
     {"MissingStores20", std::nullopt, 20},
     {"FiveHonoured", 5, 5},
     {"NegativeFiresAtOnce", -30, 0},
+    {"HugeIsBoundedToAYear", 100'000'000'000'000'000, 366LL * 24 * 60 * 60},
 };
 INSTANTIATE_TEST_SUITE_P(Delays, InitialRefreshTest, ::testing::ValuesIn(kInitialRefreshCases),
                          CaseName());
@@ -192,6 +195,18 @@ TEST_F(StartUpTest, IntervalAboveTheBoundSchedulesTheLongestInterval) {
     EXPECT_EQ(count("Checking external IP"), 0);
     loop_.advance(1s);
     EXPECT_EQ(count("Checking external IP"), 1);
+}
+
+TEST_F(StartUpTest, SaveFromAnotherThreadRunsOnTheControllersLoop) {
+    addresses_.answer({"192.168.1.10"});
+    start();
+    std::thread window(
+        [this] { center_.post(keys::kPreferencesChangedName, keys::kPreferencesChangedObject); });
+    window.join();
+    EXPECT_EQ(count("Checking internal IP"), 0) << "nothing runs on the poster's thread";
+    while (loop_.runOnce(0ms)) {
+    }
+    EXPECT_EQ(count("Checking internal IP"), 1);
 }
 
 TEST_F(StartUpTest, SaveArrivingAfterTheControllerEndedIsDropped) {
