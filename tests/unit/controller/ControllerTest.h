@@ -21,7 +21,6 @@
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
 #include "support/FakePageSource.h"
-#include "support/FileText.h"
 #include "support/RecordingDesktop.h"
 #include "support/RecordingMailStarter.h"
 #include "support/RecordingStatusItem.h"

@@ -40,11 +40,4 @@ const AnswerCase kAnswerCases[] = {
 INSTANTIATE_TEST_SUITE_P(Pages, AddressFromLookupPageTest, ::testing::ValuesIn(kAnswerCases),
                          CaseName());
 
-TEST(SameAddressIgnoringCaseTest, OnlyLetterCaseMayDiffer) {
-    EXPECT_TRUE(controller::SameAddressIgnoringCase("FE80-A", "fe80-a"));
-    EXPECT_TRUE(controller::SameAddressIgnoringCase("", ""));
-    EXPECT_FALSE(controller::SameAddressIgnoringCase("10.0.0.5", "10.0.0.50"));
-    EXPECT_FALSE(controller::SameAddressIgnoringCase("10.0.0.5", "10.0.0.6"));
-}
-
 }  // namespace

@@ -93,17 +93,6 @@ TEST_F(MenuTest, WithoutAddressesTheHeaderIsFollowedByTheSeparator) {
     EXPECT_EQ(Rows(item_.menu()), ExpectedRows({}));
 }
 
-TEST_F(MenuTest, BuildSetsTheImageForTheTitleMode) {
-    addresses_.answer({"10.0.0.5"});
-    for (const bool iconOnly : {true, false}) {
-        store(keys::kTitleIconOnly, iconOnly);
-        item_.setImage("OrbalenStatusChange.tif");
-        controller().buildMenu();
-        EXPECT_EQ(item_.image(),
-                  iconOnly ? std::optional("OrbalenStatusSmall.tif"s) : std::nullopt);
-    }
-}
-
 // What opening the menu shows at positions 0 to 2.
 struct OpeningCase {
     const char* name;
@@ -177,20 +166,6 @@ const OpeningCase kOpeningCases[] = {
      1},
 };
 INSTANTIATE_TEST_SUITE_P(Settings, MenuOpeningTest, ::testing::ValuesIn(kOpeningCases), CaseName());
-
-TEST_F(MenuTest, ExternalNameStaysUntilTheNextBuildWhenALaterLookupFindsNone) {
-    store(keys::kIncludeExternalIP, true);
-    addresses_.answer({"10.0.0.5"});
-    pages_.answerAddress("203.0.113.7");
-    start();
-    names_ = {{"203.0.113.7", "gw.example.net"}};
-    controller().menuNeedsUpdate();
-    names_.clear();
-    controller().menuNeedsUpdate();
-    EXPECT_EQ(itemAt(2).title, "gw.example.net");
-    controller().setup();
-    EXPECT_EQ(itemAt(2).title, "External DNS name unavailable");
-}
 
 TEST_F(MenuTest, CopyCommandsPutTheirTextOnTheClipboard) {
     store(keys::kIncludeExternalIP, true);

@@ -140,14 +140,6 @@ TEST_F(RefreshCycleTest, RecipientsAreSplitAtEveryCommaUntrimmed) {
     }
 }
 
-TEST_F(RefreshCycleTest, NothingIsMailedWhileMailIsOff) {
-    store(keys::kSendEmailNotifications, std::int64_t{1});  // not a boolean: off
-    addresses_.answer({"10.0.0.5"});
-    controller().refresh(false);
-    EXPECT_EQ(count("Sending email alerts"), 0);
-    EXPECT_TRUE(mail_.alerts().empty());
-}
-
 TEST_F(RefreshCycleTest, ChangeNoticeRenewsTheWirelessNameOnlyWhileItIsShown) {
     addresses_.answer({"10.0.0.5"});
     start();

@@ -185,18 +185,6 @@ const SettingsSaveCase kSettingsSaveCases[] = {
 INSTANTIATE_TEST_SUITE_P(Saves, SettingsSaveTest, ::testing::ValuesIn(kSettingsSaveCases),
                          CaseName());
 
-TEST_F(StartUpTest, IntervalAboveTheBoundSchedulesTheLongestInterval) {
-    store(keys::kEmailChangesToExternalIPAddress, true);
-    store(keys::kMinutesInterval, std::int64_t{5000});
-    addresses_.answer({"192.168.1.10"});
-    pages_.answerAddress("203.0.113.7");
-    start();
-    loop_.advance(546min - 1s);
-    EXPECT_EQ(count("Checking external IP"), 0);
-    loop_.advance(1s);
-    EXPECT_EQ(count("Checking external IP"), 1);
-}
-
 TEST_F(StartUpTest, SaveFromAnotherThreadRunsOnTheControllersLoop) {
     addresses_.answer({"192.168.1.10"});
     start();
@@ -217,16 +205,6 @@ TEST_F(StartUpTest, SaveArrivingAfterTheControllerEndedIsDropped) {
     while (loop_.runOnce(0ms)) {
     }
     EXPECT_EQ(count("Checking internal IP"), 0);
-}
-
-TEST_F(StartUpTest, TerminationWritesTheStopLine) {
-    addresses_.answer({"192.168.1.10"});
-    start();
-    controller().applicationWillTerminate();
-    const auto file = testing_support::ReadText(root_ / "data" / "Kestrune Software" /
-                                                "OrbalenStatus" / "OrbalenStatus.log");
-    EXPECT_NE(file.find("] Starting up...\n"), std::string::npos);
-    EXPECT_TRUE(file.ends_with("] stop\n")) << file;
 }
 
 }  // namespace

@@ -69,19 +69,6 @@ TEST_F(TitleTest, IconOnlyCountsOnlyWhenStoredAsABoolean) {
     }
 }
 
-TEST_F(TitleTest, WirelessNameIsCachedUntilTheNextChangeNotice) {
-    store(keys::kIncludeCurrentWirelessNetwork, true);
-    addresses_.answer({"10.0.0.5"});
-    wirelessName_ = "HomeNet";
-    start();
-    wirelessName_ = "Office";
-    controller().menuNeedsUpdate();
-    EXPECT_EQ(item_.title(), "10.0.0.5:HomeNet");
-    addresses_.notify();
-    EXPECT_EQ(item_.title(), "10.0.0.5:Office");
-    EXPECT_EQ(wirelessLookups_, 2);
-}
-
 // When the change icon shows, and what takes it away again.
 struct ChangeIconCase {
     const char* name;
