@@ -9,20 +9,12 @@
 
 #include "foundation/CList.h"
 #include "foundation/Conversions.h"
+#include "foundation/Utf8.h"
 
 namespace {
 
 // Room for the decimal text of any 64-bit value, sign included.
 constexpr short kDecimalDigits = 31;
-
-// Length of the longest prefix of s (n bytes) that does not end inside a UTF-8 sequence.
-std::size_t Utf8BoundaryAtOrBefore(const char* s, std::size_t n) {
-    std::size_t cut = n;
-    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
-    return cut;
-}
 
 }  // namespace
 
@@ -92,7 +84,7 @@ CString256& CString256::operator=(const unsigned char* pascal) noexcept {
 CString256& CString256::operator=(const std::string& utf8) noexcept {
     std::size_t n = strnlen(utf8.c_str(), kCapacity + 1);
     if (n > kCapacity) {
-        n = Utf8BoundaryAtOrBefore(utf8.c_str(), kCapacity);
+        n = foundation::CutToCharacterBoundary(std::string_view(utf8.c_str(), n), kCapacity).size();
     }
     assign(utf8.c_str(), n);
     return *this;

@@ -5,9 +5,9 @@
 
 #include "foundation/CString256.h"
 #include "foundation/Conversions.h"
+#include "foundation/Utf8.h"
 #include "log/ApplicationSupport.h"
 #include "log/CLog.h"
-#include "platform/SystemEncoding.h"
 #include "platform/SystemLog.h"
 #include "settings/Readers.h"
 
@@ -24,7 +24,7 @@ constexpr std::size_t kLineCapacity = 255;
 
 std::string EntryLine(const char* message) {
     const std::string text = "[" + LogDateDescription() + "] " + message;
-    std::string line(platform::CutToCharacterBoundary(text, kLineCapacity - 1));
+    std::string line(foundation::CutToCharacterBoundary(text, kLineCapacity - 1));
     line += '\n';
     return line;
 }
