@@ -29,14 +29,14 @@ using namespace std::chrono_literals;
 // name claim, before we do without it.
 constexpr auto kBusTimeout = 2s;
 
-// The session bus, or a connection that is not connected when the bus does
-// not answer (everything then works within the process only).
-QDBusConnection SessionBus() {
-    if (app::SessionBusAnswers(kBusTimeout)) {
-        return QDBusConnection::sessionBus();
+// Before Qt starts (its tray and theme code use the bus too): a session bus
+// that does not answer is switched off for this process, so every use of it
+// fails at once and everything works within the process only.
+void AvoidASilentSessionBus() {
+    if (!app::SessionBusAnswers(kBusTimeout)) {
+        setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+        std::fputs("OrbalenStatus: the session bus does not answer; running without it.\n", stderr);
     }
-    std::fputs("OrbalenStatus: the session bus does not answer; running without it.\n", stderr);
-    return QDBusConnection(QStringLiteral("no session bus"));
 }
 
 // Some answer the command line asks for without starting; nothing otherwise.
@@ -94,12 +94,13 @@ int main(int argc, char** argv) {
     // its log closed properly.
     const int quitSignalFd = app::InstallQuitSignalPipe();
 
+    AvoidASilentSessionBus();
     const bool display = app::WantsDisplay(line);
     const auto qtApplication = MakeQtApplication(display, argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(app::kName));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(app::kVersion));
 
-    QDBusConnection bus = SessionBus();
+    QDBusConnection bus = QDBusConnection::sessionBus();
     app::SingleInstance instance;
     switch (instance.claim(bus, kBusTimeout)) {
         case app::SingleInstance::Result::AlreadyRunning:
