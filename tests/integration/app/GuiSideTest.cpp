@@ -2,6 +2,7 @@
 // thread, and the menu model shown in a QMenu (offscreen, no display).
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QMenu>
 #include <chrono>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include "app/GuiBridge.h"
 #include "app/MenuRenderer.h"
+#include "app/TrayFrontEnd.h"
 #include "platform/ManualRunLoop.h"
 
 namespace {
@@ -88,7 +90,8 @@ TEST(GuiBridge, ABurstOfChangesReachesTheGuiAsOneSnapshot) {
     EXPECT_EQ(sink.quits, 1);
 }
 
-class MenuRendererTest : public testing::Test {
+// One offscreen application for every test that needs widgets.
+class WithWidgets : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         static int argc = 1;
@@ -97,7 +100,10 @@ protected:
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static QApplication application(argc, argv);
     }
+};
 
+class MenuRendererTest : public WithWidgets {
+protected:
     QMenu menu;
     std::vector<MenuItem> chosen;
     app::MenuRenderer renderer{menu, [this](const MenuItem& item) { chosen.push_back(item); }};
@@ -162,6 +168,40 @@ TEST_F(MenuRendererTest, AModelOfAnotherShapeReplacesTheEntries) {
     EXPECT_EQ(menu.actions()[5]->text(), "10.0.0.3");
     renderer.render(nullptr);
     EXPECT_TRUE(menu.actions().isEmpty());
+}
+
+using TrayFrontEndTest = WithWidgets;
+
+TEST_F(TrayFrontEndTest, OpeningTheMenuAsksForAnUpdateAndChoicesAreHandedOn) {
+    int opened = 0;
+    std::vector<MenuAction> chosen;
+    app::TrayFrontEnd tray(
+        {[&] { ++opened; }, [&](const MenuItem& item) { chosen.push_back(item.action); }});
+    app::StatusSnapshot status;
+    status.title = "10.0.0.1";
+    status.menu = MenuOf({Item("About OrbalenStatus", MenuAction::About), Separator(),
+                          Item("Quit", MenuAction::Quit)});
+    tray.showStatus(status);
+
+    // The tray's menu is the one top-level menu there is.
+    QMenu* menu = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        menu = menu ? menu : qobject_cast<QMenu*>(widget);
+    }
+    ASSERT_NE(menu, nullptr);
+    emit menu->aboutToShow();
+    EXPECT_EQ(opened, 1);
+    ASSERT_EQ(menu->actions().size(), 3);
+    menu->actions()[2]->trigger();
+    EXPECT_EQ(chosen, std::vector<MenuAction>{MenuAction::Quit});
+}
+
+TEST_F(TrayFrontEndTest, TheClipboardTakesTheTextEvenWhenItIsEmpty) {
+    app::TrayFrontEnd tray({[] {}, [](const MenuItem&) {}});
+    tray.putOnClipboard("10.0.0.1");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "10.0.0.1");
+    tray.putOnClipboard("");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
 }
 
 }  // namespace
