@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "foundation/UniqueFd.h"
+
 namespace app {
 
 namespace {
@@ -42,6 +44,16 @@ std::string Value(const std::string& part, const std::string& key) {
     return value;
 }
 
+std::string HexOf(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (const unsigned char c : text) {
+        hex += kHex[c >> 4];
+        hex += kHex[c & 0xf];
+    }
+    return hex;
+}
+
 int Remaining(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -58,29 +70,23 @@ bool Greets(const std::string& socketPath, std::chrono::milliseconds timeout) {
     std::memcpy(address.sun_path, socketPath.data(), socketPath.size());
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + socketPath.size() +
                                                (socketPath[0] == '\0' ? 0 : 1));
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    const foundation::UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) {
         return true;
     }
     const auto deadline = Clock::now() + timeout;
-    bool answered = false;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0) {
-        std::string hexUid;
-        for (const char digit : std::to_string(getuid())) {
-            static const char kHex[] = "0123456789abcdef";
-            hexUid += kHex[(digit >> 4) & 0xf];
-            hexUid += kHex[digit & 0xf];
-        }
-        const std::string hello = std::string(1, '\0') + "AUTH EXTERNAL " + hexUid + "\r\n";
-        pollfd ready = {fd, POLLIN, 0};
-        char reply[64];
-        answered = send(fd, hello.data(), hello.size(), MSG_NOSIGNAL) ==
-                       static_cast<ssize_t>(hello.size()) &&
-                   poll(&ready, 1, Remaining(deadline)) == 1 &&
-                   recv(fd, reply, sizeof reply, 0) > 0;
+    if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0) {
+        return false;
     }
-    close(fd);
-    return answered;
+    // The client's first words: a NUL, then AUTH EXTERNAL with our user id
+    // in hex. Any reply (OK or REJECTED) shows the bus is alive.
+    const std::string hello =
+        std::string(1, '\0') + "AUTH EXTERNAL " + HexOf(std::to_string(getuid())) + "\r\n";
+    pollfd ready = {fd.get(), POLLIN, 0};
+    char reply[64];
+    return send(fd.get(), hello.data(), hello.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(hello.size()) &&
+           poll(&ready, 1, Remaining(deadline)) == 1 && recv(fd.get(), reply, sizeof reply, 0) > 0;
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
 #include <QDBusMessage>
+#include <cerrno>
 
 #include "platform/Folders.h"
 
@@ -19,12 +19,6 @@ constexpr uint kExists = 3;
 constexpr uint kAlreadyOwner = 4;
 
 }  // namespace
-
-SingleInstance::~SingleInstance() {
-    if (lockFd_ >= 0) {
-        close(lockFd_);
-    }
-}
 
 SingleInstance::Result SingleInstance::claim(QDBusConnection bus,
                                              std::chrono::milliseconds busTimeout) {
@@ -59,16 +53,14 @@ SingleInstance::Result SingleInstance::claimBusName(QDBusConnection& bus,
 }
 
 SingleInstance::Result SingleInstance::lockFile(const std::filesystem::path& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
+    foundation::UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd) {
         return Result::Unclaimed;
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool held = errno == EWOULDBLOCK;
-        close(fd);
-        return held ? Result::AlreadyRunning : Result::Unclaimed;
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? Result::AlreadyRunning : Result::Unclaimed;
     }
-    lockFd_ = fd;
+    lock_ = std::move(fd);
     return Result::Claimed;
 }
 

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <filesystem>
 
+#include "foundation/UniqueFd.h"
+
 namespace app {
 
 inline constexpr const char* kBusName = "com.kestrune.OrbalenStatus";
@@ -16,7 +18,6 @@ public:
     enum class Result { Claimed, AlreadyRunning, Unclaimed };
 
     SingleInstance() = default;
-    ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
@@ -30,7 +31,7 @@ private:
     Result claimBusName(QDBusConnection& bus, std::chrono::milliseconds timeout);
     Result lockFile(const std::filesystem::path& path);
 
-    int lockFd_ = -1;
+    foundation::UniqueFd lock_;
     bool viaBus_ = false;
 };
 
