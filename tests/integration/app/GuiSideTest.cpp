@@ -1,11 +1,16 @@
 // The GUI thread's side of the program: snapshots from the controller's
 // thread, and the menu model shown in a QMenu (offscreen, no display).
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
 #include <chrono>
+#include <future>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,6 +19,7 @@
 #include "app/MenuRenderer.h"
 #include "app/TrayFrontEnd.h"
 #include "platform/ManualRunLoop.h"
+#include "platform/qt/QtAlert.h"
 
 namespace {
 
@@ -202,6 +208,49 @@ TEST_F(TrayFrontEndTest, TheClipboardTakesTheTextEvenWhenItIsEmpty) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "10.0.0.1");
     tray.putOnClipboard("");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
+}
+
+using QtAlertTest = WithWidgets;
+
+TEST_F(QtAlertTest, AnotherThreadWaitsUntilTheUserDismissesTheAlert) {
+    platform::QtAlert alert;
+    auto answer = std::async(std::launch::async,
+                             [&] { return alert.showStopAlert("No address", "Check the cable"); });
+    // The box runs its own event loop; this timer fires inside it and clicks
+    // OK as the user would, noting what the box said and that the caller
+    // was still waiting.
+    QString text, explanation;
+    bool waitedForTheUser = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box && box->isVisible()) {
+                text = box->text();
+                explanation = box->informativeText();
+                waitedForTheUser = answer.wait_for(0ms) == std::future_status::timeout;
+                box->button(QMessageBox::Ok)->click();
+            }
+        }
+    });
+    user.start(10);
+    for (int i = 0; i < 500 && answer.wait_for(0ms) != std::future_status::ready; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    alert.close();  // never leave the caller hanging, whatever happened
+    EXPECT_EQ(answer.get(), 0);
+    EXPECT_EQ(text, "No address");
+    EXPECT_EQ(explanation, "Check the cable");
+    EXPECT_TRUE(waitedForTheUser);
+}
+
+TEST_F(QtAlertTest, ClosingReleasesAWaitingThreadAndLaterCallsReturnAtOnce) {
+    platform::QtAlert alert;
+    auto answer = std::async(std::launch::async, [&] { return alert.showStopAlert("m", ""); });
+    std::this_thread::sleep_for(20ms);
+    alert.close();  // the GUI loop is not running: as when the program ends
+    EXPECT_EQ(answer.get(), -1);
+    EXPECT_EQ(alert.showStopAlert("m", ""), -1);
 }
 
 }  // namespace
