@@ -83,6 +83,42 @@ const char* HeadlessReason(const app::CommandLine& line, bool display) {
     return QSystemTrayIcon::isSystemTrayAvailable() ? nullptr : "no system tray";
 }
 
+// False when another instance already runs (it says so on stderr).
+bool ClaimTheOnlyInstance(app::SingleInstance& instance, const QDBusConnection& bus) {
+    switch (instance.claim(bus, kBusTimeout)) {
+        case app::SingleInstance::Result::AlreadyRunning:
+            std::fputs("OrbalenStatus is already running for this user; not starting another.\n",
+                       stderr);
+            return false;
+        case app::SingleInstance::Result::Unclaimed:
+            std::fputs("OrbalenStatus: could not make sure no other instance runs.\n", stderr);
+            return true;
+        case app::SingleInstance::Result::Claimed:
+            return true;
+    }
+    return true;
+}
+
+// Runs the controller's thread and the GUI's event loop until the end.
+int Run(const char* headlessReason, const QDBusConnection& bus, int quitSignalFd,
+        platform::QtAlert* alert) {
+    app::Application application(
+        [headlessReason](app::UserActions actions) -> std::unique_ptr<app::FrontEnd> {
+            if (headlessReason) {
+                return std::make_unique<app::HeadlessFrontEnd>(headlessReason);
+            }
+            return std::make_unique<app::TrayFrontEnd>(std::move(actions));
+        },
+        bus, quitSignalFd);
+    application.start();
+    const int result = QCoreApplication::exec();
+    if (alert) {
+        alert->close();  // a controller waiting on an open alert goes on
+    }
+    application.finish();
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,16 +138,8 @@ int main(int argc, char** argv) {
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     app::SingleInstance instance;
-    switch (instance.claim(bus, kBusTimeout)) {
-        case app::SingleInstance::Result::AlreadyRunning:
-            std::fputs("OrbalenStatus is already running for this user; not starting another.\n",
-                       stderr);
-            return 0;
-        case app::SingleInstance::Result::Unclaimed:
-            std::fputs("OrbalenStatus: could not make sure no other instance runs.\n", stderr);
-            break;
-        case app::SingleInstance::Result::Claimed:
-            break;
+    if (!ClaimTheOnlyInstance(instance, bus)) {
+        return 0;
     }
 
     platform::InstallPrettyHostnameQuery();
@@ -122,23 +150,7 @@ int main(int argc, char** argv) {
         platform::SetCurrentAlert(alert.get());
     }
 
-    int result;
-    {
-        app::Application application(
-            [headlessReason](app::UserActions actions) -> std::unique_ptr<app::FrontEnd> {
-                if (headlessReason) {
-                    return std::make_unique<app::HeadlessFrontEnd>(headlessReason);
-                }
-                return std::make_unique<app::TrayFrontEnd>(std::move(actions));
-            },
-            bus, quitSignalFd);
-        application.start();
-        result = QCoreApplication::exec();
-        if (alert) {
-            alert->close();  // a controller waiting on an open alert goes on
-        }
-        application.finish();
-    }
+    const int result = Run(headlessReason, bus, quitSignalFd, alert.get());
     platform::SetCurrentAlert(nullptr);
     return result;
 }
