@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 // Names each case of a parameterized test after its table entry's name.
@@ -11,3 +12,10 @@ struct CaseName {
         return info.param.name;
     }
 };
+
+// Lets ctest's test list show a case by its name instead of its bytes; use it
+// next to each case struct.
+#define PRINT_CASE_BY_NAME(Case)                                      \
+    [[maybe_unused]] void PrintTo(const Case& c, std::ostream* out) { \
+        *out << c.name;                                               \
+    }

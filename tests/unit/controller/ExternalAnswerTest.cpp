@@ -14,6 +14,7 @@ struct AnswerCase {
     std::string page;
     std::optional<std::string> address;
 };
+PRINT_CASE_BY_NAME(AnswerCase)
 
 class AddressFromLookupPageTest : public ::testing::TestWithParam<AnswerCase> {};
 

@@ -20,6 +20,7 @@ struct CheckCase {
     const char* current;                    // what the check takes as the current address
     bool changed;
 };
+PRINT_CASE_BY_NAME(CheckCase)
 
 class ExternalCheckTest : public ExternalMonitorTest,
                           public ::testing::WithParamInterface<CheckCase> {};

@@ -103,6 +103,7 @@ struct OpeningCase {
     std::optional<std::string> logLine;
     std::size_t fetches;
 };
+PRINT_CASE_BY_NAME(OpeningCase)
 
 class MenuOpeningTest : public MenuTest, public ::testing::WithParamInterface<OpeningCase> {};
 

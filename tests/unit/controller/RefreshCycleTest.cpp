@@ -19,6 +19,7 @@ struct StoredAddressCase {
     std::optional<settings::Value> after;
     std::optional<std::string> reportedFrom;  // the change line's old text; none: no change
 };
+PRINT_CASE_BY_NAME(StoredAddressCase)
 
 class StoredAddressTest : public RefreshCycleTest,
                           public ::testing::WithParamInterface<StoredAddressCase> {};

@@ -79,6 +79,7 @@ struct InitialRefreshCase {
     std::optional<std::int64_t> stored;
     std::int64_t delaySeconds;
 };
+PRINT_CASE_BY_NAME(InitialRefreshCase)
 
 class InitialRefreshTest : public StartUpTest,
                            public ::testing::WithParamInterface<InitialRefreshCase> {};
@@ -148,6 +149,7 @@ struct SettingsSaveCase {
     bool monitoring;
     std::int64_t minutes;
 };
+PRINT_CASE_BY_NAME(SettingsSaveCase)
 
 class SettingsSaveTest : public StartUpTest,
                          public ::testing::WithParamInterface<SettingsSaveCase> {};

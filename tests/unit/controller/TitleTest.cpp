@@ -15,6 +15,7 @@ struct TitleCase {
     std::optional<std::string> image;
     int wirelessLookups;
 };
+PRINT_CASE_BY_NAME(TitleCase)
 
 class TitleTableTest : public TitleTest, public ::testing::WithParamInterface<TitleCase> {};
 
@@ -79,6 +80,7 @@ struct ChangeIconCase {
     const char* titleAfterMenuOpens;
     std::optional<std::string> imageAfterMenuOpens;
 };
+PRINT_CASE_BY_NAME(ChangeIconCase)
 
 class ChangeIconTest : public TitleTest, public ::testing::WithParamInterface<ChangeIconCase> {};
 
