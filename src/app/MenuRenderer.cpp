@@ -15,6 +15,18 @@ QString Text(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+void Apply(QAction& action, const MenuItem& item) {
+    action.setText(Text(item.title));
+    action.setToolTip(Text(item.toolTip));
+    action.setEnabled(ShowsEnabled(item));
+}
+
+}  // namespace
+
+bool ShowsEnabled(const MenuItem& item) {
+    return item.enabled && (item.action != MenuAction::None || !item.children.empty());
+}
+
 bool SameShape(const Menu& a, const Menu& b) {
     if (a.size() != b.size()) {
         return false;
@@ -26,14 +38,6 @@ bool SameShape(const Menu& a, const Menu& b) {
     }
     return true;
 }
-
-void Apply(QAction& action, const MenuItem& item) {
-    action.setText(Text(item.title));
-    action.setToolTip(Text(item.toolTip));
-    action.setEnabled(item.enabled && (item.action != MenuAction::None || !item.children.empty()));
-}
-
-}  // namespace
 
 MenuRenderer::MenuRenderer(QMenu& menu, Chosen chosen) : menu_(menu), chosen_(std::move(chosen)) {
     menu_.setToolTipsVisible(true);

@@ -11,6 +11,12 @@ class QMenu;
 
 namespace app {
 
+// Whether an entry can be chosen: entries without an action only inform.
+bool ShowsEnabled(const controller::MenuItem& item);
+
+// Whether two menus differ at most in their entries' texts and states.
+bool SameShape(const controller::Menu& a, const controller::Menu& b);
+
 // Shows a menu model in a QMenu and reports the item the user chooses, as
 // the model holds it. A model of the same shape as the one shown (the usual
 // case while the menu is open: only titles change) updates the entries in

@@ -1,9 +1,5 @@
 #include "app/TrayFrontEnd.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QMessageBox>
-
 #include "app/AppInfo.h"
 #include "app/StatusIcons.h"
 
@@ -18,10 +14,6 @@ TrayFrontEnd::TrayFrontEnd(UserActions actions)
     tray_.show();
 }
 
-TrayFrontEnd::~TrayFrontEnd() {
-    delete note_.data();
-}
-
 void TrayFrontEnd::showStatus(const StatusSnapshot& status) {
     tray_.setToolTip(QString::fromStdString(status.title));
     if (status.image != image_) {
@@ -32,46 +24,24 @@ void TrayFrontEnd::showStatus(const StatusSnapshot& status) {
 }
 
 void TrayFrontEnd::putOnClipboard(const std::string& text) {
-    // setText replaces what was there and makes us the owner, also for "".
-    QGuiApplication::clipboard()->setText(QString::fromStdString(text), QClipboard::Clipboard);
+    dialogs_.putOnClipboard(text);
 }
 
 void TrayFrontEnd::bringToFront() {
-    if (note_) {
-        note_->raise();
-        note_->activateWindow();
-    }
+    dialogs_.bringToFront();
 }
 
 void TrayFrontEnd::showAboutPanel() {
-    showNote(QStringLiteral("About %1").arg(QString::fromLatin1(kName)),
-             QStringLiteral("<b>%1</b> %2<p>%3</p>")
-                 .arg(QString::fromLatin1(kName), QString::fromLatin1(kVersion),
-                      QString::fromLatin1(kSummary)));
+    dialogs_.showAboutPanel();
 }
 
 void TrayFrontEnd::showPreferences() {
-    // The preferences window comes in a later version; until then the
-    // settings are edited with orbalenstatus-defaults.
-    showNote(QStringLiteral("%1 Preferences").arg(QString::fromLatin1(kName)),
-             QStringLiteral("The preferences window is not available yet.<p>Edit the settings "
-                            "with <tt>orbalenstatus-defaults</tt>, then run "
-                            "<tt>orbalenstatus-defaults notify</tt>.</p>"));
+    dialogs_.showPreferences();
 }
 
 void TrayFrontEnd::withdraw() {
     tray_.hide();
-    delete note_.data();
-}
-
-void TrayFrontEnd::showNote(const QString& title, const QString& text) {
-    delete note_.data();
-    // Not exec(): a nested event loop would hold up everything else the GUI
-    // thread serves.
-    note_ = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok);
-    note_->setAttribute(Qt::WA_DeleteOnClose);
-    note_->show();
-    bringToFront();
+    dialogs_.closeAll();
 }
 
 }  // namespace app

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QMenu>
-#include <QPointer>
 #include <QSystemTrayIcon>
+#include <optional>
 
+#include "app/DesktopDialogs.h"
 #include "app/FrontEnd.h"
 #include "app/MenuRenderer.h"
-
-class QMessageBox;
 
 namespace app {
 
@@ -17,7 +16,6 @@ namespace app {
 class TrayFrontEnd : public FrontEnd {
 public:
     explicit TrayFrontEnd(UserActions actions);
-    ~TrayFrontEnd() override;
 
     void showStatus(const StatusSnapshot& status) override;
     void putOnClipboard(const std::string& text) override;
@@ -27,14 +25,12 @@ public:
     void withdraw() override;
 
 private:
-    void showNote(const QString& title, const QString& text);
-
     UserActions actions_;
     QMenu menu_;
     MenuRenderer renderer_;
     QSystemTrayIcon tray_;
     std::optional<std::string> image_;
-    QPointer<QMessageBox> note_;  // the About box or a note, one at a time
+    DesktopDialogs dialogs_;
 };
 
 }  // namespace app

@@ -3,7 +3,6 @@
 // ControllerThread); this thread serves the desktop.
 #include <QApplication>
 #include <QDBusConnection>
-#include <QSystemTrayIcon>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,10 +13,10 @@
 #include "app/BusProbe.h"
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
+#include "app/FrontEndSwitch.h"
 #include "app/HeadlessFrontEnd.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
-#include "app/TrayFrontEnd.h"
 #include "platform/qt/PrettyHostname.h"
 #include "platform/qt/QtAlert.h"
 
@@ -80,7 +79,7 @@ const char* HeadlessReason(const app::CommandLine& line, bool display) {
     if (!display || QGuiApplication::platformName() == QLatin1String("offscreen")) {
         return "no display";
     }
-    return QSystemTrayIcon::isSystemTrayAvailable() ? nullptr : "no system tray";
+    return nullptr;  // the front end follows what the desktop offers
 }
 
 // False when another instance already runs (it says so on stderr).
@@ -103,11 +102,11 @@ bool ClaimTheOnlyInstance(app::SingleInstance& instance, const QDBusConnection& 
 int Run(const char* headlessReason, const QDBusConnection& bus, int quitSignalFd,
         platform::QtAlert* alert) {
     app::Application application(
-        [headlessReason](app::UserActions actions) -> std::unique_ptr<app::FrontEnd> {
+        [headlessReason, &bus](app::UserActions actions) -> std::unique_ptr<app::FrontEnd> {
             if (headlessReason) {
                 return std::make_unique<app::HeadlessFrontEnd>(headlessReason);
             }
-            return std::make_unique<app::TrayFrontEnd>(std::move(actions));
+            return std::make_unique<app::FrontEndSwitch>(std::move(actions), bus);
         },
         bus, quitSignalFd);
     application.start();

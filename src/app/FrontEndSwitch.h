@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+#include "app/FrontEnd.h"
+
+namespace app {
+
+// Picks the front end the desktop offers and follows it while the program
+// runs: our panel item when a StatusNotifierWatcher is on the bus, a tray
+// icon on a plain system tray, nothing when neither is there. A new one is
+// shown the last status at once. Nothing here waits long on the bus.
+class FrontEndSwitch : public QObject, public FrontEnd {
+public:
+    enum class Kind { Panel, Tray, Headless };
+
+    FrontEndSwitch(UserActions actions, QDBusConnection bus);
+
+    Kind kind() const { return kind_; }
+
+    void showStatus(const StatusSnapshot& status) override;
+    void putOnClipboard(const std::string& text) override;
+    void bringToFront() override;
+    void showAboutPanel() override;
+    void showPreferences() override;
+    void withdraw() override;
+
+private:
+    Kind wanted() const;
+    void follow();
+
+    UserActions actions_;
+    QDBusConnection bus_;
+    QDBusServiceWatcher watcher_;
+    QTimer trayCheck_;
+    bool watcherPresent_ = false;
+    bool withdrawn_ = false;
+    Kind kind_ = Kind::Headless;
+    std::unique_ptr<FrontEnd> current_;
+    std::optional<StatusSnapshot> last_;
+};
+
+}  // namespace app

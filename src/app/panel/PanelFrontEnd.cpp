@@ -1,0 +1,43 @@
+#include "app/panel/PanelFrontEnd.h"
+
+#include "app/AppInfo.h"
+#include "app/StatusIcons.h"
+
+namespace app::panel {
+
+PanelFrontEnd::PanelFrontEnd(UserActions actions, QDBusConnection bus)
+    : menu_(bus, QString::fromLatin1(StatusNotifierItem::kMenuPath), std::move(actions)),
+      item_(bus) {}
+
+void PanelFrontEnd::showStatus(const StatusSnapshot& status) {
+    // The title is the label as it is: empty in icon-only mode, where the
+    // icon stands alone.
+    const QString title = QString::fromStdString(status.title);
+    item_.show(title, title.isEmpty() ? QString::fromLatin1(kName) : title,
+               PanelIconName(status.image));
+    menu_.setMenu(status.menu);
+}
+
+void PanelFrontEnd::putOnClipboard(const std::string& text) {
+    dialogs_.putOnClipboard(text);
+}
+
+void PanelFrontEnd::bringToFront() {
+    dialogs_.bringToFront();
+}
+
+void PanelFrontEnd::showAboutPanel() {
+    dialogs_.showAboutPanel();
+}
+
+void PanelFrontEnd::showPreferences() {
+    dialogs_.showPreferences();
+}
+
+void PanelFrontEnd::withdraw() {
+    menu_.setMenu(nullptr);
+    item_.withdraw();
+    dialogs_.closeAll();
+}
+
+}  // namespace app::panel

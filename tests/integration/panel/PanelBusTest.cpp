@@ -1,0 +1,433 @@
+// Our panel item and its menu as a panel host sees them, over a private
+// session bus: a test StatusNotifierWatcher, and calls made the way the
+// Ayatana, XFCE, Qt and KDE hosts make them.
+#include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/FrontEndSwitch.h"
+#include "app/panel/PanelFrontEnd.h"
+#include "support/ChildProcess.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using app::panel::DBusMenuItemList;
+using app::panel::DBusMenuLayoutItem;
+using controller::Menu;
+using controller::MenuAction;
+using controller::MenuItem;
+using testing_support::ChildProcess;
+
+const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
+
+// Stands in for the panel: records the items that register.
+class TestWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+
+public:
+    explicit TestWatcher(QDBusConnection bus) : bus_(std::move(bus)) {
+        bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                            QDBusConnection::ExportAllSlots);
+        start();
+    }
+    ~TestWatcher() override { bus_.unregisterObject(QStringLiteral("/StatusNotifierWatcher")); }
+
+    void start() { bus_.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")); }
+    void stop() { bus_.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher")); }
+
+    QStringList registered;
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) { registered.append(service); }
+
+private:
+    QDBusConnection bus_;
+};
+
+// Records the signals the item and its menu send.
+class SignalLog : public QObject {
+    Q_OBJECT
+
+public:
+    QStringList labels;
+    int newIcons = 0;
+    std::vector<DBusMenuItemList> updates;
+    int layoutUpdates = 0;
+
+public slots:
+    void onLabel(const QString& label, const QString&) { labels.append(label); }
+    void onNewIcon() { ++newIcons; }
+    void onItemsUpdated(const QDBusMessage& message) {
+        DBusMenuItemList items;
+        message.arguments().constFirst().value<QDBusArgument>() >> items;
+        updates.push_back(items);
+    }
+    void onLayoutUpdated(uint, int) { ++layoutUpdates; }
+};
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeout.count()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+MenuItem Item(std::string title, MenuAction action = MenuAction::None, int tag = 0) {
+    MenuItem item;
+    item.title = std::move(title);
+    item.action = action;
+    item.tag = tag;
+    return item;
+}
+
+MenuItem Separator() {
+    MenuItem item;
+    item.separator = true;
+    return item;
+}
+
+// A status menu like the controller's, its titles marked with a generation.
+std::shared_ptr<const Menu> StatusMenu(const std::string& address, int generation) {
+    const std::string mark = generation == 0 ? "" : " #" + std::to_string(generation);
+    MenuItem interfaces = Item("Interfaces", MenuAction::None);
+    interfaces.children = {Item("wlan_0: " + address, MenuAction::CopySelectedAddress, 0)};
+    return std::make_shared<const Menu>(Menu{
+        Item("Internal IP Address:"),
+        Item(address + mark, MenuAction::CopySelectedAddress, 0),
+        Separator(),
+        Item("Copy IP Address", MenuAction::CopyAddress),
+        interfaces,
+        Separator(),
+        Item("About OrbalenStatus", MenuAction::About),
+        Item("Quit OrbalenStatus", MenuAction::Quit),
+    });
+}
+
+app::StatusSnapshot Status(const std::string& title, const std::string& address, int generation,
+                           std::optional<std::string> image = std::nullopt) {
+    return {title, std::move(image), false, StatusMenu(address, generation)};
+}
+
+class PanelBus : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "panel_bus_test";
+        static char* argv[] = {name, nullptr};
+        static QApplication application(argc, argv);
+        app::panel::RegisterDBusTypes();
+    }
+
+    void SetUp() override {
+        daemon_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+        const auto address = daemon_->readLine(10s);
+        if (!address || address->empty()) {
+            GTEST_SKIP() << "no dbus-daemon to run a private session bus";
+        }
+        itemBus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
+            QString::fromStdString(*address), QStringLiteral("item")));
+        hostBus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
+            QString::fromStdString(*address), QStringLiteral("host")));
+        ASSERT_TRUE(itemBus_->isConnected() && hostBus_->isConnected());
+        watcher_ = std::make_unique<TestWatcher>(*hostBus_);
+        actions_.menuWillOpen = [this] {
+            ++opened_;
+            // The controller answers later, on its own thread.
+            QTimer::singleShot(
+                10, [this] { frontEnd_->showStatus(Status(title_, address_, opened_)); });
+        };
+        actions_.itemChosen = [this](const MenuItem& item) {
+            chosen_.push_back(item);
+            if (item.action == MenuAction::CopyAddress) {
+                frontEnd_->putOnClipboard(address_);
+            }
+        };
+    }
+
+    void TearDown() override {
+        frontEnd_.reset();
+        watcher_.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("item"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("host"));
+    }
+
+    void startItem() {
+        frontEnd_ = std::make_unique<app::panel::PanelFrontEnd>(actions_, *itemBus_);
+        ASSERT_TRUE(WaitFor([&] { return !watcher_->registered.isEmpty(); }));
+        service_ = watcher_->registered.constLast();
+        listen(kItemInterface, QStringLiteral("/StatusNotifierItem"),
+               QStringLiteral("XAyatanaNewLabel"), SLOT(onLabel(QString, QString)));
+        listen(kItemInterface, QStringLiteral("/StatusNotifierItem"), QStringLiteral("NewIcon"),
+               SLOT(onNewIcon()));
+        listen(kMenuInterface, QStringLiteral("/MenuBar"), QStringLiteral("ItemsPropertiesUpdated"),
+               SLOT(onItemsUpdated(QDBusMessage)));
+        listen(kMenuInterface, QStringLiteral("/MenuBar"), QStringLiteral("LayoutUpdated"),
+               SLOT(onLayoutUpdated(uint, int)));
+    }
+
+    void listen(const QString& interface, const QString& path, const QString& name,
+                const char* slot) {
+        ASSERT_TRUE(hostBus_->connect(service_, path, interface, name, &log_, slot));
+    }
+
+    // A call the way a host makes it; the item is served on this thread,
+    // so the wait keeps the event loop going.
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments, int timeoutMs = 5000) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service_, path, interface, method);
+        message.setArguments(arguments);
+        return hostBus_->call(message, QDBus::BlockWithGui, timeoutMs);
+    }
+
+    QVariant itemProperty(const QString& name) {
+        const QDBusMessage reply = call(QStringLiteral("/StatusNotifierItem"),
+                                        QStringLiteral("org.freedesktop.DBus.Properties"),
+                                        QStringLiteral("Get"), {kItemInterface, name});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+
+    QDBusMessage menuCall(const QString& method, const QVariantList& arguments) {
+        return call(QStringLiteral("/MenuBar"), kMenuInterface, method, arguments);
+    }
+
+    DBusMenuLayoutItem layout() {
+        const QDBusMessage reply = menuCall(QStringLiteral("GetLayout"), {0, -1, QStringList()});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        DBusMenuLayoutItem root;
+        reply.arguments().value(1).value<QDBusArgument>() >> root;
+        return root;
+    }
+
+    // The menu's id for the entry labelled label, anywhere in the menu.
+    static int IdOf(const DBusMenuLayoutItem& item, const QString& label) {
+        if (item.properties.value(QStringLiteral("label")).toString() == label) {
+            return item.id;
+        }
+        for (const DBusMenuLayoutItem& child : item.children) {
+            if (const int id = IdOf(child, label); id >= 0) {
+                return id;
+            }
+        }
+        return -1;
+    }
+
+    std::unique_ptr<ChildProcess> daemon_;
+    std::unique_ptr<QDBusConnection> itemBus_;
+    std::unique_ptr<QDBusConnection> hostBus_;
+    std::unique_ptr<TestWatcher> watcher_;
+    app::UserActions actions_;
+    std::unique_ptr<app::FrontEnd> frontEnd_;
+    QString service_;
+    SignalLog log_;
+    std::string title_ = "10.0.0.5";
+    std::string address_ = "10.0.0.5";
+    int opened_ = 0;
+    std::vector<MenuItem> chosen_;
+};
+
+TEST_F(PanelBus, TheItemRegistersAndPointsTheHostAtItsMenu) {
+    startItem();
+    EXPECT_TRUE(service_.startsWith(QStringLiteral("org.kde.StatusNotifierItem-")));
+    EXPECT_EQ(itemProperty(QStringLiteral("Menu")).value<QDBusObjectPath>().path(),
+              QStringLiteral("/MenuBar"));
+    EXPECT_TRUE(itemProperty(QStringLiteral("ItemIsMenu")).toBool());
+    EXPECT_EQ(itemProperty(QStringLiteral("Id")).toString(), QStringLiteral("orbalenstatus"));
+    EXPECT_EQ(itemProperty(QStringLiteral("Status")).toString(), QStringLiteral("Active"));
+    EXPECT_EQ(itemProperty(QStringLiteral("IconName")).toString(),
+              QStringLiteral("orbalenstatus-panel"));
+}
+
+TEST_F(PanelBus, TheLabelIsTheTitleAndFollowsIt) {
+    startItem();
+    const auto labelAndTip = [&] {
+        app::panel::DBusToolTip tip;
+        itemProperty(QStringLiteral("ToolTip")).value<QDBusArgument>() >> tip;
+        return std::make_pair(itemProperty(QStringLiteral("XAyatanaLabel")).toString(), tip.title);
+    };
+
+    frontEnd_->showStatus(Status("10.0.0.5:studio", "10.0.0.5", 0));
+    EXPECT_EQ(labelAndTip(),
+              std::make_pair(QStringLiteral("10.0.0.5:studio"), QStringLiteral("10.0.0.5:studio")));
+    frontEnd_->showStatus(Status("192.168.1.20", "192.168.1.20", 0));
+    EXPECT_EQ(labelAndTip(),
+              std::make_pair(QStringLiteral("192.168.1.20"), QStringLiteral("192.168.1.20")));
+    ASSERT_TRUE(WaitFor([&] { return log_.labels.size() >= 2; }));
+    EXPECT_EQ(log_.labels,
+              QStringList({QStringLiteral("10.0.0.5:studio"), QStringLiteral("192.168.1.20")}));
+
+    // Icon-only: the icon stands alone; the tooltip still names the program.
+    frontEnd_->showStatus(Status("", "192.168.1.20", 0, "OrbalenStatusSmall.tif"));
+    EXPECT_EQ(labelAndTip(), std::make_pair(QString(), QStringLiteral("OrbalenStatus")));
+    ASSERT_TRUE(WaitFor([&] { return log_.labels.size() == 3; }));
+    EXPECT_EQ(log_.labels.constLast(), QString());
+}
+
+TEST_F(PanelBus, TheChangeIconReplacesTheNormalOneWhileShown) {
+    startItem();
+    frontEnd_->showStatus(Status("10.0.0.5", "10.0.0.5", 0, "OrbalenStatusChange.tif"));
+    EXPECT_EQ(itemProperty(QStringLiteral("IconName")).toString(),
+              QStringLiteral("orbalenstatus-change"));
+    frontEnd_->showStatus(Status("10.0.0.5", "10.0.0.5", 0));
+    EXPECT_EQ(itemProperty(QStringLiteral("IconName")).toString(),
+              QStringLiteral("orbalenstatus-panel"));
+    EXPECT_TRUE(WaitFor([&] { return log_.newIcons == 2; }));
+}
+
+TEST_F(PanelBus, TheLayoutShowsTheMenuInOrder) {
+    startItem();
+    frontEnd_->showStatus(Status("10.0.0.5", "10.0.0.5", 0));
+    const DBusMenuLayoutItem root = layout();
+    ASSERT_EQ(root.children.size(), 8);
+
+    struct Expected {
+        const char* label;  // nullptr: a separator
+        bool enabled;
+    };
+    const Expected expected[] = {
+        {"Internal IP Address:", false}, {"10.0.0.5", true},           {nullptr, true},
+        {"Copy IP Address", true},       {"Interfaces", true},         {nullptr, true},
+        {"About OrbalenStatus", true},   {"Quit OrbalenStatus", true},
+    };
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE(i);
+        const QVariantMap& properties = root.children[i].properties;
+        if (!expected[i].label) {
+            EXPECT_EQ(properties.value(QStringLiteral("type")).toString(),
+                      QStringLiteral("separator"));
+            continue;
+        }
+        EXPECT_EQ(properties.value(QStringLiteral("label")).toString(),
+                  QString::fromLatin1(expected[i].label));
+        EXPECT_EQ(properties.value(QStringLiteral("enabled"), true).toBool(), expected[i].enabled);
+    }
+    // The submenu, its underscore kept from reading as a mnemonic.
+    const DBusMenuLayoutItem& interfaces = root.children[4];
+    EXPECT_EQ(interfaces.properties.value(QStringLiteral("children-display")).toString(),
+              QStringLiteral("submenu"));
+    ASSERT_EQ(interfaces.children.size(), 1);
+    EXPECT_EQ(interfaces.children[0].properties.value(QStringLiteral("label")).toString(),
+              QStringLiteral("wlan__0: 10.0.0.5"));
+}
+
+// The three ways hosts tell of the menu opening.
+struct Opening {
+    const char* name;
+    QString method;
+    QVariantList arguments;
+};
+
+void PrintTo(const Opening& opening, std::ostream* out) {
+    *out << opening.name;
+}
+
+class MenuOpening : public PanelBus, public ::testing::WithParamInterface<Opening> {};
+
+TEST_P(MenuOpening, AnswersAtOnceThenSendsTheRetitledItems) {
+    startItem();
+    frontEnd_->showStatus(Status("10.0.0.5", "10.0.0.5", 0));
+    const int addressId = IdOf(layout(), QStringLiteral("10.0.0.5"));
+    ASSERT_GT(addressId, 0);
+
+    const QDBusMessage reply = menuCall(GetParam().method, GetParam().arguments);
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    EXPECT_EQ(opened_, 1);
+    // The controller's new titles reach the host without another call.
+    ASSERT_TRUE(WaitFor([&] { return !log_.updates.empty(); }));
+    bool retitled = false;
+    for (const auto& item : log_.updates.back()) {
+        retitled |= item.id == addressId &&
+                    item.properties.value(QStringLiteral("label")) == QStringLiteral("10.0.0.5 #1");
+    }
+    EXPECT_TRUE(retitled);
+    EXPECT_EQ(IdOf(layout(), QStringLiteral("10.0.0.5 #1")), addressId);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostsWays, MenuOpening,
+    ::testing::Values(Opening{"AboutToShowOnTheRoot", QStringLiteral("AboutToShow"), {0}},
+                      Opening{"AboutToShowGroupWithTheRoot",
+                              QStringLiteral("AboutToShowGroup"),
+                              {QVariant::fromValue(QList<int>{0, 4})}},
+                      Opening{"OpenedEventOnTheRoot",
+                              QStringLiteral("Event"),
+                              {0, QStringLiteral("opened"),
+                               QVariant::fromValue(QDBusVariant(QString())), 0u}}),
+    [](const ::testing::TestParamInfo<Opening>& param) { return std::string(param.param.name); });
+
+TEST_F(PanelBus, ClickingCopyIpAddressPutsTheAddressOnTheClipboard) {
+    startItem();
+    frontEnd_->showStatus(Status("10.0.0.5", "10.0.0.5", 0));
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    const int copyId = IdOf(layout(), QStringLiteral("Copy IP Address"));
+    const int headerId = IdOf(layout(), QStringLiteral("Internal IP Address:"));
+
+    // A disabled entry does nothing when clicked; an unknown id is refused.
+    const QDBusMessage events =
+        menuCall(QStringLiteral("EventGroup"),
+                 {QVariant::fromValue(app::panel::DBusMenuEventList{
+                     {headerId, QStringLiteral("clicked"), QDBusVariant(QString()), 0},
+                     {999, QStringLiteral("clicked"), QDBusVariant(QString()), 0}})});
+    EXPECT_EQ(qdbus_cast<QList<int>>(events.arguments().value(0)), QList<int>{999});
+    EXPECT_TRUE(chosen_.empty());
+
+    menuCall(QStringLiteral("Event"),
+             {copyId, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QString())), 0u});
+    ASSERT_EQ(chosen_.size(), 1u);
+    EXPECT_EQ(chosen_[0].action, MenuAction::CopyAddress);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("10.0.0.5"));
+}
+
+TEST_F(PanelBus, ARestartedWatcherGetsANewRegistration) {
+    startItem();
+    watcher_->stop();
+    watcher_->start();
+    ASSERT_TRUE(WaitFor([&] { return watcher_->registered.size() == 2; }));
+    EXPECT_EQ(watcher_->registered[1], service_);
+}
+
+TEST_F(PanelBus, TheFrontEndFollowsTheWatcherComingAndGoing) {
+    frontEnd_ = std::make_unique<app::FrontEndSwitch>(actions_, *itemBus_);
+    auto& frontEnd = static_cast<app::FrontEndSwitch&>(*frontEnd_);
+    EXPECT_EQ(frontEnd.kind(), app::FrontEndSwitch::Kind::Panel);
+    frontEnd.showStatus(Status("10.0.0.5", "10.0.0.5", 0));
+    ASSERT_TRUE(WaitFor([&] { return watcher_->registered.size() == 1; }));
+
+    // Offscreen there is no system tray either.
+    watcher_->stop();
+    ASSERT_TRUE(WaitFor([&] { return frontEnd.kind() == app::FrontEndSwitch::Kind::Headless; }));
+
+    // A new panel gets a new item, showing the last title at once.
+    watcher_->start();
+    ASSERT_TRUE(WaitFor([&] { return watcher_->registered.size() == 2; }));
+    EXPECT_EQ(frontEnd.kind(), app::FrontEndSwitch::Kind::Panel);
+    service_ = watcher_->registered.constLast();
+    EXPECT_EQ(itemProperty(QStringLiteral("XAyatanaLabel")).toString(), QStringLiteral("10.0.0.5"));
+    frontEnd.withdraw();
+}
+
+}  // namespace
+
+#include "PanelBusTest.moc"
