@@ -2,6 +2,10 @@
 
 #include <memory>
 
+#include "platform/SystemEncoding.h"
+#include "platform/SystemLog.h"
+#include "settings/SettingsText.h"
+
 namespace settings {
 
 namespace fs = std::filesystem;
@@ -41,7 +45,22 @@ void PreferenceDomain::set(std::string_view key, std::optional<Value> value) {
 
 bool PreferenceDomain::synchronize() {
     std::lock_guard lock(mutex_);
+    problem_.clear();
     return synchronizeLocked();
+}
+
+std::string PreferenceDomain::lastProblem() {
+    std::lock_guard lock(mutex_);
+    return problem_;
+}
+
+bool PreferenceDomain::fail(std::string problem) {
+    if (problem != loggedProblem_) {
+        platform::WriteToSystemLog("Settings: " + problem);
+        loggedProblem_ = problem;
+    }
+    problem_ = std::move(problem);
+    return false;
 }
 
 void PreferenceDomain::loadIfNeeded() {
@@ -73,19 +92,13 @@ bool PreferenceDomain::refresh() {
 
 bool PreferenceDomain::reload() {
     LockedSettingsFile file(file_, /*create=*/false);
-    if (!file.locked()) {
-        // A folder we may not write (the all-users store): reading without
-        // the lock is still safe, since writers replace the file atomically.
-        if (auto contents = file.read()) {
-            adopt(std::move(*contents));
-            return true;
-        }
-        return false;
-    }
+    // Without the lock (a folder we may not write, such as the all-users
+    // store) reading is still safe, since writers replace the file atomically.
     auto contents = file.read();
     if (!contents) {
-        return false;
+        return fail(file.problem());
     }
+    reportNotes(*contents);
     adopt(std::move(*contents));
     return true;
 }
@@ -93,27 +106,70 @@ bool PreferenceDomain::reload() {
 bool PreferenceDomain::writePending() {
     LockedSettingsFile file(file_, /*create=*/true);
     if (!file.locked()) {
-        return false;
+        return fail(file.problem());
     }
     auto contents = file.read();
     if (!contents) {
-        return false;  // unreadable: writing would lose what it holds
+        return fail(file.problem());  // unreadable: writing would lose what it holds
     }
-    for (const auto& [key, value] : pending_) {
+    reportNotes(*contents);
+    std::string refused;
+    auto changes = storablePending();
+    if (changes.size() < pending_.size()) {
+        refused = "a key or text that is not UTF-8";
+    }
+    nlohmann::json merged = contents->object;
+    for (const auto& [key, value] : changes) {
         if (value) {
-            contents->object[key] = JsonOf(*value);
+            merged[key] = JsonOf(*value);
         } else {
-            contents->object.erase(key);
+            merged.erase(key);
         }
     }
-    const auto written = file.write(contents->object);
-    if (!written) {
-        return false;  // the changes stay pending for the next try
+    std::string problem;
+    const auto text = SettingsTextOf(merged, problem);
+    if (!text) {
+        pending_.clear();  // it will never fit: keep what the file holds
+        adopt(std::move(*contents));
+        return fail("changes to " + file_.string() + " not saved: " + problem);
     }
+    const auto written = file.write(*text);
+    if (!written) {
+        return fail(file.problem());  // the changes stay pending for the next try
+    }
+    contents->object = std::move(merged);
     contents->identity = *written;
     adopt(std::move(*contents));
     pending_.clear();
+    if (!refused.empty()) {
+        return fail("changes to " + file_.string() + " not saved: " + refused);
+    }
     return true;
+}
+
+// The pending changes the file can hold: JSON text is UTF-8, so a key or
+// string that is not is refused rather than changed into something else.
+std::map<std::string, std::optional<Value>, std::less<>> PreferenceDomain::storablePending() {
+    std::map<std::string, std::optional<Value>, std::less<>> storable;
+    for (const auto& [key, value] : pending_) {
+        const std::string* text = value ? std::get_if<std::string>(&*value) : nullptr;
+        if (platform::IsValidUtf8(key) && (!text || platform::IsValidUtf8(*text))) {
+            storable.emplace(key, value);
+        }
+    }
+    return storable;
+}
+
+// Each version of the file reports what reading it changed once, however
+// often it is read.
+void PreferenceDomain::reportNotes(const FileContents& contents) {
+    if (contents.notes.empty() || contents.identity == notedIdentity_) {
+        return;
+    }
+    for (const auto& note : contents.notes) {
+        platform::WriteToSystemLog("Settings file " + file_.string() + ": " + note);
+    }
+    notedIdentity_ = contents.identity;
 }
 
 void PreferenceDomain::adopt(FileContents contents) {

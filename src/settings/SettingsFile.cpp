@@ -7,13 +7,17 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "platform/Alert.h"
 #include "platform/Folders.h"
 #include "platform/SystemLog.h"
+#include "settings/SettingsText.h"
 
 namespace settings {
 
@@ -21,8 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Far beyond any real settings file; a bigger one is not ours to load.
-constexpr off_t kMaxFileSize = 4 * 1024 * 1024;
 constexpr char kFolderName[] = "OrbalenStatus";
 
 bool IsSafeDomainName(std::string_view domain) {
@@ -69,6 +71,7 @@ bool WriteWhole(int fd, const std::string& text) {
             continue;
         }
         if (n <= 0) {
+            errno = n == 0 ? EIO : errno;
             return false;
         }
         done += static_cast<std::size_t>(n);
@@ -119,12 +122,14 @@ LockedSettingsFile::LockedSettingsFile(fs::path file, bool create) : file_(std::
         mkdir(folder.c_str(), 0700);
     }
     const fs::path lockPath = file_.string() + ".lock";
-    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (lockFd_ < 0) {
+        fail("could not lock " + lockPath.string() + ": " + std::strerror(errno));
         return;
     }
     while (flock(lockFd_, LOCK_EX) != 0) {
         if (errno != EINTR) {
+            fail("could not lock " + lockPath.string() + ": " + std::strerror(errno));
             close(lockFd_);
             lockFd_ = -1;
             return;
@@ -138,69 +143,105 @@ LockedSettingsFile::~LockedSettingsFile() {
     }
 }
 
+std::nullopt_t LockedSettingsFile::fail(std::string problem) {
+    problem_ = std::move(problem);
+    return std::nullopt;
+}
+
 std::optional<FileContents> LockedSettingsFile::read() {
-    const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO planted here must not hang the reader.
+    const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) {
             return FileContents{};
         }
-        return std::nullopt;
+        return fail("could not open " + file_.string() + ": " + std::strerror(errno));
     }
     struct stat info {};
     std::string text;
-    const bool statted = fstat(fd, &info) == 0;
-    const bool tooBig = statted && info.st_size > kMaxFileSize;
-    const bool readable =
-        statted && S_ISREG(info.st_mode) && !tooBig && ReadWhole(fd, info.st_size, text);
+    std::string problem;
+    if (fstat(fd, &info) != 0) {
+        problem = "could not read " + file_.string() + ": " + std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        problem = file_.string() + " is not a regular file";
+    } else if (info.st_size > static_cast<off_t>(kMaxSettingsFileSize)) {
+        problem = file_.string() + " is too large to read (" + std::to_string(info.st_size) +
+                  " bytes, more than a settings file may hold)";
+    } else if (!ReadWhole(fd, info.st_size, text)) {
+        problem = "could not read " + file_.string() + ": " + std::strerror(errno);
+    }
     close(fd);
-    if (tooBig) {
-        return setAside("it is too large", info);
+    if (!problem.empty()) {
+        return fail(std::move(problem));
     }
-    if (!readable) {
-        return std::nullopt;
+    auto parsed = ParseSettingsText(text);
+    if (!parsed) {
+        return setAside(info);
     }
-
-    auto parsed = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_discarded() || !parsed.is_object()) {
-        return setAside("it is not a settings file", info);
-    }
-    return FileContents{std::move(parsed), IdentityOfStat(info)};
+    return FileContents{std::move(parsed->object), IdentityOfStat(info), std::move(parsed->notes)};
 }
 
-FileContents LockedSettingsFile::setAside(std::string_view why, const struct stat& info) {
-    const fs::path aside = file_.string() + ".unreadable-" + TimestampForName();
-    const std::string problem =
-        "Settings file " + file_.string() + " could not be read (" + std::string(why) + ")";
-    if (rename(file_.c_str(), aside.c_str()) == 0) {
-        platform::WriteToSystemLog(problem + "; moved it to " + aside.string() +
-                                   " and started with empty settings");
+FileContents LockedSettingsFile::setAside(const struct stat& info) {
+    const std::string problem = "The settings file " + file_.string() + " holds no settings";
+    if (const auto aside = MoveAside(file_)) {
+        const std::string where =
+            "It was kept as " + aside->string() + " and the program started with empty settings.";
+        platform::WriteToSystemLog(problem + ". " + where);
+        platform::CurrentAlert().showStopAlert("Your settings could not be read.",
+                                               problem + ". " + where);
         return FileContents{};
     }
     // Left in place (a folder we may not write): remember this version so that
     // it is neither read nor reported again until it changes.
-    platform::WriteToSystemLog(problem + "; using empty settings");
-    return FileContents{nlohmann::json::object(), IdentityOfStat(info)};
+    platform::WriteToSystemLog(problem + " and could not be moved aside (" + std::strerror(errno) +
+                               "); using empty settings");
+    return FileContents{nlohmann::json::object(), IdentityOfStat(info), {}};
 }
 
-std::optional<FileIdentity> LockedSettingsFile::write(const nlohmann::json& object) {
+std::optional<FileIdentity> LockedSettingsFile::write(const std::string& text) {
     std::string temp = file_.string() + ".XXXXXX";
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
-        return std::nullopt;
+        return fail("could not make a new file in " + file_.parent_path().string() + ": " +
+                    std::strerror(errno));
     }
-    const std::string text =
-        object.dump(4, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     struct stat info {};
     // fsync before the rename: after a crash the file is either the old or the
     // new one, never an empty one.
     const bool written =
         fchmod(fd, 0600) == 0 && WriteWhole(fd, text) && fsync(fd) == 0 && fstat(fd, &info) == 0;
+    const int writeError = errno;
     close(fd);
-    if (!written || rename(temp.c_str(), file_.c_str()) != 0) {
+    if (!written) {
         unlink(temp.c_str());
-        return std::nullopt;
+        return fail("could not write " + file_.string() + ": " + std::strerror(writeError));
+    }
+    if (rename(temp.c_str(), file_.c_str()) != 0) {
+        const int renameError = errno;
+        unlink(temp.c_str());
+        return fail("could not replace " + file_.string() + ": " + std::strerror(renameError));
     }
     return IdentityOfStat(info);
+}
+
+std::optional<fs::path> MoveAside(const fs::path& file) {
+    const std::string base = file.string() + ".unreadable-" + TimestampForName();
+    for (int n = 1; n <= 1000; ++n) {
+        const fs::path aside = n == 1 ? base : base + "-" + std::to_string(n);
+        if (renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            return aside;
+        }
+        // A file system without no-replace renames: a hard link never
+        // replaces either.
+        if (errno == EINVAL && link(file.c_str(), aside.c_str()) == 0) {
+            unlink(file.c_str());
+            return aside;
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 std::map<std::string, Value, std::less<>> ValuesOf(const nlohmann::json& object) {
