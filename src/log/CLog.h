@@ -16,7 +16,8 @@ public:
     // path is colon-separated ("Root:home:...") or absolute POSIX. Creates
     // the file when missing, then writes the start line.
     short OpenLogFile(const char* path);
-    // Appends the NUL-terminated line as it is.
+    // Appends the NUL-terminated line as it is (after a line feed when an
+    // earlier write was cut short).
     short Write_Entry(const char* line);
     // Writes the stop line and closes the file.
     short CloseLogFile();
@@ -24,9 +25,10 @@ public:
     bool isOpen() const { return m_fd >= 0; }
 
 private:
-    short append(const std::string& bytes);
+    short append(const std::string& line);
 
-    int m_fd = -1;  // the open file; -1 when none
+    int m_fd = -1;            // the open file; -1 when none
+    bool m_lineOpen = false;  // the file may end inside a line cut short
 };
 
 // The current local time as log lines show it: "2024-05-01 13:45:10 +0200".

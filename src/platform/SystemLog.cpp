@@ -7,6 +7,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/ControlCharacters.h"
+
 namespace platform {
 
 namespace {
@@ -38,7 +40,10 @@ void SetSystemLogObserver(std::function<void(std::string_view)> newObserver) {
     observer = std::move(newObserver);
 }
 
-void WriteToSystemLog(std::string_view text) {
+void WriteToSystemLog(std::string_view rawText) {
+    // One call, one line: outside text must not split it or forge another.
+    const std::string line = EscapeControlCharacters(rawText);
+    const std::string_view text = line;
     static std::once_flag opened;
     std::call_once(opened, [] { openlog(kIdent, LOG_PID, LOG_USER); });
 
