@@ -8,7 +8,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "log/HfsPath.h"
+#include "foundation/Conversions.h"
 #include "log/FileErrors.h"
 #include "platform/SystemLog.h"
 
