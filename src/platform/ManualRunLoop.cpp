@@ -121,7 +121,7 @@ struct ManualRunLoop::State {
     }
 };
 
-ManualRunLoop::ManualRunLoop(Clock clock) : state_(new State) {
+ManualRunLoop::ManualRunLoop(Clock clock) : state_(std::make_unique<State>()) {
     state_->clock = clock;
     state_->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
@@ -130,7 +130,6 @@ ManualRunLoop::~ManualRunLoop() {
     if (state_->wakeFd >= 0) {
         close(state_->wakeFd);
     }
-    delete state_;
 }
 
 RunLoop::TimerId ManualRunLoop::addTimer(Duration fireDelay, Duration repeatInterval,
