@@ -17,6 +17,11 @@ struct BoolCase {
     bool expected;
 };
 
+// Failures name the case instead of dumping its bytes.
+void PrintTo(const BoolCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class BoolOfTest : public ::testing::TestWithParam<BoolCase> {};
 
 TEST_P(BoolOfTest, ReadsAsTheUserDefaultsDo) {
@@ -50,6 +55,10 @@ struct IntegerCase {
     std::optional<Int> loose;   // IntegerOf
     std::optional<Int> number;  // NumberOf
 };
+
+void PrintTo(const IntegerCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class IntegerOfTest : public ::testing::TestWithParam<IntegerCase> {};
 
