@@ -9,20 +9,13 @@
 
 #include "foundation/CList.h"
 #include "foundation/Conversions.h"
+#include "foundation/UniqueFd.h"
+#include "foundation/Utf8.h"
 
 namespace {
 
 // Room for the decimal text of any 64-bit value, sign included.
 constexpr short kDecimalDigits = 31;
-
-// Length of the longest prefix of s (n bytes) that does not end inside a UTF-8 sequence.
-std::size_t Utf8BoundaryAtOrBefore(const char* s, std::size_t n) {
-    std::size_t cut = n;
-    while (cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) {
-        --cut;
-    }
-    return cut;
-}
 
 }  // namespace
 
@@ -92,7 +85,7 @@ CString256& CString256::operator=(const unsigned char* pascal) noexcept {
 CString256& CString256::operator=(const std::string& utf8) noexcept {
     std::size_t n = strnlen(utf8.c_str(), kCapacity + 1);
     if (n > kCapacity) {
-        n = Utf8BoundaryAtOrBefore(utf8.c_str(), kCapacity);
+        n = foundation::CutToCharacterBoundary(std::string_view(utf8.c_str(), n), kCapacity).size();
     }
     assign(utf8.c_str(), n);
     return *this;
@@ -264,18 +257,7 @@ int CString256::print(int fd) const noexcept {
     std::size_t len = length();
     std::memcpy(line, m_text, len);
     line[len] = '\n';
-    std::size_t done = 0;
-    while (done < len + 1) {
-        ssize_t n = ::write(fd, line + done, len + 1 - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
+    return foundation::WriteAll(fd, std::string_view(line, len + 1));
 }
 
 std::string CString256::MakeCFString() const {

@@ -4,10 +4,10 @@
 #include <mutex>
 
 #include "foundation/CString256.h"
+#include "foundation/ControlCharacters.h"
 #include "foundation/Conversions.h"
 #include "log/ApplicationSupport.h"
 #include "log/CLog.h"
-#include "platform/ControlCharacters.h"
 #include "platform/SystemLog.h"
 #include "settings/Readers.h"
 
@@ -28,7 +28,7 @@ constexpr std::size_t kLineCapacity = 255;
 // One entry, one line: control characters in the message are escaped.
 std::string EntryLine(const char* message) {
     const std::string text = "[" + LogDateDescription() + "] " + message;
-    return platform::EscapeControlCharacters(text, kLineCapacity - 1) + '\n';
+    return foundation::EscapeControlCharacters(text, kLineCapacity - 1) + '\n';
 }
 
 }  // namespace

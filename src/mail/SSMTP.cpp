@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <typeinfo>
 
+#include "foundation/Utf8.h"
 #include "mail/MailLog.h"
 #include "mail/NotificationBody.h"
 #include "mail/SenderSettings.h"
 #include "platform/MachineName.h"
-#include "platform/SystemEncoding.h"
 #include "settings/Preferences.h"
 #include "settings/Readers.h"
 #include "settings/SettingsKeys.h"
@@ -207,7 +207,7 @@ void SSMTP::authenticationFailed() {
         }
         // The server's words tell a wrong password from a refused mechanism.
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && platform::IsValidUtf8(*reply)) {
+            reply && foundation::IsValidUtf8(*reply)) {
             LogMailEvent("Server reply: " + *reply);
         }
         _smtp->close();
@@ -224,7 +224,7 @@ void SSMTP::messageSent() {
 void SSMTP::messageNotSent() {
     if (_smtp) {
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && platform::IsValidUtf8(*reply)) {
+            reply && foundation::IsValidUtf8(*reply)) {
             LogMailEvent("Message not sent: " + *reply);
         }
         _smtp->close();

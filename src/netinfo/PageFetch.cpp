@@ -6,7 +6,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/SystemEncoding.h"
+#include "foundation/Utf8.h"
 #include "platform/SystemLog.h"
 
 namespace {
@@ -106,5 +106,5 @@ std::optional<std::string> DownloadURL(std::string_view url, const netinfo::Fetc
     if (!bytes) {
         return std::nullopt;
     }
-    return platform::DecodeLegacyText(*bytes);
+    return foundation::DecodeLegacyText(*bytes);
 }

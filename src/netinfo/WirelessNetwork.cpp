@@ -1,10 +1,10 @@
 #include "netinfo/WirelessNetwork.h"
 
+#include "foundation/Utf8.h"
 #include "log/EventLog.h"
 #include "netinfo/ReportFile.h"
 #include "netinfo/WirelessReport.h"
 #include "platform/Folders.h"
-#include "platform/SystemEncoding.h"
 
 std::optional<std::string> GetCurrentWirelessNetwork() {
     LogEntry("Looking up wireless network name...");
@@ -20,5 +20,5 @@ std::optional<std::string> GetCurrentWirelessNetwork() {
     if (!bytes) {
         return std::nullopt;
     }
-    return netinfo::ExtractWirelessNetworkName(platform::DecodeLegacyText(*bytes));
+    return netinfo::ExtractWirelessNetworkName(foundation::DecodeLegacyText(*bytes));
 }

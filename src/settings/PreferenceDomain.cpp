@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/SystemEncoding.h"
+#include "foundation/Utf8.h"
 #include "platform/SystemLog.h"
 #include "settings/SettingsText.h"
 
@@ -153,7 +153,7 @@ std::map<std::string, std::optional<Value>, std::less<>> PreferenceDomain::stora
     std::map<std::string, std::optional<Value>, std::less<>> storable;
     for (const auto& [key, value] : pending_) {
         const std::string* text = value ? std::get_if<std::string>(&*value) : nullptr;
-        if (platform::IsValidUtf8(key) && (!text || platform::IsValidUtf8(*text))) {
+        if (foundation::IsValidUtf8(key) && (!text || foundation::IsValidUtf8(*text))) {
             storable.emplace(key, value);
         }
     }

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/SystemEncoding.h"
+#include "foundation/Utf8.h"
 #include "settings/PreferenceDomain.h"
 #include "settings/Preferences.h"
 
@@ -16,7 +16,7 @@ std::optional<std::string> KeyText(const unsigned char* key) {
     if (!key) {
         return std::nullopt;
     }
-    return platform::DecodeLegacyText(
+    return foundation::DecodeLegacyText(
         std::string_view(reinterpret_cast<const char*>(key + 1), key[0]));
 }
 
@@ -45,7 +45,7 @@ char* ReadPreferenceValue(const unsigned char* key, unsigned char allUsers) {
     if (!text) {
         return nullptr;
     }
-    const std::string_view cut = platform::CutToCharacterBoundary(*text, kMaxValueBytes);
+    const std::string_view cut = foundation::CutToCharacterBoundary(*text, kMaxValueBytes);
     char* result = new char[cut.size() + 1];
     std::memcpy(result, cut.data(), cut.size());
     result[cut.size()] = '\0';
@@ -59,7 +59,7 @@ int WritePreferenceValue(char* value, const unsigned char* key, unsigned char al
     }
     // Text from this program is UTF-8 and is stored as it is, so that it
     // reads back unchanged.
-    const std::string text = platform::DecodeLegacyText(value);
+    const std::string text = foundation::DecodeLegacyText(value);
     if (allUsers) {
         if (settings::PreferenceDomain* shared = settings::SystemDomain(settings::kDomain)) {
             shared->set(*name, text);

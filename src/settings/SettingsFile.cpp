@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/UniqueFd.h"
 #include "platform/Alert.h"
 #include "platform/Folders.h"
 #include "platform/SystemLog.h"
@@ -41,42 +42,6 @@ std::optional<fs::path> FileIn(const fs::path& base, std::string_view domain) {
 
 FileIdentity IdentityOfStat(const struct stat& info) {
     return FileIdentity{true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-}
-
-bool ReadWhole(int fd, off_t size, std::string& text) {
-    text.resize(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    text.resize(done);
-    return true;
-}
-
-bool WriteWhole(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            errno = n == 0 ? EIO : errno;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string TimestampForName() {
@@ -122,26 +87,20 @@ LockedSettingsFile::LockedSettingsFile(fs::path file, bool create) : file_(std::
         mkdir(folder.c_str(), 0700);
     }
     const fs::path lockPath = file_.string() + ".lock";
-    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-    if (lockFd_ < 0) {
+    foundation::UniqueFd lock(
+        open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    int result = lock ? flock(lock.get(), LOCK_EX) : -1;
+    while (result != 0 && errno == EINTR) {
+        result = flock(lock.get(), LOCK_EX);
+    }
+    if (result != 0) {
         fail("could not lock " + lockPath.string() + ": " + std::strerror(errno));
         return;
     }
-    while (flock(lockFd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            fail("could not lock " + lockPath.string() + ": " + std::strerror(errno));
-            close(lockFd_);
-            lockFd_ = -1;
-            return;
-        }
-    }
+    lock_ = std::move(lock);  // held until the object goes
 }
 
-LockedSettingsFile::~LockedSettingsFile() {
-    if (lockFd_ >= 0) {
-        close(lockFd_);  // releases the lock
-    }
-}
+LockedSettingsFile::~LockedSettingsFile() = default;
 
 std::nullopt_t LockedSettingsFile::fail(std::string problem) {
     problem_ = std::move(problem);
@@ -150,31 +109,30 @@ std::nullopt_t LockedSettingsFile::fail(std::string problem) {
 
 std::optional<FileContents> LockedSettingsFile::read() {
     // O_NONBLOCK: a FIFO planted here must not hang the reader.
-    const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    const foundation::UniqueFd fd(open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
         if (errno == ENOENT) {
             return FileContents{};
         }
         return fail("could not open " + file_.string() + ": " + std::strerror(errno));
     }
     struct stat info {};
-    std::string text;
-    std::string problem;
-    if (fstat(fd, &info) != 0) {
-        problem = "could not read " + file_.string() + ": " + std::strerror(errno);
-    } else if (!S_ISREG(info.st_mode)) {
-        problem = file_.string() + " is not a regular file";
-    } else if (info.st_size > static_cast<off_t>(kMaxSettingsFileSize)) {
-        problem = file_.string() + " is too large to read (" + std::to_string(info.st_size) +
-                  " bytes, more than a settings file may hold)";
-    } else if (!ReadWhole(fd, info.st_size, text)) {
-        problem = "could not read " + file_.string() + ": " + std::strerror(errno);
+    if (fstat(fd.get(), &info) != 0) {
+        return fail("could not read " + file_.string() + ": " + std::strerror(errno));
     }
-    close(fd);
-    if (!problem.empty()) {
-        return fail(std::move(problem));
+    if (!S_ISREG(info.st_mode)) {
+        return fail(file_.string() + " is not a regular file");
     }
-    auto parsed = ParseSettingsText(text);
+    int error = 0;
+    const auto text = foundation::ReadAll(fd.get(), kMaxSettingsFileSize, &error);
+    if (!text && error == EFBIG) {
+        return fail(file_.string() + " is too large to read (more than " +
+                    std::to_string(kMaxSettingsFileSize) + " bytes)");
+    }
+    if (!text) {
+        return fail("could not read " + file_.string() + ": " + std::strerror(error));
+    }
+    auto parsed = ParseSettingsText(*text);
     if (!parsed) {
         return setAside(info);
     }
@@ -200,26 +158,29 @@ FileContents LockedSettingsFile::setAside(const struct stat& info) {
 
 std::optional<FileIdentity> LockedSettingsFile::write(const std::string& text) {
     std::string temp = file_.string() + ".XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
+    foundation::UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd) {
         return fail("could not make a new file in " + file_.parent_path().string() + ": " +
                     std::strerror(errno));
     }
     struct stat info {};
     // fsync before the rename: after a crash the file is either the old or the
     // new one, never an empty one.
-    const bool written =
-        fchmod(fd, 0600) == 0 && WriteWhole(fd, text) && fsync(fd) == 0 && fstat(fd, &info) == 0;
-    const int writeError = errno;
-    close(fd);
-    if (!written) {
+    int error = fchmod(fd.get(), 0600) == 0 ? foundation::WriteAll(fd.get(), text) : errno;
+    if (error == 0 && (fsync(fd.get()) != 0 || fstat(fd.get(), &info) != 0)) {
+        error = errno;
+    }
+    if (error == 0) {
+        error = fd.close();
+    }
+    if (error != 0) {
         unlink(temp.c_str());
-        return fail("could not write " + file_.string() + ": " + std::strerror(writeError));
+        return fail("could not write " + file_.string() + ": " + std::strerror(error));
     }
     if (rename(temp.c_str(), file_.c_str()) != 0) {
-        const int renameError = errno;
+        error = errno;
         unlink(temp.c_str());
-        return fail("could not replace " + file_.string() + ": " + std::strerror(renameError));
+        return fail("could not replace " + file_.string() + ": " + std::strerror(error));
     }
     return IdentityOfStat(info);
 }

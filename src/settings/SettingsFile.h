@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "foundation/UniqueFd.h"
+
 #include "settings/Preferences.h"
 
 namespace settings {
@@ -57,7 +59,7 @@ public:
     LockedSettingsFile(const LockedSettingsFile&) = delete;
     LockedSettingsFile& operator=(const LockedSettingsFile&) = delete;
 
-    bool locked() const { return lockFd_ >= 0; }
+    bool locked() const { return static_cast<bool>(lock_); }
 
     // Reads the file. One that is not JSON at all is renamed aside under a
     // name no other file has (so the user can find it), the user is told, and
@@ -77,7 +79,7 @@ private:
     std::nullopt_t fail(std::string problem);
 
     std::filesystem::path file_;
-    int lockFd_ = -1;
+    foundation::UniqueFd lock_;
     std::string problem_;
 };
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SystemEncoding.h"
+#include "foundation/Utf8.h"
 #include "platform/qt/DBusNotificationCenter.h"
 #include "settings/PreferenceDomain.h"
 #include "settings/Preferences.h"
@@ -115,7 +115,7 @@ std::optional<Value> ParseValue(const std::string& type, const std::string& text
             value = *number;
         }
     } else if (type == "-string") {
-        if (!platform::IsValidUtf8(text)) {
+        if (!foundation::IsValidUtf8(text)) {
             problem = "the text is not UTF-8, and the settings file holds only UTF-8 text";
             return std::nullopt;
         }
@@ -189,7 +189,7 @@ int Write(const Args& args) {
     }
     std::string problem;
     auto value = ParseValue(args[2], args[3], problem);
-    if (!platform::IsValidUtf8(args[1])) {
+    if (!foundation::IsValidUtf8(args[1])) {
         problem = "the key is not UTF-8, and the settings file holds only UTF-8 text";
         value.reset();
     }

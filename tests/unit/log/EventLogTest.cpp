@@ -9,7 +9,7 @@
 #include <regex>
 #include <sstream>
 
-#include "platform/SystemEncoding.h"
+#include "foundation/Utf8.h"
 #include "settings/Preferences.h"
 #include "support/EventLogRecorder.h"
 #include "support/FileText.h"
@@ -102,7 +102,7 @@ TEST_F(EventLogTest, LongEntryIsCutOnACharacterBoundaryAndKeepsItsLineFeed) {
     const std::string entry = file.substr(begin, file.find('\n', begin) + 1 - begin);
     EXPECT_GE(entry.size(), 254u);
     EXPECT_LE(entry.size(), 255u);
-    EXPECT_TRUE(platform::IsValidUtf8(entry));
+    EXPECT_TRUE(foundation::IsValidUtf8(entry));
     EXPECT_EQ(systemLog().at(0), message) << "the system log gets the whole text";
 }
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "foundation/Utf8.h"
 #include "netinfo/StringExtensions.h"
-#include "platform/SystemEncoding.h"
 
 namespace {
 
@@ -41,10 +41,11 @@ TEST(ReverseExtractBetween, TakesTheStartNearestBeforeTheFirstEnd) {
 
 TEST(TextTools, FilenameCleaningAndMacRomanFallback) {
     EXPECT_EQ(cleanForFilename("a/b:c d"), "a-b-c d");
-    EXPECT_EQ(platform::DecodeLegacyText("caf\xc3\xa9"), "café");
+    EXPECT_EQ(foundation::DecodeLegacyText("caf\xc3\xa9"), "café");
     // Latin-1 "café" is not UTF-8; in Mac OS Roman byte 0xE9 is "È".
-    EXPECT_EQ(platform::DecodeLegacyText("caf\xe9"), "caf\xc3\x88");
-    EXPECT_EQ(platform::DecodeLegacyText(std::string("\x80\0z", 3)), std::string("\xc3\x84\0z", 4));
+    EXPECT_EQ(foundation::DecodeLegacyText("caf\xe9"), "caf\xc3\x88");
+    EXPECT_EQ(foundation::DecodeLegacyText(std::string("\x80\0z", 3)),
+              std::string("\xc3\x84\0z", 4));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace foundation {
 
 // text on one line, for a log: line breaks, tabs and every other control
 // character are written as escapes ("\n", "\r", "\t", "\x1b", "\u0085",
@@ -14,4 +14,4 @@ namespace platform {
 std::string EscapeControlCharacters(std::string_view text,
                                     std::size_t maxBytes = std::string::npos);
 
-}  // namespace platform
+}  // namespace foundation

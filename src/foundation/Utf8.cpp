@@ -1,12 +1,12 @@
-#include "platform/SystemEncoding.h"
+#include "foundation/Utf8.h"
 
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
-#include <vector>
-
-namespace platform {
+namespace foundation {
 
 namespace {
 
@@ -45,6 +45,34 @@ std::size_t SequenceLength(std::string_view text, std::size_t i) {
     return length;
 }
 
+// How many UTF-8 bytes each Mac OS Roman byte from 0x80 up becomes (2 or 3),
+// so a decoded text can be sized before it is written.
+const std::array<std::uint8_t, 128>& MacRomanUtf8Lengths() {
+    static const std::array<std::uint8_t, 128> lengths = [] {
+        std::array<std::uint8_t, 128> table{};
+        table.fill(3);
+        iconv_t converter = iconv_open("UTF-8", "MACINTOSH");
+        if (converter == reinterpret_cast<iconv_t>(-1)) {
+            return table;
+        }
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            char in = static_cast<char>(0x80 + i);
+            char out[8];
+            char* inPtr = &in;
+            std::size_t inLeft = 1;
+            char* outPtr = out;
+            std::size_t outLeft = sizeof out;
+            if (iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) !=
+                static_cast<std::size_t>(-1)) {
+                table[i] = static_cast<std::uint8_t>(outPtr - out);
+            }
+        }
+        iconv_close(converter);
+        return table;
+    }();
+    return lengths;
+}
+
 }  // namespace
 
 std::string_view CutToCharacterBoundary(std::string_view text, std::size_t maxBytes) {
@@ -74,24 +102,30 @@ std::string DecodeLegacyText(std::string_view bytes) {
     if (IsValidUtf8(bytes)) {
         return std::string(bytes);
     }
+    const std::array<std::uint8_t, 128>& lengths = MacRomanUtf8Lengths();
+    std::size_t size = 0;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        size += byte < 0x80 ? 1 : lengths[byte - 0x80];
+    }
     iconv_t converter = iconv_open("UTF-8", "MACINTOSH");
     if (converter == reinterpret_cast<iconv_t>(-1)) {
         return std::string(bytes);
     }
-    // Every Mac OS Roman byte becomes at most three UTF-8 bytes.
-    std::vector<char> out(bytes.size() * 3 + 1);
-    std::string in(bytes);
-    char* inPtr = in.data();
-    std::size_t inLeft = in.size();
-    char* outPtr = out.data();
-    std::size_t outLeft = out.size();
+    std::string text(size, '\0');
+    // iconv never writes through its input pointer.
+    char* inPtr = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char* outPtr = text.data();
+    std::size_t outLeft = text.size();
     const bool converted =
         iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
     iconv_close(converter);
     if (!converted) {
         return std::string(bytes);
     }
-    return std::string(out.data(), static_cast<std::size_t>(outPtr - out.data()));
+    text.resize(text.size() - outLeft);
+    return text;
 }
 
-}  // namespace platform
+}  // namespace foundation

@@ -1,10 +1,10 @@
-#include "platform/ControlCharacters.h"
+#include "foundation/ControlCharacters.h"
 
 #include <cstdio>
 
-#include "platform/SystemEncoding.h"
+#include "foundation/Utf8.h"
 
-namespace platform {
+namespace foundation {
 
 namespace {
 
@@ -70,4 +70,4 @@ std::string EscapeControlCharacters(std::string_view text, std::size_t maxBytes)
     return line;
 }
 
-}  // namespace platform
+}  // namespace foundation
