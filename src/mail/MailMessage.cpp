@@ -1,5 +1,7 @@
 #include "mail/MailMessage.h"
 
+#include "mail/QuotedPrintable.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -47,43 +49,64 @@ std::string WithCrlf(std::string_view text) {
     return out;
 }
 
+bool HasOverlongLine(std::string_view crlfText) {
+    constexpr std::size_t kMaxLine = 998;  // octets, the CRLF excluded
+    for (std::size_t start = 0; start < crlfText.size();) {
+        const std::size_t end = std::min(crlfText.find("\r\n", start), crlfText.size());
+        if (end - start > kMaxLine) {
+            return true;
+        }
+        start = end + 2;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string MailMessage::payload(std::time_t date) const {
     // A body with bytes beyond ASCII (a machine name such as "Zoë's laptop")
-    // cannot honestly be labelled us-ascii/7bit: say what it is instead.
-    const bool ascii = IsAscii(content);
+    // cannot honestly be labelled us-ascii, and neither it nor a line over
+    // SMTP's 998 octets may go as 7bit: such bodies go quoted-printable,
+    // which needs nothing of the server.
+    const std::string body = WithCrlf(content);
+    const bool ascii = IsAscii(body);
+    const bool plain = ascii && !HasOverlongLine(body);
     std::string text;
     text += "From: " + from + "\r\n";
     text += "To: " + recipient + "\r\n";
     text += "Subject: " + subject + "\r\n";
     text += "Date: " + HeaderDate(date) + "\r\n";
+    if (!messageId.empty()) {
+        text += "Message-ID: <" + messageId + ">\r\n";
+    }
     text += "MIME-Version: 1.0\r\n";
     text += "Content-Type: " + contentType + "; charset=" + (ascii ? charset : "utf-8") + "\r\n";
-    text += std::string("Content-Transfer-Encoding: ") + (ascii ? "7bit" : "8bit") + "\r\n";
+    text +=
+        std::string("Content-Transfer-Encoding: ") + (plain ? "7bit" : "quoted-printable") + "\r\n";
     text += "\r\n";
-    text += WithCrlf(content);
+    text += plain ? body : QuotedPrintable(body);
     return text;
 }
 
-std::string MailboxOf(std::string_view address) {
-    const std::size_t open = address.rfind('<');
-    const std::size_t close = address.rfind('>');
-    if (open != std::string_view::npos && close != std::string_view::npos && close > open) {
-        address = address.substr(open + 1, close - open - 1);
-    }
+std::optional<std::string> PlainAddress(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!address.empty() && blank(address.front())) {
-        address.remove_prefix(1);
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
     }
-    while (!address.empty() && blank(address.back())) {
-        address.remove_suffix(1);
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
     }
-    return std::string(address);
-}
-
-bool IsSafeAddressText(std::string_view address) {
-    return address.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+    const auto refused = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F ||
+               std::string_view(" <>,;\"'").find(c) != std::string_view::npos;
+    };
+    const std::size_t at = text.find('@');
+    if (at == 0 || at == text.npos || at + 1 == text.size() ||
+        text.find('@', at + 1) != text.npos || std::any_of(text.begin(), text.end(), refused)) {
+        return std::nullopt;
+    }
+    return std::string(text);
 }
 
 }  // namespace mail

@@ -10,11 +10,12 @@ namespace mail {
 // A single-part plain-text message, ready to be handed to the SMTP client.
 struct MailMessage {
     std::string subject;
-    std::string from;       // header text, as the user wrote the address
-    std::string recipient;  // the one To address, as the user wrote it
+    std::string from;       // a plain address (see PlainAddress)
+    std::string recipient;  // the one To address, plain
     std::string contentType = "text/plain";
     std::string charset = "us-ascii";
-    std::string content;  // the body as bytes
+    std::string content;    // the body as bytes
+    std::string messageId;  // "unique@domain", without the angle brackets
 
     // The message as it goes over the wire after DATA: headers, a blank line
     // and the body, every line ending in CRLF. Dot-stuffing is the SMTP
@@ -22,12 +23,11 @@ struct MailMessage {
     std::string payload(std::time_t date) const;
 };
 
-// The bare mailbox of an address text such as "Jo <jo@example.org>" or
-// " jo@example.org": what goes into MAIL FROM / RCPT TO.
-std::string MailboxOf(std::string_view address);
-
-// Address texts reach a header and the SMTP conversation verbatim, so a
-// line break or NUL in one would let it inject commands or headers.
-bool IsSafeAddressText(std::string_view address);
+// The address a recipient text names when it is a plain "local@domain",
+// surrounding blanks trimmed; nothing otherwise. The address goes verbatim
+// into MAIL FROM, RCPT TO and the headers, so anything that could end the
+// mailbox early or add parameters there (blanks, "<", ">", ",", ";", quotes,
+// control characters) is refused rather than interpreted.
+std::optional<std::string> PlainAddress(std::string_view text);
 
 }  // namespace mail

@@ -8,16 +8,15 @@
 #include "foundation/Utf8.h"
 #include "mail/MailLog.h"
 #include "mail/NotificationBody.h"
-#include "mail/SenderSettings.h"
+#include "mail/SmtpClient.h"
 #include "platform/MachineName.h"
+#include "settings/MailReaders.h"
 #include "settings/Preferences.h"
 #include "settings/Readers.h"
-#include "settings/SettingsKeys.h"
 
 namespace {
 
 using mail::LogMailEvent;
-namespace keys = settings::keys;
 
 constexpr const char* kSubject = "OrbalenStatus Notification";
 
@@ -33,12 +32,16 @@ std::string ExceptionName(const std::exception& e) {
 std::string Printable(const std::string& text) {
     std::string out;
     for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
         if (c == '\r') {
             out += "\\r";
         } else if (c == '\n') {
             out += "\\n";
         } else if (c == '\0') {
             out += "\\0";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
         } else {
             out += c;
         }
@@ -48,8 +51,8 @@ std::string Printable(const std::string& text) {
 
 }  // namespace
 
-std::shared_ptr<SSMTP> SSMTP::create(platform::RunLoop& loop) {
-    return std::shared_ptr<SSMTP>(new SSMTP(loop));
+std::shared_ptr<SSMTP> SSMTP::create(platform::RunLoop& loop, mail::SmtpOptions options) {
+    return std::shared_ptr<SSMTP>(new SSMTP(loop, std::move(options)));
 }
 
 SSMTP::~SSMTP() {
@@ -66,48 +69,32 @@ bool SSMTP::useSSL() const {
 void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::string>& oldAddress,
                         const std::optional<std::string>& toRecipient,
                         const std::string& usingMessage) {
-    if (!toRecipient || toRecipient->empty() || _smtp) {
+    if (!toRecipient || toRecipient->empty() || _smtp || !settings::ReadMailServer()) {
         return;
     }
-    if (!mail::NonEmptyString(settings::CopyAppValue(keys::kMailServer))) {
+    const std::optional<std::string> recipient = mail::PlainAddress(*toRecipient);
+    if (!recipient) {
+        LogMailEvent("Message not composed: the recipient \"" + Printable(*toRecipient) +
+                     "\" is not a plain address (local@domain).");
         return;
     }
-    const std::string& recipient = *toRecipient;
-    if (!mail::IsSafeAddressText(recipient)) {
-        LogMailEvent("Message not composed: the recipient \"" + Printable(recipient) +
-                     "\" contains a line break or NUL.");
-        return;
-    }
-    LogMailEvent("Composing message to " + recipient + ".");
+    LogMailEvent("Composing message to " + *recipient + ".");
     settings::AppSynchronize();
 
-    mail::MailMessage message;
-    message.subject = kSubject;
-    message.from = recipient;
-    message.recipient = recipient;
-    message.content =
-        mail::NotificationBody(usingMessage, platform::CopyMachineName(), oldAddress, newAddress);
-    if (oldAddress) {
-        LogMailEvent(message.content);
-    }
-
-    const std::optional<settings::Value> portValue = settings::CopyAppValue(keys::kPort);
-    const std::optional<long> port = mail::PortFromSetting(portValue);
-    if (!port) {
-        LogMailEvent("Message not sent: the mail server port \"" +
-                     Printable(mail::DescribeValue(*portValue)) +
+    std::optional<mail::MailMessage> message =
+        compose(*recipient, newAddress, oldAddress, usingMessage);
+    const settings::MailPort port = settings::ReadMailPort();
+    if (message && !port.port) {
+        LogMailEvent("Message not sent: the mail server port \"" + Printable(port.stored) +
                      "\" is not a number from 1 to 65535.");
+    }
+    const std::optional<std::string> server = settings::ReadMailServer();
+    if (!message || !port.port || !server) {
         return;
     }
-
-    const std::optional<std::string> server =
-        mail::NonEmptyString(settings::CopyAppValue(keys::kMailServer));
-    if (!server) {
-        return;
-    }
-    _smtp = mail::SmtpClient::create(loop_, *server, *port);
+    _smtp = mail::SmtpClient::create(loop_, *server, *port.port, options_);
     _smtp->setDelegate(this);
-    _smtp->setMessage(std::move(message));
+    _smtp->setMessage(std::move(*message));
     _smtp->setAllowUntrustedCertificates(settings::ReadAllowUntrustedCertificates());
     mail::ConversationPlan plan = stepWhenReady();
     plan.startTLS = useSSL() && !_smtp->usesImplicitTls();
@@ -118,29 +105,49 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     _smtp->connectInBackgroundAndNotify();
 }
 
+std::optional<mail::MailMessage> SSMTP::compose(const std::string& recipient,
+                                                const std::string& newAddress,
+                                                const std::optional<std::string>& oldAddress,
+                                                const std::string& usingMessage) {
+    mail::MailMessage message;
+    message.subject = kSubject;
+    message.recipient = recipient;
+    message.content =
+        mail::NotificationBody(usingMessage, platform::CopyMachineName(), oldAddress, newAddress);
+    if (oldAddress) {
+        LogMailEvent(message.content);
+    }
+    // Submission servers may accept only the account's own address as sender.
+    const std::optional<std::string> from = settings::ReadEmailFrom();
+    message.from = from ? mail::PlainAddress(*from).value_or("") : recipient;
+    if (message.from.empty()) {
+        LogMailEvent("Message not sent: the sender address \"" + Printable(*from) +
+                     "\" (EmailFrom) is not a plain address (local@domain).");
+        return std::nullopt;
+    }
+    return message;
+}
+
 mail::ConversationPlan SSMTP::stepWhenReady() const {
     using WhenReady = mail::ConversationPlan::WhenReady;
     mail::ConversationPlan step;
-    const std::optional<settings::Value> authentication =
-        settings::CopyAppValue(keys::kAuthentication);
-    if (!authentication) {
+    const std::optional<long long> mode = settings::ReadAuthenticationMode();
+    if (!mode) {
         return step;  // nothing further to do: close
     }
-    const long long mode = mail::IntValueOf(*authentication).value_or(0);
-    if (mode == 0) {
+    if (*mode == 0) {
         step.whenReady = WhenReady::Send;
         return step;
     }
-    const std::optional<settings::Value> user = settings::CopyAppValue(keys::kUsername);
-    const std::optional<settings::Value> password = settings::CopyAppValue(keys::kUserPassword);
-    if (!user || !password || !std::holds_alternative<std::string>(*user) ||
-        !std::holds_alternative<std::string>(*password)) {
+    const std::optional<std::string> user = settings::ReadUsername();
+    const std::optional<std::string> password = settings::ReadUserPassword();
+    if (!user || !password) {
         return step;
     }
     step.whenReady = WhenReady::Authenticate;
-    step.username = std::get<std::string>(*user);
-    step.password = std::get<std::string>(*password);
-    step.mechanism = mode == 1 ? "PLAIN" : "LOGIN";
+    step.username = *user;
+    step.password = *password;
+    step.mechanism = *mode == 1 ? "PLAIN" : "LOGIN";
     return step;
 }
 
@@ -205,9 +212,11 @@ void SSMTP::authenticationFailed() {
         if (!_smtp) {
             return;
         }
-        // The server's words tell a wrong password from a refused mechanism.
+        // The server's words tell a wrong password from a refused mechanism;
+        // any other reply (the EHLO list when no mechanism fits) tells nothing.
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && foundation::IsValidUtf8(*reply)) {
+            reply && _smtp->lastResponseAnswersAuthentication() &&
+            foundation::IsValidUtf8(*reply)) {
             LogMailEvent("Server reply: " + *reply);
         }
         _smtp->close();
@@ -237,6 +246,9 @@ void SSMTP::connectionFailed(const std::string& name, const std::string& reason)
 
 void SSMTP::connectionLost() {
     LogMailEvent("Connection lost.");
+    if (_smtp && !_smtp->lossReason().empty()) {
+        LogMailEvent("Error (SMTP): " + _smtp->lossReason());
+    }
     connectionTerminated();
 }
 

@@ -4,8 +4,13 @@
 #include <optional>
 #include <string>
 
-#include "mail/SmtpClient.h"
+#include "mail/MailMessage.h"
+#include "mail/SmtpClientDelegate.h"
 #include "platform/RunLoop.h"
+
+namespace mail {
+class SmtpClient;
+}
 
 // Sends one notification e-mail to one recipient: each sender holds one SMTP
 // conversation and writes one event-log line per step of it. Nothing is
@@ -14,9 +19,10 @@
 // has ended.
 //
 //     SSMTP::create(loop)->sendMessage(newAddress, oldAddress, recipient, format);
-class SSMTP final : public mail::SmtpClientDelegate, public std::enable_shared_from_this<SSMTP> {
+class SSMTP final : private mail::SmtpClientDelegate, public std::enable_shared_from_this<SSMTP> {
 public:
-    static std::shared_ptr<SSMTP> create(platform::RunLoop& loop);
+    // options: how the client connects; tests change them.
+    static std::shared_ptr<SSMTP> create(platform::RunLoop& loop, mail::SmtpOptions options = {});
     ~SSMTP() override;
 
     // The user default "useSSL", read afresh; YES when absent.
@@ -28,6 +34,11 @@ public:
                      const std::optional<std::string>& toRecipient,
                      const std::string& usingMessage);
 
+private:
+    SSMTP(platform::RunLoop& loop, mail::SmtpOptions options)
+        : loop_(loop), options_(std::move(options)) {}
+
+    // The client's calls, one per step of the conversation.
     void connectionEstablished() override;
     void serviceInitialized() override;
     void authenticationCompleted() override;
@@ -39,9 +50,12 @@ public:
     void connectionTimedOut() override;
     void connectionTerminated() override;
 
-private:
-    explicit SSMTP(platform::RunLoop& loop) : loop_(loop) {}
-
+    // The message to recipient, or nothing (logged) when the settings make
+    // one impossible.
+    static std::optional<mail::MailMessage> compose(const std::string& recipient,
+                                                    const std::string& newAddress,
+                                                    const std::optional<std::string>& oldAddress,
+                                                    const std::string& usingMessage);
     // What the settings ask for once the service is ready (STARTTLS aside).
     mail::ConversationPlan stepWhenReady() const;
     void releaseClient();
@@ -49,6 +63,7 @@ private:
     void guarded(Step step);
 
     platform::RunLoop& loop_;
+    const mail::SmtpOptions options_;
     std::shared_ptr<mail::SmtpClient> _smtp;
     std::shared_ptr<SSMTP> self_;  // held while a conversation is in flight
 };

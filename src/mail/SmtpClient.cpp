@@ -1,23 +1,17 @@
 #include "mail/SmtpClient.h"
 
-#include "mail/WorkerLauncher.h"
-
-#include <curl/curl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <system_error>
 
+#include "mail/LocalIdentity.h"
+#include "mail/SmtpStages.h"
+#include "mail/WorkerLauncher.h"
+#include "transfer/CurlHandles.h"
+
 namespace mail {
 namespace {
-
-std::atomic<long> gImplicitTlsPort{SmtpClient::kImplicitTlsPort};
-std::mutex gDefaultsMutex;
-SmtpTimeouts gDefaultTimeouts;
 
 bool IsEnding(SmtpEvent event) {
     return event == SmtpEvent::ConnectionLost || event == SmtpEvent::ConnectionTimedOut ||
@@ -28,62 +22,41 @@ long Seconds(std::chrono::milliseconds ms) {
     return std::max<long>(1, static_cast<long>((ms.count() + 999) / 1000));
 }
 
-std::string LocalHostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') {
-        return "localhost";
-    }
-    return name;
-}
-
-struct CurlHandles {
-    CURL* easy = curl_easy_init();
-    CURLU* url = curl_url();
-    curl_slist* recipients = nullptr;
-    ~CurlHandles() {
-        curl_slist_free_all(recipients);
-        curl_url_cleanup(url);
-        if (easy != nullptr) {
-            curl_easy_cleanup(easy);
-        }
-    }
-    // Cleaning up the easy handle says QUIT on a connection still open, so
-    // this is called while the conversation's callbacks still have a target.
-    void closeConnection() {
-        if (easy != nullptr) {
-            curl_easy_cleanup(easy);
-            easy = nullptr;
-        }
-    }
-};
-
 }  // namespace
 
-// What one run of the worker owns.
-struct SmtpClient::Transfer {
-    explicit Transfer(bool secured) : tracker(secured) {}
+// What one conversation on the worker owns, and what libcurl's callbacks
+// reach through their user pointer.
+struct SmtpClient::Conversation {
+    Conversation(SmtpClient& c, bool secured) : client(c), tracker(secured) {}
+
+    // Cleaning up the easy handle says QUIT on a connection still open, so
+    // this is called while the callbacks still have a target.
+    void closeConnection() { easy.reset(); }
+    Reply lastReply() const {
+        return {tracker.lastReply(), tracker.lastReplyAnswersAuthentication()};
+    }
+
+    SmtpClient& client;
     SmtpStageTracker tracker;
+    transfer::EasyHandle easy = transfer::NewEasyHandle();
+    transfer::UrlHandle url = transfer::NewUrlHandle();
+    transfer::StringList recipients;
+    std::string mailFrom;
     std::string payload;
     std::size_t sent = 0;
     bool bodyReleased = false;
+    bool connectOnly = false;
     char error[CURL_ERROR_SIZE] = {};
 };
 
-std::shared_ptr<SmtpClient> SmtpClient::create(platform::RunLoop& loop, std::string name,
-                                               long port) {
-    return std::shared_ptr<SmtpClient>(new SmtpClient(loop, std::move(name), port));
+std::shared_ptr<SmtpClient> SmtpClient::create(platform::RunLoop& loop, std::string name, long port,
+                                               SmtpOptions options) {
+    return std::shared_ptr<SmtpClient>(
+        new SmtpClient(loop, std::move(name), port, std::move(options)));
 }
 
-SmtpClient::SmtpClient(platform::RunLoop& loop, std::string name, long port)
-    : loop_(loop), name_(std::move(name)), port_(port) {
-    {
-        std::lock_guard lock(gDefaultsMutex);
-        timeouts_ = gDefaultTimeouts;
-    }
-    if (const char* bundle = std::getenv("ORBALEN_CA_BUNDLE"); bundle != nullptr) {
-        caBundle_ = bundle;
-    }
-}
+SmtpClient::SmtpClient(platform::RunLoop& loop, std::string name, long port, SmtpOptions options)
+    : loop_(loop), name_(std::move(name)), port_(port), options_(std::move(options)) {}
 
 SmtpClient::~SmtpClient() {
     std::thread worker = takeWorker();
@@ -103,19 +76,6 @@ SmtpClient::~SmtpClient() {
 std::thread SmtpClient::takeWorker() {
     std::lock_guard lock(mutex_);
     return std::move(worker_);
-}
-
-void SmtpClient::setImplicitTlsPortForTesting(long port) {
-    gImplicitTlsPort = port;
-}
-
-void SmtpClient::setDefaultTimeouts(const SmtpTimeouts& timeouts) {
-    std::lock_guard lock(gDefaultsMutex);
-    gDefaultTimeouts = timeouts;
-}
-
-bool SmtpClient::usesImplicitTls() const {
-    return port_ == gImplicitTlsPort.load();
 }
 
 void SmtpClient::connectInBackgroundAndNotify() {
@@ -180,161 +140,201 @@ std::optional<std::string> SmtpClient::lastResponse() const {
 }
 
 void SmtpClient::run() {
-    // Loading the TLS library takes milliseconds: done here, the first
-    // sender of a burst does not hold up the run loop for it.
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     RunAsBackgroundThread();
-    Transfer transfer(usesImplicitTls());
-    CurlHandles curl;
-    const bool connectOnly = plan_.whenReady == ConversationPlan::WhenReady::Close;
-    const std::string host =
-        name_.find(':') != std::string::npos && name_.front() != '[' ? "[" + name_ + "]" : name_;
-    char* domain = curl.easy ? curl_easy_escape(curl.easy, LocalHostName().c_str(), 0) : nullptr;
-    const bool urlOk =
-        curl.easy != nullptr && curl.url != nullptr && domain != nullptr &&
-        curl_url_set(curl.url, CURLUPART_SCHEME, usesImplicitTls() ? "smtps" : "smtp", 0) ==
-            CURLUE_OK &&
-        curl_url_set(curl.url, CURLUPART_HOST, host.c_str(), 0) == CURLUE_OK &&
-        curl_url_set(curl.url, CURLUPART_PORT, std::to_string(port_).c_str(), 0) == CURLUE_OK &&
-        curl_url_set(curl.url, CURLUPART_PATH, (std::string("/") + domain).c_str(), 0) == CURLUE_OK;
-    curl_free(domain);
-    if (!urlOk) {
+    Conversation c(*this, usesImplicitTls());
+    // EHLO names the machine by its full name, else by its address: servers
+    // refuse a bare host name, and a non-ASCII one must never go out raw.
+    const std::optional<std::string> fqdn = FullyQualifiedHostName();
+    const std::string ehloName =
+        fqdn ? *fqdn : LocalAddressLiteral(name_, port_).value_or("localhost");
+    if (!setUrl(c, ehloName)) {
         report({SmtpEvent::ConnectionFailed, false}, {},
                {"SMTP", "Cannot connect to the server \"" + name_ + "\": not a valid host name."});
         report({SmtpEvent::ConnectionTerminated, false}, {});
         return;
     }
+    setTransportOptions(c);
+    setEnvelope(c, fqdn);
+    setCallbacks(c);
 
-    CURL* h = curl.easy;
-    curl_easy_setopt(h, CURLOPT_CURLU, curl.url);
+    const CURLcode result = curl_easy_perform(c.easy.get());
+    const std::string errorText = c.error[0] ? c.error : curl_easy_strerror(result);
+    c.closeConnection();
+    for (const SmtpStage& stage : c.tracker.finish(result, c.connectOnly)) {
+        if (stage.event == SmtpEvent::ConnectionFailed) {
+            report(stage, c.lastReply(), {IsTlsFailure(result) ? "SSL" : "SMTP", errorText});
+        } else if (stage.event == SmtpEvent::ConnectionLost && c.error[0] != '\0') {
+            report(stage, c.lastReply(), {"SMTP", errorText});
+        } else {
+            report(stage, c.lastReply());
+        }
+    }
+}
+
+bool SmtpClient::setUrl(Conversation& c, const std::string& ehloName) const {
+    if (!c.easy || !c.url) {
+        return false;
+    }
+    const bool literal = name_.find(':') != std::string::npos && name_.front() != '[';
+    const std::string host = literal ? "[" + name_ + "]" : name_;
+    // The URL's path is the name EHLO gives.
+    char* domain = curl_easy_escape(c.easy.get(), ehloName.c_str(), 0);
+    const bool ok =
+        domain != nullptr &&
+        curl_url_set(c.url.get(), CURLUPART_SCHEME, usesImplicitTls() ? "smtps" : "smtp", 0) ==
+            CURLUE_OK &&
+        curl_url_set(c.url.get(), CURLUPART_HOST, host.c_str(), 0) == CURLUE_OK &&
+        curl_url_set(c.url.get(), CURLUPART_PORT, std::to_string(port_).c_str(), 0) == CURLUE_OK &&
+        curl_url_set(c.url.get(), CURLUPART_PATH, (std::string("/") + domain).c_str(), 0) ==
+            CURLUE_OK;
+    curl_free(domain);
+    return ok && curl_easy_setopt(c.easy.get(), CURLOPT_CURLU, c.url.get()) == CURLE_OK;
+}
+
+void SmtpClient::setTransportOptions(Conversation& c) const {
+    CURL* h = c.easy.get();
+    const SmtpTimeouts& timeouts = options_.timeouts;
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, transfer.error);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts_.connect.count()));
-    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, Seconds(timeouts_.response));
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts_.total.count()));
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, c.error);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+    curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, Seconds(timeouts.response));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts.total.count()));
     curl_easy_setopt(h, CURLOPT_USE_SSL, plan_.startTLS ? CURLUSESSL_ALL : CURLUSESSL_NONE);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, allowUntrusted_ ? 0L : 1L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, allowUntrusted_ ? 0L : 2L);
-    if (!caBundle_.empty()) {
-        curl_easy_setopt(h, CURLOPT_CAINFO, caBundle_.c_str());
+    if (!options_.caFile.empty()) {
+        curl_easy_setopt(h, CURLOPT_CAINFO, options_.caFile.c_str());
     }
+}
 
+void SmtpClient::setEnvelope(Conversation& c, const std::optional<std::string>& fqdn) const {
+    CURL* h = c.easy.get();
+    c.connectOnly = plan_.whenReady == ConversationPlan::WhenReady::Close;
+    if (c.connectOnly) {
+        curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
+        return;
+    }
+    MailMessage message = message_;
+    if (message.messageId.empty()) {
+        message.messageId = NewMessageId(fqdn ? *fqdn : DomainOf(message.recipient));
+    }
+    c.payload = message.payload(std::time(nullptr));
+    c.mailFrom = "<" + message.from + ">";
+    curl_easy_setopt(h, CURLOPT_MAIL_FROM, c.mailFrom.c_str());
+    if (transfer::Append(c.recipients, ("<" + message.recipient + ">").c_str())) {
+        curl_easy_setopt(h, CURLOPT_MAIL_RCPT, c.recipients.get());
+    }
+    curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(c.payload.size()));
+    if (plan_.whenReady == ConversationPlan::WhenReady::Authenticate) {
+        curl_easy_setopt(h, CURLOPT_USERNAME, plan_.username.c_str());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, plan_.password.c_str());
+        curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, ("AUTH=" + plan_.mechanism).c_str());
+        c.tracker.requireAuthentication(plan_.mechanism, plan_.startTLS);
+    }
+}
+
+void SmtpClient::setCallbacks(Conversation& c) {
+    CURL* h = c.easy.get();
     // Stages come from the protocol lines themselves.
     using DebugFn = int (*)(CURL*, curl_infotype, char*, size_t, void*);
     DebugFn onDebug = [](CURL*, curl_infotype type, char* data, size_t size, void* user) {
-        auto* t = static_cast<std::pair<SmtpClient*, Transfer*>*>(user);
+        auto* conversation = static_cast<Conversation*>(user);
         if (type == CURLINFO_HEADER_IN || type == CURLINFO_HEADER_OUT) {
-            t->first->onProtocolText(type == CURLINFO_HEADER_IN, {data, size}, *t->second);
+            conversation->client.onProtocolText(type == CURLINFO_HEADER_IN, {data, size},
+                                                *conversation);
         }
         return 0;
     };
-    std::pair<SmtpClient*, Transfer*> context{this, &transfer};
     curl_easy_setopt(h, CURLOPT_DEBUGFUNCTION, onDebug);
-    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &context);
+    curl_easy_setopt(h, CURLOPT_DEBUGDATA, &c);
     curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+
+    // Reply lines reach this after the tracker has seen them: refusing one
+    // ends the transfer before libcurl sends its next command.
+    using WriteFn = size_t (*)(char*, size_t, size_t, void*);
+    WriteFn onReplyLine = [](char*, size_t size, size_t count, void* user) {
+        const auto* conversation = static_cast<Conversation*>(user);
+        return conversation->tracker.authenticationUnavailable() ? 0 : size * count;
+    };
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, onReplyLine);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &c);
 
     // close() from the loop stops the transfer at libcurl's next check.
     using ProgressFn = int (*)(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     ProgressFn onProgress = [](void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-        auto* self = static_cast<SmtpClient*>(user);
-        std::lock_guard lock(self->mutex_);
-        return self->closeRequested_ ? 1 : 0;
+        return static_cast<SmtpClient*>(user)->closeRequested() ? 1 : 0;
     };
     curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, onProgress);
     curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
 
-    if (connectOnly) {
-        curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
-    } else {
-        transfer.payload = message_.payload(std::time(nullptr));
-        const std::string mailbox = "<" + MailboxOf(message_.from) + ">";
-        curl_easy_setopt(h, CURLOPT_MAIL_FROM, mailbox.c_str());
-        curl.recipients =
-            curl_slist_append(nullptr, ("<" + MailboxOf(message_.recipient) + ">").c_str());
-        curl_easy_setopt(h, CURLOPT_MAIL_RCPT, curl.recipients);
-        curl_easy_setopt(h, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE,
-                         static_cast<curl_off_t>(transfer.payload.size()));
-        using ReadFn = size_t (*)(char*, size_t, size_t, void*);
-        ReadFn onRead = [](char* buffer, size_t size, size_t count, void* user) {
-            auto* t = static_cast<std::pair<SmtpClient*, Transfer*>*>(user);
-            return t->first->readBody(buffer, size * count, *t->second);
-        };
-        curl_easy_setopt(h, CURLOPT_READFUNCTION, onRead);
-        curl_easy_setopt(h, CURLOPT_READDATA, &context);
-        if (plan_.whenReady == ConversationPlan::WhenReady::Authenticate) {
-            curl_easy_setopt(h, CURLOPT_USERNAME, plan_.username.c_str());
-            curl_easy_setopt(h, CURLOPT_PASSWORD, plan_.password.c_str());
-            curl_easy_setopt(h, CURLOPT_LOGIN_OPTIONS, ("AUTH=" + plan_.mechanism).c_str());
-        }
-    }
-
-    const CURLcode result = curl_easy_perform(h);
-    const std::string errorText = transfer.error[0] ? transfer.error : curl_easy_strerror(result);
-    curl.closeConnection();
-
-    for (const SmtpStage& stage : transfer.tracker.finish(result, connectOnly)) {
-        if (stage.event == SmtpEvent::ConnectionFailed) {
-            report(stage, transfer.tracker.lastReply(),
-                   {IsTlsFailure(result) ? "SSL" : "SMTP", errorText});
-        } else {
-            report(stage, transfer.tracker.lastReply());
-        }
-    }
+    WriteFn onRead = [](char* buffer, size_t size, size_t count, void* user) {
+        auto* conversation = static_cast<Conversation*>(user);
+        return conversation->client.readBody(buffer, size * count, *conversation);
+    };
+    curl_easy_setopt(h, CURLOPT_READFUNCTION, onRead);
+    curl_easy_setopt(h, CURLOPT_READDATA, &c);
 }
 
-void SmtpClient::onProtocolText(bool fromServer, std::string_view text, Transfer& transfer) {
+void SmtpClient::onProtocolText(bool fromServer, std::string_view text, Conversation& c) {
     if (!fromServer) {
-        transfer.tracker.clientLine(text);
+        c.tracker.clientLine(text);
         return;
     }
-    for (const SmtpStage& stage : transfer.tracker.serverLines(text)) {
-        report(stage, transfer.tracker.lastReply());
+    for (const SmtpStage& stage : c.tracker.serverLines(text)) {
+        report(stage, c.lastReply());
     }
 }
 
-size_t SmtpClient::readBody(char* buffer, size_t size, Transfer& transfer) {
+size_t SmtpClient::readBody(char* buffer, size_t size, Conversation& c) {
     // The body leaves only once the delegate has asked for it.
-    if (!transfer.bodyReleased) {
+    if (!c.bodyReleased) {
         if (!waitUntilSendRequested()) {
             return CURL_READFUNC_ABORT;
         }
-        transfer.bodyReleased = true;
+        c.bodyReleased = true;
     }
-    const std::size_t n = std::min(size, transfer.payload.size() - transfer.sent);
-    std::memcpy(buffer, transfer.payload.data() + transfer.sent, n);
-    transfer.sent += n;
+    const std::size_t n = std::min(size, c.payload.size() - c.sent);
+    std::memcpy(buffer, c.payload.data() + c.sent, n);
+    c.sent += n;
     return n;
+}
+
+bool SmtpClient::closeRequested() const {
+    std::lock_guard lock(mutex_);
+    return closeRequested_;
 }
 
 bool SmtpClient::waitUntilSendRequested() {
     std::unique_lock lock(mutex_);
     // Every stage reported so far must have been heard first: the request,
     // if it comes, comes from one of those callbacks.
-    changed_.wait_for(lock, timeouts_.response, [this] {
+    changed_.wait_for(lock, options_.timeouts.response, [this] {
         return closeRequested_ || sendRequested_ || delivered_ == posted_;
     });
     return sendRequested_ && !closeRequested_;
 }
 
-void SmtpClient::report(const SmtpStage& stage, const std::string& lastReply,
+void SmtpClient::report(const SmtpStage& stage, Reply lastReply,
                         std::pair<std::string, std::string> error) {
     {
         std::lock_guard lock(mutex_);
         ++posted_;
     }
-    loop_.post([self = shared_from_this(), stage, lastReply, error = std::move(error)] {
-        self->deliver(stage, lastReply, error);
-    });
+    loop_.post([self = shared_from_this(), stage, lastReply = std::move(lastReply),
+                error = std::move(error)] { self->deliver(stage, lastReply, error); });
 }
 
-void SmtpClient::deliver(const SmtpStage& stage, const std::string& lastReply,
+void SmtpClient::deliver(const SmtpStage& stage, const Reply& lastReply,
                          const std::pair<std::string, std::string>& error) {
     connection_.secured_ = stage.secured;
-    lastReply_ = lastReply;
+    lastReply_ = lastReply.text;
+    lastReplyToAuth_ = lastReply.answersAuthentication;
+    if (stage.event == SmtpEvent::ConnectionLost) {
+        lossReason_ = error.second;
+    }
     if (IsEnding(stage.event)) {
         finished_ = true;
     }

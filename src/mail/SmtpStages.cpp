@@ -39,7 +39,37 @@ int ReplyCode(std::string_view reply) {
     return (reply[0] - '0') * 100 + (reply[1] - '0') * 10 + (reply[2] - '0');
 }
 
+bool SameWord(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// Whether an EHLO reply line ("250-AUTH PLAIN LOGIN", or the older
+// "250-AUTH=PLAIN") offers mechanism.
+bool OffersMechanism(std::string_view line, std::string_view mechanism) {
+    if (line.size() < 9 || !SameWord(line.substr(4, 4), "AUTH") ||
+        (line[8] != ' ' && line[8] != '=')) {
+        return false;
+    }
+    line.remove_prefix(9);
+    while (!line.empty()) {
+        const std::size_t end = std::min(line.find(' '), line.size());
+        if (SameWord(line.substr(0, end), mechanism)) {
+            return true;
+        }
+        line.remove_prefix(std::min(end + 1, line.size()));
+    }
+    return false;
+}
+
 }  // namespace
+
+void SmtpStageTracker::requireAuthentication(std::string mechanism, bool afterStartTls) {
+    requiredMechanism_ = std::move(mechanism);
+    requiredAfterStartTls_ = afterStartTls;
+}
 
 std::vector<SmtpStage> SmtpStageTracker::serverLines(std::string_view text) {
     std::vector<SmtpStage> stages;
@@ -58,6 +88,9 @@ void SmtpStageTracker::serverLine(std::string_view line, std::vector<SmtpStage>&
         pendingReply_ += '\n';
     }
     pendingReply_ += line;
+    if (awaiting_ == Command::Ehlo) {
+        noteOfferedMechanisms(line);
+    }
     if (!IsFinalLine(line)) {
         return;
     }
@@ -66,6 +99,7 @@ void SmtpStageTracker::serverLine(std::string_view line, std::vector<SmtpStage>&
         saw221AfterQuit_ = saw221AfterQuit_ || code == 221;
     } else {
         lastReply_ = std::move(pendingReply_);
+        lastReplyToAuth_ = awaiting_ == Command::Auth;
     }
     pendingReply_.clear();
 
@@ -79,6 +113,7 @@ void SmtpStageTracker::serverLine(std::string_view line, std::vector<SmtpStage>&
         case Command::Ehlo:
             if (code / 100 == 2) {
                 stages.push_back({SmtpEvent::ServiceInitialized, secured_});
+                checkAuthenticationOffer();
             }
             break;
         case Command::StartTls:
@@ -96,6 +131,20 @@ void SmtpStageTracker::serverLine(std::string_view line, std::vector<SmtpStage>&
     // belong to the same command until the client names a new one.
 }
 
+void SmtpStageTracker::noteOfferedMechanisms(std::string_view line) {
+    if (!requiredMechanism_.empty() && OffersMechanism(line, requiredMechanism_)) {
+        mechanismOffered_ = true;
+    }
+}
+
+void SmtpStageTracker::checkAuthenticationOffer() {
+    const bool decisive = secured_ || !requiredAfterStartTls_;
+    if (!requiredMechanism_.empty() && decisive && !mechanismOffered_) {
+        authUnavailable_ = true;
+    }
+    mechanismOffered_ = false;
+}
+
 void SmtpStageTracker::clientLine(std::string_view line) {
     // The handshake happens between the server's 220 to STARTTLS and our
     // next command, which therefore goes out over TLS.
@@ -105,6 +154,7 @@ void SmtpStageTracker::clientLine(std::string_view line) {
     }
     if (StartsWithWord(line, "EHLO") || StartsWithWord(line, "HELO")) {
         awaiting_ = Command::Ehlo;
+        mechanismOffered_ = false;
     } else if (StartsWithWord(line, "STARTTLS")) {
         awaiting_ = Command::StartTls;
     } else if (StartsWithWord(line, "AUTH")) {
@@ -131,6 +181,10 @@ std::vector<SmtpStage> SmtpStageTracker::finish(CURLcode result, bool connectOnl
     const auto stage = [this](SmtpEvent e) { return SmtpStage{e, secured_}; };
     if (result == CURLE_OPERATION_TIMEDOUT) {
         return {stage(SmtpEvent::ConnectionTimedOut)};
+    }
+    // Stopped by us before any mail: the server could not authenticate us.
+    if (authUnavailable_) {
+        return {stage(SmtpEvent::AuthenticationFailed), stage(SmtpEvent::ConnectionTerminated)};
     }
     // Only we abort transfers: before any mail, that is just hanging up.
     if (result == CURLE_OK || (result == CURLE_ABORTED_BY_CALLBACK && !mailStarted_)) {

@@ -35,6 +35,12 @@ class SmtpStageTracker {
 public:
     explicit SmtpStageTracker(bool securedFromStart) : secured_(securedFromStart) {}
 
+    // The conversation must authenticate with this mechanism before any mail.
+    // libcurl skips authentication when the server offers none, so the
+    // tracker checks the offer itself: the EHLO reply that comes before
+    // authentication (the one after STARTTLS when afterStartTls) must name it.
+    void requireAuthentication(std::string mechanism, bool afterStartTls);
+
     // One or more complete reply lines from the server; returns the stages
     // they reach, in order.
     std::vector<SmtpStage> serverLines(std::string_view text);
@@ -50,11 +56,18 @@ public:
     // line ends; continuation lines are joined with "\n".
     const std::string& lastReply() const { return lastReply_; }
     bool inMailTransaction() const { return mailStarted_; }
+    // Whether lastReply() answered an AUTH command.
+    bool lastReplyAnswersAuthentication() const { return lastReplyToAuth_; }
+    // The server did not offer the required mechanism: the conversation must
+    // stop before it goes any further.
+    bool authenticationUnavailable() const { return authUnavailable_; }
 
 private:
     enum class Command { None, Greeting, Ehlo, StartTls, Auth, Mail, Quit, Other };
 
     void serverLine(std::string_view line, std::vector<SmtpStage>& stages);
+    void noteOfferedMechanisms(std::string_view line);
+    void checkAuthenticationOffer();
     int lastReplyCode() const;
 
     Command awaiting_ = Command::Greeting;
@@ -64,6 +77,11 @@ private:
     bool mailStarted_ = false;
     bool quitSent_ = false;
     bool saw221AfterQuit_ = false;
+    bool lastReplyToAuth_ = false;
+    std::string requiredMechanism_;  // empty: no authentication required
+    bool requiredAfterStartTls_ = false;
+    bool mechanismOffered_ = false;
+    bool authUnavailable_ = false;
     std::string pendingReply_;
     std::string lastReply_;
 };

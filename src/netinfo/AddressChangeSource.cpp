@@ -2,6 +2,7 @@
 
 #include <linux/rtnetlink.h>
 
+#include <map>
 #include <new>
 
 #include "netinfo/LookScheduler.h"
@@ -21,6 +22,18 @@ std::optional<netinfo::NetworkState> DumpFreshState(int* error) {
     return state;
 }
 
+// Which links have carrier, by index: a change here matters to the caller
+// (a Wi-Fi network switch keeps its address) even when the list stays.
+using CarrierMap = std::map<int, bool>;
+
+CarrierMap CarriersOf(const std::vector<netinfo::LinkRecord>& links) {
+    CarrierMap carriers;
+    for (const netinfo::LinkRecord& link : links) {
+        carriers[link.index] = netinfo::HasCarrier(link);
+    }
+    return carriers;
+}
+
 }  // namespace
 
 struct IPAddressListStore::Impl {
@@ -32,9 +45,17 @@ struct IPAddressListStore::Impl {
           scheduler(loop, [this] { return look(); }) {}
 
     // Every wake-up empties the socket, overflow included: whatever was
-    // lost, the look that follows reads the whole state afresh.
+    // lost, the look that follows reads the whole state afresh. A carrier
+    // that went and came back before the look still counts as a change.
     void eventsArrived() {
-        events.drain();
+        netinfo::NetworkState seen;
+        events.drain(&seen);
+        // Every record counts, not just the last one of each link.
+        for (const netinfo::LinkRecord& link : seen.links) {
+            const auto known = carriers.find(link.index);
+            carrierFlapped = carrierFlapped || (known != carriers.end() &&
+                                                known->second != netinfo::HasCarrier(link));
+        }
         scheduler.eventArrived();
     }
 
@@ -45,7 +66,11 @@ struct IPAddressListStore::Impl {
             return false;
         }
         AddressList fresh = netinfo::BuildAddressList(*state);
-        if (fresh != current) {
+        CarrierMap freshCarriers = CarriersOf(state->links);
+        const bool changed = fresh != current || freshCarriers != carriers || carrierFlapped;
+        carriers = std::move(freshCarriers);
+        carrierFlapped = false;
+        if (changed) {
             current = std::move(fresh);
             // Last statement: the callback may destroy the store.
             callback(owner, context);
@@ -59,6 +84,8 @@ struct IPAddressListStore::Impl {
     IPAddressListStore* owner = nullptr;
     netinfo::NetlinkSocket events;
     AddressList current;
+    CarrierMap carriers;
+    bool carrierFlapped = false;
     platform::RunLoop::WatchId watch = 0;
     netinfo::LookScheduler scheduler;
 };
@@ -100,6 +127,7 @@ std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop& runLoop,
             err = netinfo::StatusFromErrno(error);
         } else {
             impl->current = netinfo::BuildAddressList(*state);
+            impl->carriers = CarriersOf(state->links);
             IPAddressListStore::Impl* raw = impl.get();
             storeRef->reset(new IPAddressListStore(std::move(impl)));
             raw->watch = runLoop.watchReadable(raw->events.fd(), [raw] { raw->eventsArrived(); });

@@ -34,11 +34,12 @@ private:
 
 // Subscribes to changes and watches them on runLoop. From then on, callback
 // runs on that loop whenever the address list (contents or order) has
-// really changed; events that leave the list as it was (a lifetime update)
-// call nothing. A look at the list that fails is retried for a while, so the
-// last change is reported even when no further event follows. On success returns 0 with the store
-// through storeRef and its run-loop watch through sourceRef; the watch ends when the store is
-// destroyed. On failure returns the error and stores nothing.
+// really changed, or a link gained or lost carrier (even when that leaves
+// the list as it was: a Wi-Fi network switch keeps its address); events that
+// change neither (a lifetime update) call nothing. A look at the list that fails is retried for a
+// while, so the last change is reported even when no further event follows. On success returns 0
+// with the store through storeRef and its run-loop watch through sourceRef; the watch ends when the
+// store is destroyed. On failure returns the error and stores nothing.
 std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop& runLoop,
                                                   IPAddressListChangeCallback callback,
                                                   void* context,

@@ -10,8 +10,11 @@
 namespace netinfo {
 namespace {
 
+// IFF_LOWER_UP: <linux/if.h> defines it but cannot be included beside <net/if.h>.
+constexpr unsigned kLowerUp = 1u << 16;
+
 bool Contributes(const LinkRecord& link) {
-    return (link.flags & IFF_UP) && !(link.flags & IFF_LOOPBACK);
+    return HasCarrier(link) && !(link.flags & IFF_LOOPBACK);
 }
 
 bool IsLinkLocal(std::uint32_t address) {
@@ -62,6 +65,10 @@ std::vector<std::uint32_t> OrderedAddressesOf(const NetworkState& state, int ind
 }
 
 }  // namespace
+
+bool HasCarrier(const LinkRecord& link) {
+    return (link.flags & IFF_UP) && (link.flags & (IFF_RUNNING | kLowerUp));
+}
 
 std::vector<InterfaceAddresses> OrderInterfaces(const NetworkState& state) {
     std::vector<const LinkRecord*> links;

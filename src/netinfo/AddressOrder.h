@@ -21,8 +21,12 @@ struct InterfaceAddresses {
 // (with that route's preferred source address first), then the other
 // interfaces by index. Within an interface, primary addresses come before
 // secondary ones and link-local (169.254/16) ones come last; otherwise the
-// kernel's order is kept. Interfaces that are down, and loopback, are left
-// out; nothing else is filtered, duplicates included.
+// kernel's order is kept. Interfaces that are down or have no carrier (a
+// pulled cable, a lost Wi-Fi network), and loopback, are left out, and so
+// are default routes over them; nothing else is filtered, duplicates included.
 std::vector<InterfaceAddresses> OrderInterfaces(const NetworkState& state);
+
+// Whether a link is up and has carrier: only then do its addresses count.
+bool HasCarrier(const LinkRecord& link);
 
 }  // namespace netinfo

@@ -27,29 +27,23 @@ struct DumpRequest {
 NetlinkSocket::NetlinkSocket(std::uint32_t groups)
     : sequence_(static_cast<std::uint32_t>(std::time(nullptr))) {
     const int flags = SOCK_RAW | SOCK_CLOEXEC | (groups ? SOCK_NONBLOCK : 0);
-    fd_ = socket(AF_NETLINK, flags, NETLINK_ROUTE);
-    if (fd_ < 0) {
+    fd_.reset(socket(AF_NETLINK, flags, NETLINK_ROUTE));
+    if (!fd_) {
         error_ = errno;
         return;
     }
     sockaddr_nl local{};
     local.nl_family = AF_NETLINK;
     local.nl_groups = groups;
-    if (bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    if (bind(fd_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
         error_ = errno;
-        close(fd_);
-        fd_ = -1;
+        fd_.reset();
         return;
     }
     // The kernel always answers a dump, but never let a reply wait hang us.
     if (!groups) {
-        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &kDumpReplyTimeout, sizeof kDumpReplyTimeout);
-    }
-}
-
-NetlinkSocket::~NetlinkSocket() {
-    if (fd_ >= 0) {
-        close(fd_);
+        setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &kDumpReplyTimeout,
+                   sizeof kDumpReplyTimeout);
     }
 }
 
@@ -81,7 +75,7 @@ bool NetlinkSocket::dump(std::uint16_t type, NetworkState& state, bool& interrup
     request.body.rtgen_family = type == RTM_GETLINK ? AF_UNSPEC : AF_INET;
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    if (sendto(fd_, &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&kernel),
+    if (sendto(fd_.get(), &request, sizeof request, 0, reinterpret_cast<sockaddr*>(&kernel),
                sizeof kernel) < 0) {
         error_ = errno;
         return false;
@@ -89,7 +83,7 @@ bool NetlinkSocket::dump(std::uint16_t type, NetworkState& state, bool& interrup
 
     std::array<std::byte, 64 * 1024> buffer;
     for (;;) {
-        const ssize_t n = recv(fd_, buffer.data(), buffer.size(), 0);
+        const ssize_t n = recv(fd_.get(), buffer.data(), buffer.size(), 0);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -114,14 +108,17 @@ bool NetlinkSocket::dump(std::uint16_t type, NetworkState& state, bool& interrup
     }
 }
 
-bool NetlinkSocket::drain() {
+bool NetlinkSocket::drain(NetworkState* seen) {
     std::array<std::byte, 16 * 1024> buffer;
     bool complete = true;
     // Bounded so that a flood of changes cannot hold the loop here; what is
     // left keeps the socket readable and is read on the next wake-up.
     for (int i = 0; i < kMaxDrainReads; ++i) {
-        const ssize_t n = recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        const ssize_t n = recv(fd_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
         if (n >= 0) {
+            if (seen != nullptr) {
+                ParseNetlinkMessages(std::span(buffer.data(), static_cast<std::size_t>(n)), *seen);
+            }
             continue;
         }
         if (errno == ENOBUFS) {

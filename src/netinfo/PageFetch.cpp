@@ -1,18 +1,12 @@
 #include "netinfo/PageFetch.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
-#include <memory>
-#include <mutex>
 
-#include "foundation/Utf8.h"
+#include "netinfo/PageText.h"
 #include "platform/SystemLog.h"
+#include "transfer/CurlHandles.h"
 
 namespace {
-
-using Easy = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
-using Headers = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
 
 constexpr long kMaxRedirects = 5;
 constexpr long kConnectTimeoutMs = 10'000;
@@ -20,25 +14,19 @@ constexpr long kConnectTimeoutMs = 10'000;
 struct Body {
     std::string bytes;
     std::size_t limit;
+    bool tooLarge = false;
 };
 
 std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user) {
     auto* body = static_cast<Body*>(user);
     const std::size_t n = size * count;
-    if (n > body->limit - body->bytes.size()) {
-        return 0;  // aborts the transfer: too large to be a page
-    }
-    body->bytes.append(data, n);
-    return n;
-}
-
-void InitialiseCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    // Returning less aborts the transfer: too large to be a page.
+    body->tooLarge = !netinfo::AppendCapped(body->bytes, {data, n}, body->limit);
+    return body->tooLarge ? 0 : n;
 }
 
 bool IsWebURL(std::string_view url) {
-    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> parsed(curl_url(), curl_url_cleanup);
+    const transfer::UrlHandle parsed = transfer::NewUrlHandle();
     const std::string text(url);
     if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) {
         return false;
@@ -53,14 +41,21 @@ bool IsWebURL(std::string_view url) {
     return web;
 }
 
-// One GET; the body when the transfer completed, whatever the status.
+std::string TooLarge(std::size_t maxBody) {
+    return "the page is larger than " + std::to_string(maxBody) + " bytes";
+}
+
+// One GET; the body when the transfer completed, whatever the status, else
+// nothing and why.
 std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds timeout,
-                               std::size_t maxBody, bool asBrowser) {
-    Easy easy(curl_easy_init(), curl_easy_cleanup);
+                               std::size_t maxBody, bool asBrowser, std::string& reason) {
+    const transfer::EasyHandle easy = transfer::NewEasyHandle();
     if (!easy) {
+        reason = "no transfer could be set up";
         return std::nullopt;
     }
     Body body{{}, maxBody};
+    char error[CURL_ERROR_SIZE] = {};
     CURL* e = easy.get();
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -74,17 +69,19 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
     curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBody));
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &body);
-    Headers headers(nullptr, curl_slist_free_all);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error);
+    transfer::StringList headers;
     if (asBrowser) {
         // The literal behind kFetchUserAgent ends in a NUL.
         curl_easy_setopt(e, CURLOPT_USERAGENT, netinfo::kFetchUserAgent.data());
-        curl_slist* list = curl_slist_append(nullptr, "Cache-Control: no-cache");
-        headers.reset(list);
-        if (list && curl_slist_append(list, "Pragma: no-cache")) {
-            curl_easy_setopt(e, CURLOPT_HTTPHEADER, list);
+        if (transfer::Append(headers, "Cache-Control: no-cache") &&
+            transfer::Append(headers, "Pragma: no-cache")) {
+            curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
         }
     }
-    if (curl_easy_perform(e) != CURLE_OK) {
+    if (const CURLcode result = curl_easy_perform(e); result != CURLE_OK) {
+        const bool tooLarge = body.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
+        reason = tooLarge ? TooLarge(maxBody) : error[0] ? error : curl_easy_strerror(result);
         return std::nullopt;
     }
     return std::move(body.bytes);
@@ -94,17 +91,25 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
 
 std::optional<std::string> DownloadURL(std::string_view url, const netinfo::FetchLimits& limits) {
     platform::WriteToSystemLog("Downloading URL: " + std::string(url));
-    InitialiseCurlOnce();
-    if (!IsWebURL(url)) {
-        return std::nullopt;
-    }
     const std::string text(url);
-    auto bytes = Get(text, limits.firstAttemptTimeout, limits.maxBodyBytes, false);
-    if (!bytes) {
-        bytes = Get(text, limits.secondAttemptTimeout, limits.maxBodyBytes, true);
-    }
-    if (!bytes) {
+    const auto failed = [&text](const std::string& reason) {
+        platform::WriteToSystemLog("Download of " + text + " failed: " + reason + ".");
         return std::nullopt;
+    };
+    if (!IsWebURL(url)) {
+        return failed("not an http or https URL");
     }
-    return foundation::DecodeLegacyText(*bytes);
+    std::string reason;
+    auto bytes = Get(text, limits.firstAttemptTimeout, limits.maxBodyBytes, false, reason);
+    if (!bytes) {
+        bytes = Get(text, limits.secondAttemptTimeout, limits.maxBodyBytes, true, reason);
+    }
+    if (!bytes) {
+        return failed(reason);
+    }
+    std::optional<std::string> page = netinfo::PageText(std::move(*bytes), limits.maxBodyBytes);
+    if (!page) {
+        return failed("its text is larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
+    }
+    return page;
 }

@@ -27,6 +27,7 @@ inline constexpr std::string_view kFetchUserAgent =
 // A plain GET comes first; when it gives nothing, one more GET with the
 // browser's User-Agent and no caching. Whatever body arrives is the page,
 // whatever the status. Bytes that are not UTF-8 are read as Mac OS Roman.
-// Nothing on an invalid URL, no connection, a time-out or an oversized body.
+// Nothing on an invalid URL, no connection, a time-out, or a body or text
+// larger than limits.maxBodyBytes.
 std::optional<std::string> DownloadURL(std::string_view url,
                                        const netinfo::FetchLimits& limits = {});

@@ -47,4 +47,8 @@ inline constexpr std::string_view kPreferencesChangedName = "Preferences Changed
 inline constexpr std::string_view kPreferencesChangedObject =
     "com.kestrune.preference.OrbalenStatus";
 
+// Mail sender address for submission servers that accept only the account's
+// own (string, user default; absent: the recipient's address)
+inline constexpr std::string_view kEmailFrom = "EmailFrom";
+
 }  // namespace settings::keys

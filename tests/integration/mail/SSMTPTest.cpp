@@ -7,11 +7,13 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "mail/LocalIdentity.h"
 #include "mail/MailLog.h"
 #include "platform/MachineName.h"
 #include "platform/ManualRunLoop.h"
@@ -82,18 +84,18 @@ protected:
                                   "-keyout", *folder_ / (name + ".key"), "-out",
                                   *folder_ / (name + ".pem")});
         }
-        setenv("ORBALEN_CA_BUNDLE", (*folder_ / "trusted.pem").c_str(), 1);
-        mail::SmtpClient::setDefaultTimeouts({3s, 1s, 20s});
     }
-    void TearDown() override {
-        mail::SmtpClient::setImplicitTlsPortForTesting(mail::SmtpClient::kImplicitTlsPort);
+
+    // Short time-outs, the test authority; implicit TLS on a port of the test's.
+    static mail::SmtpOptions Options(long implicitTlsPort = mail::SmtpOptions::kImplicitTlsPort) {
+        return {implicitTlsPort, {3s, 1s, 20s}, *folder_ / "trusted.pem"};
     }
 
     // "key=value ..." over a store holding only the mail server's address.
     // YES and NO are stored as booleans, digits as numbers, the rest as text.
     static void Store(const std::string& values) {
         for (const char* key : {"Port", "Authentication", "Username", "UserPassword", "useSSL",
-                                "allowUntrustedCertificates"}) {
+                                "allowUntrustedCertificates", "EmailFrom"}) {
             settings::SetAppValue(key, std::nullopt);
         }
         settings::SetAppValue("MailServer", std::string("127.0.0.1"));
@@ -114,7 +116,9 @@ protected:
     // Starts one sender per recipient, all at once, runs the loop until every
     // conversation has ended and returns the lines the senders logged (all on
     // this thread, which runs the loop).
-    static Lines Converse(const Lines& recipients, const std::optional<std::string>& oldAddress) {
+    static Lines Converse(const Lines& recipients, const std::optional<std::string>& oldAddress,
+                          const std::string& format = kFormat,
+                          const mail::SmtpOptions& options = Options()) {
         Lines lines;
         long endings = 0;
         mail::SetMailLogObserverForTesting([&](const std::string& line) {
@@ -124,7 +128,7 @@ protected:
         {
             platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
             for (const std::string& to : recipients) {
-                SSMTP::create(loop)->sendMessage("10.0.0.2", oldAddress, to, kFormat);
+                SSMTP::create(loop, options)->sendMessage("10.0.0.2", oldAddress, to, format);
             }
             EXPECT_TRUE(loop.runUntil([&] { return endings == std::ssize(recipients); }, 20s));
             loop.runOnce(10ms);  // senders let go of themselves
@@ -136,6 +140,23 @@ protected:
     static inline std::unique_ptr<testing_support::TempFolder> folder_;
 };
 
+// Removes the header from content; returns its value.
+std::optional<std::string> TakeHeader(std::string& content, const std::string& name) {
+    const auto start = content.find(name + ": ");
+    if (start == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto end = content.find("\r\n", start);
+    std::string value = content.substr(start + name.size() + 2, end - start - name.size() - 2);
+    content.erase(start, end + 2 - start);
+    return value;
+}
+
+// EHLO gives the machine's full name or its address, never a bare host name.
+void ExpectServerNamesUs(const std::string& helo) {
+    EXPECT_TRUE(helo == "[127.0.0.1]" || mail::IsUsableDomainName(helo)) << helo;
+}
+
 struct Scenario {
     const char* name;
     const char* server;     // smtp_test_server.py options
@@ -143,8 +164,14 @@ struct Scenario {
     const char* log;        // the lines after "Connecting...", separated by '|'
     const char* mechanism;  // the one AUTH attempt the server saw, or ""
     bool delivered;
-    bool oldAddress;  // the caller has one: the body is then logged too
+    bool oldAddress;          // the caller has one: the body is then logged too
+    bool noEnvelope = false;  // the conversation must end before any MAIL command
 };
+
+// Failure messages name the scenario instead of dumping its bytes.
+void PrintTo(const Scenario& s, std::ostream* out) {
+    *out << s.name;
+}
 
 #define SECURED "Connected.|SSL handshaking...|SSL handshaking completed.|"
 #define SENT "Message sent. Closing the connection.|Connection terminated."
@@ -173,7 +200,7 @@ const Scenario kScenarios[] = {
      "Connected.|Connection terminated.", "", false, false},
     {"NeverGreets", "--mode silent", "Authentication=0", "Connection timed out.", "", false, false},
     {"HangsUp", "--mode drop", "Authentication=0",
-     "Connected.|Connection lost.|Connection terminated.", "", false, false},
+     "Connected.|Connection lost.|Error (SMTP): *|Connection terminated.", "", false, false},
     {"UntrustedCertificate", "--mode starttls --untrusted", "Authentication=0",
      "Connected.|SSL handshaking...|Error (SSL): SSL certificate problem: *|Connection "
      "terminated.",
@@ -189,6 +216,19 @@ const Scenario kScenarios[] = {
     {"StartTlsNotOffered", "--mode plain", "Authentication=0",
      "Connected.|SSL handshaking...|Error (SSL): STARTTLS not supported.|Connection terminated.",
      "", false, false},
+    // Authentication asked for but not offered: no silent fall back to sending
+    // without it, and the EHLO list is no "Server reply".
+    {"AuthenticationNotOffered", "--mode starttls --only-mechanism none",
+     "Authentication=1 " LOGIN_AS "s3cret",
+     SECURED "Authentication failed. Closing the connection...|Connection terminated.", "", false,
+     false, true},
+    {"MechanismNotOffered", "--mode starttls --user bob:s3cret --only-mechanism LOGIN",
+     "Authentication=1 " LOGIN_AS "s3cret",
+     SECURED "Authentication failed. Closing the connection...|Connection terminated.", "", false,
+     false, true},
+    // libcurl gives up on its own: its reason is logged.
+    {"ReplyTooLarge", "--mode flood", "useSSL=NO Authentication=0",
+     "Connected.|Connection lost.|Error (SMTP): *|Connection terminated.", "", false, false, true},
 };
 
 class ConversationTest : public SenderTest, public ::testing::WithParamInterface<Scenario> {};
@@ -198,16 +238,15 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
     const std::string mode = Split(s.server, ' ')[1];
     SmtpServer server(folder_->path(), s.server);
     Store(std::string(s.settings) + " Port=" + server.port);
-    if (mode == "tls") {
-        mail::SmtpClient::setImplicitTlsPortForTesting(std::stol(server.port));
-    }
+    const mail::SmtpOptions options = mode == "tls" ? Options(std::stol(server.port)) : Options();
     const std::string name = "\"" + platform::CopyMachineName() + "\" ";
     const std::string body =
         s.oldAddress ? "OrbalenStatus has refreshed. The IP address of machine " + name +
                            "has changed from: 10.0.0.1 to 10.0.0.2"
                      : "OrbalenStatus has refreshed. Machine " + name + "has IP address: 10.0.0.2";
     const Lines lines = Converse(
-        {"ops@example.org"}, s.oldAddress ? std::optional<std::string>("10.0.0.1") : std::nullopt);
+        {"ops@example.org"}, s.oldAddress ? std::optional<std::string>("10.0.0.1") : std::nullopt,
+        kFormat, options);
     EXPECT_TRUE(LinesMatch(
         lines, Split("Composing message to ops@example.org.|" + (s.oldAddress ? body + "|" : "") +
                          "Connecting to the 127.0.0.1 server...|" + s.log,
@@ -215,27 +254,35 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
         << ::testing::PrintToString(lines);
 
     std::string mechanisms;
+    int envelopes = 0;
     std::vector<nlohmann::json> messages;
     for (const nlohmann::json& event : server.events()) {
         if (event["event"] == "auth") {
             mechanisms += event["mechanism"];
+        } else if (event["event"] == "mail") {
+            ++envelopes;
         } else {
             messages.push_back(event);
         }
     }
     EXPECT_EQ(mechanisms, s.mechanism);
+    if (s.noEnvelope) {
+        EXPECT_EQ(envelopes, 0);
+    }
     ASSERT_EQ(messages.size(), s.delivered ? 1u : 0u);
     if (!s.delivered) {
         return;
     }
-    // From and To are both the recipient; the Date header is the one line left out.
+    // From and To are both the recipient; Date and Message-ID are left out.
     EXPECT_EQ(messages[0]["mail_from"], "ops@example.org");
     EXPECT_EQ(messages[0]["rcpt_tos"], Lines{"ops@example.org"});
     EXPECT_EQ(messages[0]["tls"], mode != "plain");
     std::string content = messages[0]["content"];
-    const auto date = content.find("Date: ");
-    ASSERT_NE(date, std::string::npos);
-    content.erase(date, content.find("\r\n", date) + 2 - date);
+    ExpectServerNamesUs(messages[0]["helo"]);
+    EXPECT_TRUE(TakeHeader(content, "Date"));
+    const std::optional<std::string> id = TakeHeader(content, "Message-ID");
+    ASSERT_TRUE(id);
+    EXPECT_TRUE(std::regex_match(*id, std::regex("<[0-9a-f]{32}@[a-z0-9.-]+>"))) << *id;
     EXPECT_EQ(content,
               "From: ops@example.org\r\nTo: ops@example.org\r\n"
               "Subject: OrbalenStatus Notification\r\nMIME-Version: 1.0\r\n"
@@ -250,7 +297,8 @@ INSTANTIATE_TEST_SUITE_P(Mail, ConversationTest, ::testing::ValuesIn(kScenarios)
 TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
     const std::string composing = "Composing message to ops@example.org.|";
     const std::string port = "Message not sent: the mail server port \"";
-    const std::string unsafe = "Message not composed: the recipient \"ops@example.org\\";
+    const std::string refused = "Message not composed: the recipient \"";
+    const std::string notPlain = "\" is not a plain address (local@domain).";
     const struct {
         std::optional<std::string> to;
         std::string settings;
@@ -260,8 +308,12 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
         {"", "", ""},
         {"ops@example.org", "MailServer=", ""},
         {"ops@example.org\r\nRCPT TO:<x@y.z>", "",
-         unsafe + "r\\nRCPT TO:<x@y.z>\" contains a line break or NUL."},
-        {std::string("ops@example.org\0x", 17), "", unsafe + "0x\" contains a line break or NUL."},
+         refused + "ops@example.org\\r\\nRCPT TO:<x@y.z>" + notPlain},
+        {std::string("ops@example.org\0x", 17), "", refused + "ops@example.org\\0x" + notPlain},
+        // Extra ESMTP parameters smuggled into MAIL FROM and RCPT TO.
+        {"evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <", "",
+         refused + "evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <" + notPlain},
+        {"Jo <ops@example.org>", "", refused + "Jo <ops@example.org>" + notPlain},
         {"ops@example.org", "Port=smtp",
          composing + port + "smtp\" is not a number from 1 to 65535."},
     };
@@ -270,11 +322,44 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
         Store(c.settings);
         Lines lines;
         mail::SetMailLogObserverForTesting([&](const std::string& line) { lines.push_back(line); });
-        SSMTP::create(loop)->sendMessage("10.0.0.2", std::nullopt, c.to, kFormat);
+        SSMTP::create(loop, Options())->sendMessage("10.0.0.2", std::nullopt, c.to, kFormat);
         mail::SetMailLogObserverForTesting(nullptr);
         EXPECT_EQ(lines, Split(c.log, '|')) << ::testing::PrintToString(c.to);
     }
     EXPECT_FALSE(loop.runOnce(0ms));  // no conversation was started
+}
+
+// For submission servers that take only the account's own address, and
+// bodies that are neither ASCII nor short-lined.
+TEST_F(SenderTest, SenderAddressAndBodyEncodingSuitEveryServer) {
+    SmtpServer server(folder_->path(), "--mode plain");
+    Store("useSSL=NO Authentication=0 EmailFrom=bob@example.net Port=" + server.port);
+    const std::string longLine(1200, 'x');
+    const Lines lines =
+        Converse({"ops@example.org"}, "10.0.0.1", "Zo\xC3\xAB %@ %@ %@\n" + longLine);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Message sent. Closing the connection."), 1);
+    std::vector<nlohmann::json> messages;
+    for (const nlohmann::json& event : server.events()) {
+        if (event["event"] == "message") {
+            messages.push_back(event);
+        }
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0]["mail_from"], "bob@example.net");
+    EXPECT_EQ(messages[0]["rcpt_tos"], Lines{"ops@example.org"});
+    std::string content = messages[0]["content"];
+    EXPECT_EQ(TakeHeader(content, "From"), "bob@example.net");
+    EXPECT_EQ(TakeHeader(content, "To"), "ops@example.org");
+    EXPECT_EQ(TakeHeader(content, "Content-Type"), "text/plain; charset=utf-8");
+    EXPECT_EQ(TakeHeader(content, "Content-Transfer-Encoding"), "quoted-printable");
+    const std::string body = content.substr(content.find("\r\n\r\n") + 4);
+    EXPECT_TRUE(body.starts_with("Zo=C3=AB ")) << body;
+    EXPECT_EQ(body.find(longLine.substr(0, 80)), std::string::npos);  // cut by soft breaks
+    for (const std::string& line : Split(body, '\n')) {
+        EXPECT_LE(line.size(), 77u);
+        EXPECT_TRUE(std::all_of(line.begin(), line.end(),
+                                [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+    }
 }
 
 TEST_F(SenderTest, SeveralSendersRunSideBySide) {
@@ -283,8 +368,10 @@ TEST_F(SenderTest, SeveralSendersRunSideBySide) {
     const Lines lines = Converse({"a@example.org", "b@example.org", "c@example.org"}, std::nullopt);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Message sent. Closing the connection."), 3);
     std::set<std::string> delivered;
-    for (const nlohmann::json& m : server.events()) {
-        delivered.insert(m["rcpt_tos"][0]);
+    for (const nlohmann::json& event : server.events()) {
+        if (event["event"] == "message") {
+            delivered.insert(event["rcpt_tos"][0]);
+        }
     }
     EXPECT_EQ(delivered,
               (std::set<std::string>{"a@example.org", "b@example.org", "c@example.org"}));

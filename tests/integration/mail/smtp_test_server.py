@@ -5,7 +5,9 @@ Listens on an ephemeral 127.0.0.1 port, prints "PORT <n>" once it accepts
 connections, then one JSON line per AUTH attempt ({"event": "auth"}) and per
 accepted message ({"event": "message"}), each before its reply. Runs until killed.
 Modes: plain; starttls (required before mail); tls (from the first byte);
-silent (never greets); drop (greets, reads one command, hangs up).
+silent (never greets); drop (greets, reads one command, hangs up); flood
+(answers EHLO with more reply lines than any client keeps). Each MAIL command
+is also recorded ({"event": "mail"}).
 """
 
 import argparse
@@ -18,10 +20,11 @@ import warnings
 from aiosmtpd.smtp import SMTP, AuthResult
 
 p = argparse.ArgumentParser()
-p.add_argument("--mode", default="plain", choices=["plain", "starttls", "tls", "silent", "drop"])
+p.add_argument("--mode", default="plain", choices=["plain", "starttls", "tls", "silent", "drop", "flood"])
 p.add_argument("--certs", help="folder with trusted.pem/.key and untrusted.pem/.key")
 p.add_argument("--untrusted", action="store_true", help="present the untrusted certificate")
 p.add_argument("--user", help="user:password; makes AUTH required")
+p.add_argument("--only-mechanism", help="offer this AUTH mechanism alone (none: no AUTH)")
 p.add_argument("--refuse-rcpt", action="store_true")
 p.add_argument("--refuse-message", action="store_true")
 p.add_argument("--raw-refusal", action="store_true", help="refuse DATA with a non-UTF-8 reply")
@@ -36,6 +39,12 @@ def record(entry):
 
 
 class Handler:
+    async def handle_MAIL(self, server, session, envelope, address, mail_options):
+        record({"event": "mail"})
+        envelope.mail_from = address
+        envelope.mail_options.extend(mail_options)
+        return "250 OK"
+
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if args.refuse_rcpt:
             return "550 5.1.1 <%s>: Recipient address rejected" % address
@@ -48,6 +57,7 @@ class Handler:
         record({"event": "message", "mail_from": envelope.mail_from,
                 "rcpt_tos": envelope.rcpt_tos,
                 "tls": session.ssl is not None or args.mode == "tls",
+                "helo": session.host_name,
                 "content": envelope.original_content.decode("latin-1")})
         return "250 Message accepted for delivery"
 
@@ -90,10 +100,19 @@ async def dropping_client(reader, writer):
     writer.transport.abort()
 
 
+async def flooding_client(reader, writer):
+    writer.write(b"220 localhost ESMTP about to flood\r\n")
+    await reader.readline()
+    writer.write(b"".join(b"250-line %d\r\n" % i for i in range(200000)) + b"250 ok\r\n")
+    await writer.drain()
+    await reader.read()
+
+
 async def main():
     loop = asyncio.get_running_loop()
-    if args.mode in ("silent", "drop"):
-        client = silent_client if args.mode == "silent" else dropping_client
+    if args.mode in ("silent", "drop", "flood"):
+        client = {"silent": silent_client, "drop": dropping_client,
+                  "flood": flooding_client}[args.mode]
         server = await asyncio.start_server(client, "127.0.0.1", 0)
     else:
         kwargs = {"hostname": "localhost", "ident": "test server"}
@@ -101,6 +120,9 @@ async def main():
             kwargs.update(tls_context=tls_context(), require_starttls=True)
         if args.user:
             kwargs.update(authenticator=authenticator, auth_required=True, auth_require_tls=False)
+        if args.only_mechanism:
+            kwargs.update(auth_exclude_mechanism=[m for m in ("PLAIN", "LOGIN")
+                                                  if m != args.only_mechanism])
         smtp_class = RawRefusalSMTP if args.raw_refusal else SMTP
         server = await loop.create_server(
             lambda: smtp_class(Handler(), **kwargs), "127.0.0.1", 0,

@@ -1,5 +1,8 @@
 #include "mail/MailMessage.h"
 
+#include "mail/LocalIdentity.h"
+#include "mail/QuotedPrintable.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,20 +10,86 @@
 namespace mail {
 namespace {
 
-// A machine name may carry any letter: the label must then say so.
-TEST(MailMessageTest, NonAsciiBodyIsLabelledUtf8AndLinesEndInCrlf) {
-    MailMessage m;
-    m.content = "Machine \"Zo\xC3\xAB\"\nline two\r\nthree";
-    const std::string payload = m.payload(0);
-    EXPECT_NE(payload.find("charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n"),
-              std::string::npos);
-    EXPECT_NE(payload.find("\r\n\r\nMachine \"Zo\xC3\xAB\"\r\nline two\r\nthree\r\n"),
-              std::string::npos);
+// A machine name may carry any letter: the label must then say so, and the
+// body must reach servers that take 7-bit text only.
+TEST(MailMessageTest, BodyGoesAsIsOnlyWhenAsciiWithShortLines) {
+    const struct {
+        const char* name;
+        std::string content;
+        const char* headers;
+        std::string body;
+    } cases[] = {
+        {"ascii", "line one\nline two\r\nthree",
+         "charset=us-ascii\r\nContent-Transfer-Encoding: 7bit",
+         "line one\r\nline two\r\nthree\r\n"},
+        {"utf8", "Machine \"Zo\xC3\xAB\" = 1\r",
+         "charset=utf-8\r\nContent-Transfer-Encoding: quoted-printable",
+         "Machine \"Zo=C3=AB\" =3D 1\r\n"},
+        {"long line", std::string(998, 'a') + "\n" + std::string(999, 'b'),
+         "charset=us-ascii\r\nContent-Transfer-Encoding: quoted-printable", ""},
+    };
+    for (const auto& c : cases) {
+        MailMessage m;
+        m.content = c.content;
+        m.messageId = "1f@example.org";
+        const std::string payload = m.payload(0);
+        EXPECT_NE(payload.find(std::string(c.headers) + "\r\n\r\n"), std::string::npos) << c.name;
+        EXPECT_NE(payload.find("\r\nMessage-ID: <1f@example.org>\r\n"), std::string::npos);
+        if (!c.body.empty()) {
+            EXPECT_TRUE(payload.ends_with("\r\n\r\n" + c.body)) << c.name;
+        }
+    }
 }
 
-TEST(MailMessageTest, MailboxIsTheBareAddress) {
-    EXPECT_EQ(MailboxOf(" jo@example.org"), "jo@example.org");  // piece after ", "
-    EXPECT_EQ(MailboxOf("Jo Bloggs <jo@example.org>"), "jo@example.org");
+TEST(QuotedPrintableTest, LinesStayShortAndNothingIsLeftRaw) {
+    EXPECT_EQ(QuotedPrintable("a=b\tc \r\nend\t\r\n"), "a=3Db\tc=20\r\nend=09\r\n");
+    EXPECT_EQ(QuotedPrintable("\x01\x7F\xFF"), "=01=7F=FF");
+    // 76 characters at most, "=" of the soft break included; no escape is cut.
+    const std::string encoded = QuotedPrintable(std::string(74, 'a') + "\xC3\xAB" + "b\r\n");
+    EXPECT_EQ(encoded, std::string(74, 'a') + "=\r\n=C3=ABb\r\n");
+    EXPECT_EQ(QuotedPrintable(std::string(76, 'a')), std::string(76, 'a'));
+    EXPECT_EQ(QuotedPrintable(std::string(77, 'a')), std::string(75, 'a') + "=\r\naa");
+}
+
+TEST(LocalIdentityTest, OnlyFullAsciiNamesStandForTheMachine) {
+    for (const char* good : {"mail.example.org", "vm-2.lan.example.net"}) {
+        EXPECT_TRUE(IsUsableDomainName(good)) << good;
+    }
+    for (const char* bad : {"vm", "", "localhost", "localhost.localdomain", "vm.local",
+                            "zo\xC3\xAB.example.org", ".example.org", "example.org.", "a b.org"}) {
+        EXPECT_FALSE(IsUsableDomainName(bad)) << bad;
+    }
+    EXPECT_EQ(DomainOf("jo@example.org"), "example.org");
+    const std::string id = NewMessageId("example.org");
+    EXPECT_EQ(id.size(), 32u + 12u);
+    EXPECT_TRUE(id.ends_with("@example.org"));
+    EXPECT_NE(id, NewMessageId("example.org"));
+}
+
+// Whatever could end the mailbox early or add ESMTP parameters is refused.
+TEST(MailMessageTest, OnlyPlainAddressesReachTheEnvelope) {
+    EXPECT_EQ(PlainAddress(" jo@example.org\t"), "jo@example.org");  // a piece after ", "
+    EXPECT_EQ(PlainAddress("jo.b+tag@mx.example.org"), "jo.b+tag@mx.example.org");
+    const char* const refused[] = {
+        "evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <",
+        "Jo Bloggs <jo@example.org>",
+        "jo@example.org,spy@example.org",
+        "jo@example.org;spy@example.org",
+        "\"jo\"@example.org",
+        "jo'@example.org",
+        "jo@example.org\r\nRCPT TO:<x@y.z>",
+        "jo@exa\x7Fmple.org",
+        "jo example@org",
+        "jo@",
+        "@example.org",
+        "jo@b@example.org",
+        "example.org",
+        "   ",
+    };
+    for (const char* text : refused) {
+        EXPECT_EQ(PlainAddress(text), std::nullopt) << text;
+    }
+    EXPECT_EQ(PlainAddress(std::string_view("jo@example.org\0x", 16)), std::nullopt);
 }
 
 }  // namespace

@@ -28,7 +28,14 @@ struct Case {
     bool connectOnly;
     const char* closing;  // the stages finish() adds
     const char* lastReply;
+    const char* required = "";  // the mechanism authentication must use, after STARTTLS
+    bool replyAnswersAuthentication = false;
 };
+
+// Failure messages name the case instead of dumping its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const Case kCases[] = {
     {"StartTlsSecuresWhatFollows", false,
@@ -53,6 +60,19 @@ const Case kCases[] = {
     // A second 220, a 235 nobody asked for, a refused EHLO.
     {"RepliesOutOfTurnReachNoStage", false, "<220 mx|<220 again|<235 odd|>EHLO h|<502 no", "C",
      CURLE_WEIRD_SERVER_REPLY, false, "X E", "502 no"},
+    // Only the offer made over TLS counts; the refusal answers AUTH.
+    {"WrongPasswordAfterTheSecuredOffer", false,
+     "<220 mx|>EHLO h|<250-mx|<250 STARTTLS|>STARTTLS|<220 go|>EHLO h|<250-mx|"
+     "<250 AUTH=PLAIN LOGIN|>AUTH LOGIN|<334 VXNlcm5hbWU6|>Ym9i|<535 5.7.8 no",
+     "C I I+", CURLE_LOGIN_DENIED, false, "F+ E+", "535 5.7.8 no", "LOGIN", true},
+    // libcurl would go on to MAIL without authenticating.
+    {"NoAuthenticationOffered", false,
+     "<220 mx|>EHLO h|<250-mx|<250 STARTTLS|>STARTTLS|<220 go|>EHLO h|<250-mx|<250 SIZE 9",
+     "C I I+", CURLE_WRITE_ERROR, false, "F+ E+", "250-mx\n250 SIZE 9", "PLAIN"},
+    {"ForcedMechanismNotOffered", false,
+     "<220 mx|>EHLO h|<250-mx|<250 STARTTLS|>STARTTLS|<220 go|>EHLO h|<250-mx|<250 AUTH LOGIN "
+     "PLAINX",
+     "C I I+", CURLE_WRITE_ERROR, false, "F+ E+", "250-mx\n250 AUTH LOGIN PLAINX", "PLAIN"},
 };
 
 class SmtpStagesTest : public ::testing::TestWithParam<Case> {};
@@ -60,6 +80,9 @@ class SmtpStagesTest : public ::testing::TestWithParam<Case> {};
 TEST_P(SmtpStagesTest, StagesFollowTheTranscript) {
     const Case& c = GetParam();
     SmtpStageTracker tracker(c.securedFromStart);
+    if (*c.required != '\0') {
+        tracker.requireAuthentication(c.required, true);
+    }
     std::vector<SmtpStage> stages;
     std::istringstream transcript(c.transcript);
     for (std::string line; std::getline(transcript, line, '|');) {
@@ -74,6 +97,7 @@ TEST_P(SmtpStagesTest, StagesFollowTheTranscript) {
     EXPECT_EQ(Code(stages), c.stages);
     EXPECT_EQ(Code(tracker.finish(c.result, c.connectOnly)), c.closing);
     EXPECT_EQ(tracker.lastReply(), c.lastReply);
+    EXPECT_EQ(tracker.lastReplyAnswersAuthentication(), c.replyAnswersAuthentication);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transcripts, SmtpStagesTest, ::testing::ValuesIn(kCases),

@@ -5,7 +5,9 @@
 #include <linux/rtnetlink.h>
 #include <net/if.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -36,6 +38,111 @@ void Append(Datagram& d, std::uint16_t type, const Body& body, std::uint16_t fla
     d.insert(d.end(), h, h + sizeof header);
     d.insert(d.end(), b, b + sizeof body);
     d.resize(NLMSG_ALIGN(d.size()));
+}
+
+// One rtnetlink message with attributes: {type, payload bytes}.
+using Attribute = std::pair<std::uint16_t, std::vector<std::byte>>;
+
+template <class T>
+std::vector<std::byte> BytesOf(const T& value) {
+    const auto* p = reinterpret_cast<const std::byte*>(&value);
+    return {p, p + sizeof value};
+}
+
+void AppendRoute(Datagram& d, const rtmsg& route, const std::vector<Attribute>& attributes) {
+    std::vector<std::byte> body = BytesOf(route);
+    for (const auto& [type, payload] : attributes) {
+        const rtattr header{static_cast<unsigned short>(RTA_LENGTH(payload.size())), type};
+        const auto bytes = BytesOf(header);
+        body.insert(body.end(), bytes.begin(), bytes.end());
+        body.insert(body.end(), payload.begin(), payload.end());
+        body.resize(RTA_ALIGN(body.size()));
+    }
+    const nlmsghdr header{static_cast<std::uint32_t>(NLMSG_LENGTH(body.size())), RTM_NEWROUTE,
+                          NLM_F_MULTI, 0, 0};
+    const auto bytes = BytesOf(header);
+    d.insert(d.end(), bytes.begin(), bytes.end());
+    d.insert(d.end(), body.begin(), body.end());
+    d.resize(NLMSG_ALIGN(d.size()));
+}
+
+std::vector<std::byte> Nexthops(std::initializer_list<int> indexes) {
+    std::vector<std::byte> hops;
+    for (int index : indexes) {
+        const auto bytes = BytesOf(rtnexthop{sizeof(rtnexthop), 0, 0, index});
+        hops.insert(hops.end(), bytes.begin(), bytes.end());
+    }
+    return hops;
+}
+
+rtmsg DefaultRoute(unsigned char table = RT_TABLE_MAIN) {
+    rtmsg route{};
+    route.rtm_family = AF_INET;
+    route.rtm_table = table;
+    route.rtm_type = RTN_UNICAST;
+    return route;
+}
+
+// Only unicast IPv4 default routes of the main table count; the output
+// interface comes from RTA_OIF, else the first hop of a multipath route.
+TEST(NetlinkParsing, DefaultRoutesOfTheMainTableOnly) {
+    rtmsg other = DefaultRoute();
+    other.rtm_dst_len = 24;
+    rtmsg v6 = DefaultRoute();
+    v6.rtm_family = AF_INET6;
+    rtmsg blackhole = DefaultRoute();
+    blackhole.rtm_type = RTN_BLACKHOLE;
+    const auto u32 = [](std::uint32_t v) { return BytesOf(v); };
+    const struct {
+        const char* name;
+        rtmsg route;
+        std::vector<Attribute> attributes;
+        std::optional<netinfo::DefaultRoute> wanted;
+    } cases[] = {
+        {"main table",
+         DefaultRoute(),
+         {{RTA_OIF, u32(3)}, {RTA_PRIORITY, u32(100)}, {RTA_PREFSRC, u32(Ip("10.0.0.5"))}},
+         netinfo::DefaultRoute{3, 100, Ip("10.0.0.5")}},
+        {"table beyond 255 named by RTA_TABLE",
+         DefaultRoute(RT_TABLE_UNSPEC),
+         {{RTA_TABLE, u32(RT_TABLE_MAIN)}, {RTA_OIF, u32(2)}},
+         netinfo::DefaultRoute{2, 0, {}}},
+        {"another table", DefaultRoute(200), {{RTA_OIF, u32(3)}}, std::nullopt},
+        {"RTA_TABLE overrides",
+         DefaultRoute(),
+         {{RTA_TABLE, u32(1000)}, {RTA_OIF, u32(3)}},
+         std::nullopt},
+        {"multipath",
+         DefaultRoute(),
+         {{RTA_MULTIPATH, Nexthops({4, 5})}},
+         netinfo::DefaultRoute{4, 0, {}}},
+        {"output interface before multipath",
+         DefaultRoute(),
+         {{RTA_MULTIPATH, Nexthops({4})}, {RTA_OIF, u32(6)}},
+         netinfo::DefaultRoute{6, 0, {}}},
+        {"truncated multipath",
+         DefaultRoute(),
+         {{RTA_MULTIPATH, {std::byte{8}, std::byte{0}}}},
+         std::nullopt},
+        {"not a default route", other, {{RTA_OIF, u32(3)}}, std::nullopt},
+        {"IPv6", v6, {{RTA_OIF, u32(3)}}, std::nullopt},
+        {"blackhole", blackhole, {{RTA_OIF, u32(3)}}, std::nullopt},
+        {"no interface", DefaultRoute(), {{RTA_PRIORITY, u32(5)}}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Datagram d;
+        AppendRoute(d, c.route, c.attributes);
+        NetworkState state;
+        ParseNetlinkMessages(d, state);
+        ASSERT_EQ(state.defaultRoutes.size(), c.wanted ? 1u : 0u);
+        if (c.wanted) {
+            const netinfo::DefaultRoute& got = state.defaultRoutes[0];
+            EXPECT_EQ(got.outputIndex, c.wanted->outputIndex);
+            EXPECT_EQ(got.priority, c.wanted->priority);
+            EXPECT_EQ(got.preferredSource, c.wanted->preferredSource);
+        }
+    }
 }
 
 // Kernel dumps themselves are read in the namespace tests; here, what the
@@ -76,6 +183,19 @@ TEST(AddressListOrder, BestDefaultRouteFirstThenByIndexLinkLocalLast) {
     EXPECT_EQ(
         netinfo::BuildAddressList(state),
         (AddressList{"10.5.0.2", "10.5.0.1", "10.5.0.9", "169.254.7.7", "10.2.0.1", "10.2.0.1"}));
+
+    // A link that is up without carrier counts for nothing, its route neither;
+    // the driver's lower-layer flag alone is carrier enough.
+    state.links.push_back({7, IFF_UP, "wlan0"});
+    state.links.push_back({8, IFF_UP | (1u << 16) /* IFF_LOWER_UP */, "eth3"});
+    state.addresses.push_back({7, Ip("10.7.0.1")});
+    state.addresses.push_back({8, Ip("10.8.0.1")});
+    state.defaultRoutes.push_back({7, 1, {}});
+    EXPECT_EQ(netinfo::BuildAddressList(state),
+              (AddressList{"10.5.0.2", "10.5.0.1", "10.5.0.9", "169.254.7.7", "10.2.0.1",
+                           "10.2.0.1", "10.8.0.1"}));
+    state.links.resize(4);
+    state.addresses.resize(8);
 
     state.defaultRoutes.clear();
     EXPECT_EQ(
