@@ -114,10 +114,7 @@ bool PreferenceDomain::writePending() {
     }
     reportNotes(*contents);
     std::string refused;
-    auto changes = storablePending();
-    if (changes.size() < pending_.size()) {
-        refused = "a key or text that is not UTF-8";
-    }
+    const auto changes = storablePending(refused);
     nlohmann::json merged = contents->object;
     for (const auto& [key, value] : changes) {
         if (value) {
@@ -142,19 +139,24 @@ bool PreferenceDomain::writePending() {
     adopt(std::move(*contents));
     pending_.clear();
     if (!refused.empty()) {
-        return fail("changes to " + file_.string() + " not saved: " + refused);
+        return fail("not saved in " + file_.string() + ":" + refused +
+                    " (its key or text is not UTF-8)");
     }
     return true;
 }
 
 // The pending changes the file can hold: JSON text is UTF-8, so a key or
 // string that is not is refused rather than changed into something else.
-std::map<std::string, std::optional<Value>, std::less<>> PreferenceDomain::storablePending() {
+// refused lists the keys left out, each after a blank.
+std::map<std::string, std::optional<Value>, std::less<>> PreferenceDomain::storablePending(
+    std::string& refused) const {
     std::map<std::string, std::optional<Value>, std::less<>> storable;
     for (const auto& [key, value] : pending_) {
         const std::string* text = value ? std::get_if<std::string>(&*value) : nullptr;
         if (foundation::IsValidUtf8(key) && (!text || foundation::IsValidUtf8(*text))) {
             storable.emplace(key, value);
+        } else {
+            refused += " \"" + foundation::DecodeLegacyText(key) + "\"";
         }
     }
     return storable;

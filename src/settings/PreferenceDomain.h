@@ -44,7 +44,8 @@ private:
     bool writePending();
     void adopt(FileContents contents);
     void reportNotes(const FileContents& contents);
-    std::map<std::string, std::optional<Value>, std::less<>> storablePending();
+    std::map<std::string, std::optional<Value>, std::less<>> storablePending(
+        std::string& refused) const;
     bool fail(std::string problem);
 
     const std::filesystem::path file_;

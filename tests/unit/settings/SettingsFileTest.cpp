@@ -78,7 +78,8 @@ TEST_F(SettingsFileTest, ChangesTheFileCouldNotHoldAreRefusedAndTheRestSurvives)
     SetAppValue("Name", std::string("caf\xe9"));
     SetAppValue("Port", std::string("587"));
     EXPECT_FALSE(AppSynchronize());
-    EXPECT_NE(lastProblem().find("not UTF-8"), std::string::npos) << lastProblem();
+    EXPECT_NE(lastProblem().find("\"Name\" (its key or text is not UTF-8)"), std::string::npos)
+        << lastProblem();
     EXPECT_TRUE(systemLog_.contains("not UTF-8"));
 
     ASSERT_TRUE(AppSynchronize()) << "refused changes are not retried";
