@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine, builds OrbalenStatus and starts it.
+# Sets up a fresh Debian machine, builds OrbalenStatus and starts it. Without a
+# desktop (no display, or no system tray) it runs headless and says so on
+# stderr: it still watches the addresses, keeps its log and sends its e-mails.
+# Stop it with Ctrl-C (or SIGTERM); options: --headless, --help, --version.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh
-if [ -x build/bin/orbalenstatus ]; then
-  exec build/bin/orbalenstatus "$@"
-fi
-echo "Built the libraries and tools in build/bin; the desktop program is not part of this build yet."
+exec build/bin/orbalenstatus "$@"

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+
+#include "app/ControllerThread.h"
+#include "app/FrontEnd.h"
+#include "app/GuiSink.h"
+#include "app/StatusService.h"
+#include "platform/qt/QtRunLoop.h"
+
+namespace app {
+
+// The GUI thread's side of the program: receives the controller's snapshots
+// and requests, shows them through the front end and the bus service, and
+// hands the user's actions to the controller's thread. Every way of ending
+// (the "Quit" item, a signal, the session ending) goes through quit().
+class Application : public QObject, public GuiSink {
+public:
+    // frontEnd is made with the actions this object hands on.
+    using FrontEndFactory = std::function<std::unique_ptr<FrontEnd>(UserActions)>;
+
+    Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd);
+    ~Application() override;
+
+    void start();
+    // After the Qt event loop has ended: lets the controller finish.
+    void finish();
+
+    void showStatus(const StatusSnapshot& status) override;
+    void showState(const controller::AddressState& state) override;
+    void putOnClipboard(const std::string& text) override;
+    void bringToFront() override;
+    void showAboutPanel() override;
+    void showPreferences() override;
+    void quit() override;
+
+private:
+    std::unique_ptr<FrontEnd> frontEnd_;
+    StatusService service_;
+    std::unique_ptr<QSocketNotifier> quitSignals_;
+    bool quitting_ = false;
+    // Declared last so they go first: the controller thread ends before the
+    // objects its posted work reaches, and that work is dropped with the loop.
+    platform::QtRunLoop gui_;
+    ControllerThread controller_;
+};
+
+}  // namespace app

@@ -1,0 +1,70 @@
+#include "app/ControllerThread.h"
+
+#include "app/GuiBridge.h"
+#include "platform/qt/DBusNotificationCenter.h"
+#include "platform/qt/QtRunLoop.h"
+
+namespace app {
+
+ControllerThread::ControllerThread(platform::RunLoop& gui, GuiSink& sink, QDBusConnection bus)
+    : gui_(gui), sink_(sink), bus_(std::move(bus)) {
+    setObjectName(QStringLiteral("controller"));
+}
+
+ControllerThread::~ControllerThread() {
+    requestTerminate();
+    wait();
+}
+
+void ControllerThread::post(Action action) {
+    std::lock_guard lock(mutex_);
+    if (loop_) {
+        loop_->post(
+            [controller = controller_, action = std::move(action)] { action(*controller); });
+    } else if (!ended_) {
+        early_.push_back(std::move(action));
+    }
+}
+
+void ControllerThread::requestTerminate() {
+    post([this](controller::AppController& controller) {
+        if (!terminated_) {
+            terminated_ = true;
+            controller.applicationWillTerminate();
+        }
+        exit(0);
+    });
+}
+
+void ControllerThread::run() {
+    // Everything the controller touches is made here, so Qt delivers its
+    // timers, socket notices and bus signals on this thread.
+    platform::QtRunLoop loop;
+    platform::DBusNotificationCenter center(bus_);
+    GuiBridge bridge(gui_, sink_);
+    controller::AppController controller(loop, center, bridge, bridge);
+    open(loop, controller);
+    controller.init();
+    exec();
+    close();
+}
+
+void ControllerThread::open(platform::RunLoop& loop, controller::AppController& controller) {
+    std::lock_guard lock(mutex_);
+    loop_ = &loop;
+    controller_ = &controller;
+    for (Action& action : early_) {
+        loop.post([&controller, action = std::move(action)] { action(controller); });
+    }
+    early_.clear();
+}
+
+void ControllerThread::close() {
+    std::lock_guard lock(mutex_);
+    loop_ = nullptr;
+    controller_ = nullptr;
+    ended_ = true;
+    early_.clear();
+}
+
+}  // namespace app

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "netinfo/AddressChangeSource.h"
+#include "netinfo/InterfaceAddressList.h"
+#include "platform/RunLoop.h"
+
+namespace controller {
+
+// One notification e-mail to one recipient, as the sender takes it.
+struct MailAlert {
+    std::string newAddress;
+    std::optional<std::string> oldAddress;
+    std::string recipient;
+    std::string message;  // "%@" stand for machine name, old and new address
+};
+
+// The outside services the controller calls (address list and its change
+// source, page fetch, reverse look-up, wireless name, machine name, mail,
+// the log viewer, the wall clock). Each member defaults to the real service;
+// tests replace them.
+struct AppControllerServices {
+    using CopyAddressList = std::function<std::int32_t(std::unique_ptr<AddressList>*)>;
+    using CreateChangeSource = std::function<std::int32_t(
+        platform::RunLoop&, IPAddressListChangeCallback, void*,
+        std::unique_ptr<IPAddressListStore>*, platform::RunLoop::WatchId*)>;
+    using FetchPage = std::function<std::optional<std::string>(std::string_view url)>;
+    using ReverseLookup = std::function<std::optional<std::string>(const std::string& address)>;
+    using OptionalText = std::function<std::optional<std::string>()>;
+    using StartMail = std::function<void(platform::RunLoop&, const MailAlert&)>;
+    using WallClock = std::function<std::chrono::system_clock::time_point()>;
+
+    CopyAddressList copyIPAddressList = CopyIPAddressListSCF;
+    CreateChangeSource createIPAddressListChangeCallback = CreateIPAddressListChangeCallbackSCF;
+    FetchPage downloadURL = DefaultDownloadURL;
+    // Shares one host-name cache between copies of the services.
+    ReverseLookup reverseLookup = DefaultReverseLookup();
+    OptionalText currentWirelessNetwork = DefaultCurrentWirelessNetwork;
+    OptionalText copyMachineName = DefaultCopyMachineName;
+    // Starts one sender and lets it go; the caller does not wait for it.
+    StartMail startMail = DefaultStartMail;
+    std::function<void()> openConsole = DefaultOpenConsole;
+    WallClock wallClock = std::chrono::system_clock::now;
+
+    std::string bundleName = "OrbalenStatus";
+    std::string bundleShortVersion = DefaultBundleShortVersion();
+
+    static std::optional<std::string> DefaultDownloadURL(std::string_view url);
+    static ReverseLookup DefaultReverseLookup();
+    static std::optional<std::string> DefaultCurrentWirelessNetwork();
+    static std::optional<std::string> DefaultCopyMachineName();
+    static void DefaultStartMail(platform::RunLoop& loop, const MailAlert& alert);
+    static void DefaultOpenConsole();
+    static std::string DefaultBundleShortVersion();
+};
+
+}  // namespace controller

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "controller/Desktop.h"
+#include "netinfo/Keychain.h"  // gMailserverPasswords
+
+// The process-wide address state beside the controller, touched on the
+// controller's thread only.
+
+// The current interface addresses in list order; entry 0 is the first
+// address. Refilled by every refresh that reads the list.
+extern std::vector<std::string> gAddresses;
+// The cached external address; none until a lookup succeeds and after each
+// clearing.
+extern std::optional<std::string> gExternalIPAddress;
+// The cached wireless network name ("?" when none was found); none at start.
+extern std::optional<std::string> gWirelessNetwork;
+
+namespace controller {
+
+// A copy of the state above for other windows.
+AddressState CurrentAddressState();
+
+}  // namespace controller

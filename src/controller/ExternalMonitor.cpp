@@ -1,0 +1,100 @@
+#include "controller/AppController.h"
+#include "controller/ControllerState.h"
+#include "controller/ControllerTexts.h"
+#include "controller/ExternalAnswer.h"
+#include "foundation/CURL.h"
+#include "log/EventLog.h"
+#include "log/LogDate.h"
+#include "platform/SystemLog.h"
+#include "settings/ControllerReaders.h"
+#include "settings/Readers.h"
+#include "settings/SettingsKeys.h"
+
+namespace controller {
+
+namespace {
+
+// The host named in the clearing line; the whole URL when none can be found.
+std::string LookupServiceHost() {
+    const std::string url = settings::ReadExternalIPLookupURL();
+    const CURL parsed(url.c_str());
+    return parsed.host.c_str()[0] != '\0' ? std::string(parsed.host.c_str()) : url;
+}
+
+}  // namespace
+
+std::string AppController::externalIP() {
+    if (gExternalIPAddress) {
+        LogEntry("Copying external IP address...");
+        return *gExternalIPAddress;
+    }
+    const std::string url = settings::ReadExternalIPLookupURL();
+    LogEntry("Loading external IP address...(from " + url + ")");
+    const auto page = services_.downloadURL(url);
+    const auto address = page ? AddressFromLookupPage(*page) : std::nullopt;
+    if (!address) {
+        return std::string(texts::kNoAddress);  // not cached: the next call asks again
+    }
+    platform::WriteToSystemLog("External ip = " + *address);
+    gExternalIPAddress = *address;
+    publishState();
+    return *address;
+}
+
+void AppController::clearExternalIPAddress() {
+    LogEntry("Clearing external IP address. (The next check will ask \"" + LookupServiceHost() +
+             "\" again.)");
+    if (gExternalIPAddress) {
+        gExternalIPAddress.reset();
+        publishState();
+    }
+}
+
+void AppController::externalIPAddressChangedTimerAction() {
+    LogEntry("Checking external IP");
+    const std::string current = externalIP();
+    LogEntry("Current external IP address: " + current);
+    const std::string last = lastExternalIPAddress();
+    LogEntry("Last external IP address: " + last);
+    if (!SameAddressIgnoringCase(current, last)) {
+        LogEntry("External IP address changed from:" + last + " to:" + current);
+        if (displayChangedIconWhenAddressChangeDetected()) {
+            showChangeIcon();
+        }
+        if (sendEmailNotifications()) {
+            sendEmailAlerts(current, last, std::string(texts::kExternalChangeMessage));
+        }
+        settings::WriteLastExternalIPAddress(current);
+    }
+    logNextExternalCheck();
+}
+
+void AppController::logNextExternalCheck() {
+    const std::int16_t minutes = minutesInterval();
+    const auto at = services_.wallClock() + std::chrono::minutes(minutes);
+    // The interval is never below 6, so the plural ending always applies.
+    LogEntry("Next external IP address check in: " + std::to_string(minutes) + " minutes (at " +
+             LogDateDescriptionAt(at) + ")");
+}
+
+bool AppController::monitorExternalIP() const {
+    return settings::ReadFlag(settings::keys::kEmailChangesToExternalIPAddress);
+}
+
+bool AppController::sendEmailNotifications() const {
+    return settings::ReadFlag(settings::keys::kSendEmailNotifications);
+}
+
+std::string AppController::lastExternalIPAddress() const {
+    return settings::ReadLastExternalIPAddress();
+}
+
+std::int16_t AppController::minutesInterval() const {
+    return settings::ReadMinutesInterval();
+}
+
+std::int16_t AppController::minutesIntervalInSeconds() const {
+    return settings::ReadMinutesIntervalInSeconds();
+}
+
+}  // namespace controller

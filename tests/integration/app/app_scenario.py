@@ -1,0 +1,256 @@
+"""The running program in a network namespace of its own, with its peers.
+
+Shared by the end-to-end test and the figures script: it moves this process
+into new network and mount namespaces (two veth interfaces, the default route
+on the second, lookups answered at once by a resolver that is not there),
+starts a private session bus, a loopback lookup service whose page the caller
+sets, and a loopback SMTP server, writes the settings with
+orbalenstatus-defaults into a private folder, and starts and stops the
+program. Needs root (or the right to make namespaces).
+"""
+
+import contextlib
+import ctypes
+import http.server
+import json
+import os
+import re
+import signal
+import socket
+import socketserver
+import subprocess
+import tempfile
+import threading
+import time
+
+CLONE_NEWNS = 0x00020000
+CLONE_NEWNET = 0x40000000
+DOMAIN = "com.kestrune.OrbalenStatus"
+STATUS = ["--dest", DOMAIN, "--object-path", "/com/kestrune/OrbalenStatus/Status"]
+
+
+class NoNamespace(Exception):
+    pass
+
+
+def run(*argv, **kwargs):
+    return subprocess.run(argv, check=True, capture_output=True, text=True, timeout=30, **kwargs)
+
+
+def enter_own_namespace(folder):
+    """Moves this (single-threaded) process into new namespaces."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.unshare(CLONE_NEWNET | CLONE_NEWNS) != 0:
+        raise NoNamespace(os.strerror(ctypes.get_errno()))
+    run("mount", "--make-rprivate", "/")
+    # Reverse look-ups then fail at once instead of waiting on a name server
+    # that can never be reached from here.
+    resolv = os.path.join(folder, "resolv.conf")
+    with open(resolv, "w") as f:
+        f.write("nameserver 127.0.0.1\noptions timeout:1 attempts:1\n")
+    run("mount", "--bind", resolv, "/etc/resolv.conf")
+    ip("link set lo up",
+       "link add v0 type veth peer name p0", "link add v1 type veth peer name p1",
+       "link set v0 up", "link set p0 up", "link set v1 up", "link set p1 up",
+       "addr add 10.1.0.1/24 dev v0", "addr add 10.2.0.1/24 dev v1",
+       # No gateway: the route outlives the addresses the scenarios replace.
+       "route add default dev v1")
+
+
+def ip(*commands):
+    run("ip", "-batch", "-", input="\n".join(commands) + "\n")
+
+
+class LookupService:
+    """A loopback lookup service: `page` is the body it serves (None: an
+    error status; "hang": no answer for `hang_seconds`)."""
+
+    def __init__(self):
+        self.page = None
+        self.hang_seconds = 40
+        service = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *args):
+                pass
+
+            def do_GET(self):
+                page = service.page
+                if page == "hang":
+                    time.sleep(service.hang_seconds)
+                    return
+                status, body = (500, b"busy") if page is None else (200, page.encode())
+                self.send_response(status)
+                self.send_header("Content-Length", str(len(body)))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(body)
+
+        class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+            daemon_threads = True
+
+        self.server = Server(("127.0.0.1", 0), Handler)
+        self.url = "http://127.0.0.1:%d/ip" % self.server.server_address[1]
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def answer(self, address):
+        self.page = ("<html><head><title>Current IP Check</title></head>"
+                     "<body>Current IP Address: %s</body></html>\r\n" % address)
+
+
+class MailServer:
+    """smtp_test_server.py in plain mode; `messages` fills as mail arrives."""
+
+    def __init__(self, script):
+        self.process = subprocess.Popen(["/usr/bin/python3", script, "--mode", "plain"],
+                                        stdout=subprocess.PIPE, text=True)
+        first = self.process.stdout.readline()
+        self.port = int(first.split()[1])
+        self.messages = []
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            entry = json.loads(line)
+            if entry.get("event") == "message":
+                self.messages.append(entry)
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
+        self.process.stdout.close()
+
+
+class SessionBus:
+    def __init__(self):
+        self.process = subprocess.Popen(
+            ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.address = self.process.stdout.readline().strip()
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+        self.process.stdout.close()
+
+
+class Scenario:
+    """Everything the program needs, in a private folder; start() runs it."""
+
+    def __init__(self, program, defaults, smtp_script):
+        self.program = program
+        self.defaults = defaults
+        self.folder = tempfile.mkdtemp(prefix="orbalen-app-")
+        enter_own_namespace(self.folder)
+        self.env = dict(os.environ)
+        for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+            self.env.pop(name, None)
+        for name in ("CONFIG", "DATA", "RUNTIME"):
+            path = os.path.join(self.folder, name.lower())
+            os.mkdir(path, 0o700)
+            self.env["XDG_%s_%s" % (name, "DIR" if name == "RUNTIME" else "HOME")] = path
+        self.bus = SessionBus()
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
+        self.lookup = LookupService()
+        self.mail = MailServer(smtp_script)
+        self.log_path = os.path.join(self.env["XDG_DATA_HOME"], "Kestrune Software",
+                                     "OrbalenStatus", "OrbalenStatus.log")
+        self.process = None
+
+    def write_settings(self, **values):
+        """Keyword names with "_" stand for blanks; bools, ints, strings."""
+        for key, value in values.items():
+            kind = ("-bool" if isinstance(value, bool) else
+                    "-int" if isinstance(value, int) else "-string")
+            text = ("YES" if value else "NO") if isinstance(value, bool) else str(value)
+            run(self.defaults, "write", DOMAIN, key.replace("_", " "), kind, text, env=self.env)
+
+    def ip(self, *commands):
+        ip(*commands)
+
+    def notify(self):
+        run(self.defaults, "notify", env=self.env)
+
+    @contextlib.contextmanager
+    def silent_bus(self):
+        """Points the session bus address at a socket that accepts
+        connections and never says a word, for the duration."""
+        path = os.path.join(self.folder, "silent-bus")
+        listener = socket.socket(socket.AF_UNIX)
+        listener.bind(path)
+        listener.listen(8)
+        saved = self.env["DBUS_SESSION_BUS_ADDRESS"]
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + path
+        try:
+            yield
+        finally:
+            self.env["DBUS_SESSION_BUS_ADDRESS"] = saved
+            listener.close()
+
+    def start(self, *args):
+        if self.process:
+            self.process.stderr.close()
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([self.program, *args], env=self.env,
+                                        stderr=subprocess.PIPE, text=True)
+        return self.process
+
+    def run_again(self, *args):
+        """Another start while one runs: (exit status, stderr)."""
+        done = subprocess.run([self.program, *args], env=self.env, capture_output=True,
+                              text=True, timeout=20)
+        return done.returncode, done.stderr
+
+    def terminate(self, timeout=10):
+        self.process.send_signal(signal.SIGTERM)
+        return self.process.wait(timeout)
+
+    def log_lines(self):
+        """The log's entries without their time stamps."""
+        try:
+            with open(self.log_path, encoding="utf-8", errors="replace") as f:
+                text = f.read()
+        except FileNotFoundError:
+            return []
+        return [re.sub(r"^\[[^]]*\] ", "", line) for line in text.splitlines()]
+
+    def wait_for_line(self, wanted, after=0, timeout=10.0):
+        """Index of the first entry from `after` on that equals `wanted`
+        (or matches it, for a compiled pattern); None after timeout."""
+        deadline = time.monotonic() + timeout
+        while True:
+            lines = self.log_lines()
+            for i in range(after, len(lines)):
+                line = lines[i]
+                if line == wanted if isinstance(wanted, str) else wanted.fullmatch(line):
+                    return i
+            if time.monotonic() > deadline:
+                return None
+            time.sleep(0.01)
+
+    def wait_until(self, condition, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while not condition():
+            if time.monotonic() > deadline:
+                return False
+            time.sleep(0.01)
+        return True
+
+    def status(self, method):
+        """A value of the program's status service on the bus, as gdbus prints it."""
+        done = subprocess.run(["gdbus", "call", "--session", *STATUS, "--method",
+                               "com.kestrune.OrbalenStatus.Status." + method],
+                              env=self.env, capture_output=True, text=True, timeout=10)
+        return done.stdout.strip()
+
+    def close(self):
+        if self.process and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        if self.process:
+            self.process.stderr.close()
+        self.mail.stop()
+        self.bus.stop()
+        subprocess.run(["rm", "-rf", self.folder])

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "controller/AppControllerServices.h"
+
+namespace testing_support {
+
+// Stands in for the kernel's address list and its change notices: each read
+// answers the list set last (or fails when none is set), and notify() calls
+// the installed change callback as the loop would.
+class ScriptedAddressSource {
+public:
+    void answer(AddressList list) { list_ = std::move(list); }
+    void failReads() { list_.reset(); }
+    void failChangeSource() { changeSourceStatus_ = kAddressListGenericFailure; }
+
+    int reads() const { return reads_; }
+    bool changeSourceInstalled() const { return callback_ != nullptr; }
+    void notify() const {
+        if (callback_) {
+            callback_(nullptr, context_);
+        }
+    }
+
+    void wireInto(controller::AppControllerServices& services) {
+        services.copyIPAddressList = [this](std::unique_ptr<AddressList>* out) -> std::int32_t {
+            ++reads_;
+            if (!list_) {
+                return kAddressListGenericFailure;
+            }
+            *out = std::make_unique<AddressList>(*list_);
+            return 0;
+        };
+        services.createIPAddressListChangeCallback =
+            [this](platform::RunLoop&, IPAddressListChangeCallback callback, void* context,
+                   std::unique_ptr<IPAddressListStore>*, platform::RunLoop::WatchId*) {
+                if (changeSourceStatus_ == 0) {
+                    callback_ = callback;
+                    context_ = context;
+                }
+                return changeSourceStatus_;
+            };
+    }
+
+private:
+    std::optional<AddressList> list_;
+    std::int32_t changeSourceStatus_ = 0;
+    IPAddressListChangeCallback callback_ = nullptr;
+    void* context_ = nullptr;
+    int reads_ = 0;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,136 @@
+#include "ControllerTest.h"
+
+namespace {
+
+class ExternalMonitorTest : public ControllerTest {
+protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        store(keys::kSendEmailNotifications, true);
+        store(keys::kDisplayChangedIcon, true);
+        store(keys::kEmail, "ops@example.org, noc@example.org"s);
+        addresses_.answer({"10.0.0.5"});
+    }
+};
+
+struct CheckCase {
+    const char* name;
+    std::optional<std::string> page;        // none: the service cannot be reached
+    std::optional<std::string> remembered;  // none: nothing stored yet
+    const char* current;                    // what the check takes as the current address
+    bool changed;
+};
+PRINT_CASE_BY_NAME(CheckCase)
+
+class ExternalCheckTest : public ExternalMonitorTest,
+                          public ::testing::WithParamInterface<CheckCase> {};
+
+std::string Page(const std::string& between) {
+    return "<html><body>Current IP Address: " + between + "</body></html>";
+}
+
+TEST_P(ExternalCheckTest, CheckLogsComparesAndOnAChangeMailsAndRemembers) {
+    const auto& param = GetParam();
+    if (param.remembered) {
+        store(keys::kLastExternalIPAddress, *param.remembered);
+    }
+    pages_.answer(param.page);
+    const std::string current = param.current;
+    const std::string last = param.remembered.value_or("0.0.0.0");
+
+    controller().externalIPAddressChangedTimerAction();
+
+    Lines expected = {"Checking external IP",
+                      "Loading external IP address...(from " + std::string(kLookupURL) + ")"};
+    if (current != "-.-.-.-") {
+        expected.push_back("External ip = " + current);
+    }
+    expected.push_back("Current external IP address: " + current);
+    expected.push_back("Last external IP address: " + last);
+    if (param.changed) {
+        expected.insert(
+            expected.end(),
+            {"External IP address changed from:" + last + " to:" + current, "Sending email alerts",
+             "sender started for: ops@example.org", "sender started for:  noc@example.org"});
+    }
+    expected.push_back(
+        "Next external IP address check in: 6 minutes (at 2026-12-07 00:06:00 +0000)");
+    EXPECT_EQ(takeLog(), expected);
+
+    const auto rememberedAfter = param.changed ? current : param.remembered;
+    EXPECT_EQ(stored(keys::kLastExternalIPAddress),
+              rememberedAfter ? std::optional(settings::Value(*rememberedAfter)) : std::nullopt);
+    EXPECT_EQ(item_.image(),
+              param.changed ? std::optional("OrbalenStatusChange.tif"s) : std::nullopt);
+    EXPECT_EQ(mail_.alerts().size(), param.changed ? 2u : 0u);
+    for (const auto& alert : mail_.alerts()) {
+        EXPECT_EQ(alert.newAddress, current);
+        EXPECT_EQ(alert.oldAddress, last);
+        EXPECT_EQ(alert.message,
+                  "OrbalenStatus has refreshed. The External IP address of machine \"%@\" has "
+                  "changed from: %@ to %@");
+    }
+    EXPECT_EQ(gExternalIPAddress, current != "-.-.-.-" ? std::optional(current) : std::nullopt);
+}
+
+const CheckCase kCheckCases[] = {
+    {"SameAddress", Page("203.0.113.7"), "203.0.113.7", "203.0.113.7", false},
+    {"MarkersInOtherCaseAndBlanksAround",
+     "<HTML><BODY>current ip address:  203.0.113.7 \r\n</BODY></HTML>", "203.0.113.7",
+     "203.0.113.7", false},
+    {"AddressChanged", Page("198.51.100.2"), "203.0.113.7", "198.51.100.2", true},
+    {"FirstCheckEver", Page("203.0.113.7"), std::nullopt, "203.0.113.7", true},
+    {"ServiceUnreachable", std::nullopt, "203.0.113.7", "-.-.-.-", true},
+    {"PageWithoutMarkers", "<html>Your address is 203.0.113.7</html>", "203.0.113.7", "-.-.-.-",
+     true},
+    {"AnswerNotAnAddress", Page("<a href=x>click</a>"), "203.0.113.7", "-.-.-.-", true},
+    {"AnswerWithTrailingText", Page("203.0.113.7 and more"), "203.0.113.7", "-.-.-.-", true},
+    {"StillUnreachable", std::nullopt, "-.-.-.-", "-.-.-.-", false},
+};
+INSTANTIATE_TEST_SUITE_P(Answers, ExternalCheckTest, ::testing::ValuesIn(kCheckCases), CaseName());
+
+TEST_F(ExternalMonitorTest, NextCheckLineNamesTheIntervalAndTheMomentAhead) {
+    const std::pair<std::optional<std::int64_t>, const char*> cases[] = {
+        {std::nullopt, "6 minutes (at 2026-12-07 00:06:00 +0000)"},
+        {3, "6 minutes (at 2026-12-07 00:06:00 +0000)"},
+        {10, "10 minutes (at 2026-12-07 00:10:00 +0000)"},
+        {600, "546 minutes (at 2026-12-07 09:06:00 +0000)"},
+    };
+    pages_.answerAddress("203.0.113.7");
+    for (const auto& [minutes, tail] : cases) {
+        minutes ? store(keys::kMinutesInterval, *minutes) : remove(keys::kMinutesInterval);
+        controller().externalIPAddressChangedTimerAction();
+        EXPECT_EQ(takeLog().back(), std::string("Next external IP address check in: ") + tail);
+    }
+}
+
+TEST_F(ExternalMonitorTest, SuccessfulAnswerIsCachedAndFailuresAreAskedAgain) {
+    pages_.answer(std::nullopt);
+    EXPECT_EQ(controller().externalIP(), "-.-.-.-");
+    EXPECT_EQ(controller().externalIP(), "-.-.-.-");
+    EXPECT_EQ(pages_.fetchedURLs(), (Lines{kLookupURL, kLookupURL}));
+
+    pages_.answerAddress("203.0.113.7");
+    log_.clear();
+    EXPECT_EQ(controller().externalIP(), "203.0.113.7");
+    EXPECT_EQ(controller().externalIP(), "203.0.113.7");
+    EXPECT_EQ(pages_.fetchedURLs().size(), 3u);
+    EXPECT_EQ(takeLog(),
+              (Lines{"Loading external IP address...(from " + std::string(kLookupURL) + ")",
+                     "External ip = 203.0.113.7", "Copying external IP address..."}));
+}
+
+TEST_F(ExternalMonitorTest, ChangeIsOnlyLoggedAndRememberedWithMailAndIconOff) {
+    store(keys::kSendEmailNotifications, false);
+    store(keys::kDisplayChangedIcon, false);
+    store(keys::kLastExternalIPAddress, "203.0.113.7"s);
+    pages_.answerAddress("198.51.100.2");
+    controller().externalIPAddressChangedTimerAction();
+    EXPECT_EQ(count("External IP address changed from:203.0.113.7 to:198.51.100.2"), 1);
+    EXPECT_EQ(count("Sending email alerts"), 0);
+    EXPECT_TRUE(mail_.alerts().empty());
+    EXPECT_EQ(item_.image(), std::nullopt);
+    EXPECT_EQ(stored(keys::kLastExternalIPAddress), settings::Value("198.51.100.2"s));
+}
+
+}  // namespace

@@ -1,0 +1,237 @@
+#include "ControllerTest.h"
+
+namespace {
+
+using controller::MenuAction;
+using controller::MenuItem;
+
+class MenuTest : public ControllerTest {
+protected:
+    const MenuItem& itemAt(std::size_t position) const { return item_.menu().at(position); }
+    // Chooses the first item with this title, as the front end hands it back.
+    void choose(const std::string& title) {
+        const auto& menu = item_.menu();
+        const auto found = std::ranges::find(menu, title, &MenuItem::title);
+        ASSERT_NE(found, menu.end()) << title;
+        controller().performAction(*found);
+    }
+};
+
+// One line of the menu as a user sees it: title, action, tag, tooltip, enabled.
+struct Row {
+    std::string title;
+    MenuAction action;
+    int tag;
+    std::string toolTip;
+    bool enabled;
+    bool operator==(const Row&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Row& row) {
+    return out << "{\"" << row.title << "\", " << static_cast<int>(row.action) << ", " << row.tag
+               << ", \"" << row.toolTip << "\", " << row.enabled << "}";
+}
+
+std::vector<Row> Rows(const controller::Menu& menu) {
+    std::vector<Row> rows;
+    for (const auto& item : menu) {
+        rows.push_back(item.separator
+                           ? Row{"-", item.action, item.tag, item.toolTip, item.enabled}
+                           : Row{item.title, item.action, item.tag, item.toolTip, item.enabled});
+    }
+    return rows;
+}
+
+const std::string kDNSTip = "Copy this machines DNS (domain name system) name to the clipboard";
+const std::string kExternalTip = "Copy the external IP address to the clipboard";
+const std::string kExternalDNSTip =
+    "Copy this machines external DNS (domain name system) name to the clipboard";
+
+std::vector<Row> ExpectedRows(const std::vector<Row>& addressRows) {
+    std::vector<Row> rows = {
+        {"DNS name unavailable", MenuAction::CopyDNSName, 0, kDNSTip, true},
+        {"External IP unavailable", MenuAction::CopyExternalAddress, 0, kExternalTip, true},
+        {"External DNS name unavailable", MenuAction::CopyExternalDNSName, 0, kExternalDNSTip,
+         true},
+        {"-", MenuAction::None, 0, "", false},
+        {"Copy IP Address", MenuAction::CopyAddress, 0,
+         "Copy this machines IP address to the clipboard", true},
+        {"Copy External IP Address", MenuAction::CopyExternalAddress, 0, kExternalTip, true},
+        {"Copy DNS Name", MenuAction::CopyDNSName, 0, kDNSTip, true},
+        {"Copy External DNS Name", MenuAction::CopyExternalDNSName, 0, kExternalDNSTip, true},
+        {"-", MenuAction::None, 0, "", false},
+        {"All local Addresses:", MenuAction::None, 0, "", false},
+    };
+    rows.insert(rows.end(), addressRows.begin(), addressRows.end());
+    rows.insert(rows.end(), {
+                                {"-", MenuAction::None, 0, "", false},
+                                {"Preferences...", MenuAction::Preferences, 0, "", true},
+                                {"Console Log...", MenuAction::OpenConsoleLog, 0, "", true},
+                                {"-", MenuAction::None, 0, "", false},
+                                {"About OrbalenStatus", MenuAction::About, 0, "", true},
+                                {"Quit", MenuAction::Quit, 0, "", true},
+                            });
+    return rows;
+}
+
+TEST_F(MenuTest, LayoutListsEveryAddressWithItsTagAndTooltip) {
+    addresses_.answer({"10.0.0.5", "192.168.1.2", "172.16.0.9"});
+    start();
+    EXPECT_EQ(Rows(item_.menu()), ExpectedRows({
+                                      {"10.0.0.5", MenuAction::CopySelectedAddress, 0,
+                                       "Copy addres 1 (10.0.0.5) to the clipboard", true},
+                                      {"192.168.1.2", MenuAction::CopySelectedAddress, 1,
+                                       "Copy addres 2 (192.168.1.2) to the clipboard", true},
+                                      {"172.16.0.9", MenuAction::CopySelectedAddress, 2,
+                                       "Copy addres 3 (172.16.0.9) to the clipboard", true},
+                                  }));
+}
+
+TEST_F(MenuTest, WithoutAddressesTheHeaderIsFollowedByTheSeparator) {
+    addresses_.answer({});
+    start();
+    EXPECT_EQ(Rows(item_.menu()), ExpectedRows({}));
+}
+
+// What opening the menu shows at positions 0 to 2.
+struct OpeningCase {
+    const char* name;
+    std::optional<bool> includeExternal;
+    std::optional<std::string> page;
+    std::vector<std::pair<std::string, std::string>> names;
+    Lines titles;  // positions 0, 1 and 2 afterwards
+    std::optional<std::string> logLine;
+    std::size_t fetches;
+};
+PRINT_CASE_BY_NAME(OpeningCase)
+
+class MenuOpeningTest : public MenuTest, public ::testing::WithParamInterface<OpeningCase> {};
+
+TEST_P(MenuOpeningTest, OpeningRetitlesTheInformationLinesAndRefreshes) {
+    const auto& param = GetParam();
+    if (param.includeExternal) {
+        store(keys::kIncludeExternalIP, *param.includeExternal);
+    }
+    addresses_.answer({"10.0.0.5"});
+    start();
+    pages_.answer(param.page);
+    names_ = param.names;
+    const auto fetchesBefore = pages_.fetchedURLs().size();
+
+    controller().menuNeedsUpdate();
+
+    EXPECT_EQ((Lines{itemAt(0).title, itemAt(1).title, itemAt(2).title}), param.titles);
+    EXPECT_EQ(pages_.fetchedURLs().size() - fetchesBefore, param.fetches);
+    if (param.logLine) {
+        EXPECT_EQ(count(*param.logLine), 1);
+    }
+    EXPECT_EQ(log_.back(), refreshedLine("10.0.0.5"));
+}
+
+const std::string kPage = "<html><body>Current IP Address: 203.0.113.7</body></html>";
+const OpeningCase kOpeningCases[] = {
+    {"IncludeExternalIPAbsent",
+     std::nullopt,
+     kPage,
+     {{"10.0.0.5", "studio.lan"}},
+     {"studio.lan", "Include external IP is off", "External DNS name unavailable"},
+     std::nullopt,
+     0},
+    {"IncludeExternalIPOff",
+     false,
+     kPage,
+     {},
+     {"DNS name unavailable", "Include external IP is off", "External DNS name unavailable"},
+     std::nullopt,
+     0},
+    {"ExternalNameFound",
+     true,
+     kPage,
+     {{"203.0.113.7", "gw.example.net"}},
+     {"DNS name unavailable", "203.0.113.7", "gw.example.net"},
+     "External IP address:203.0.113.7 (gw.example.net)",
+     1},
+    {"ExternalNameMissing",
+     true,
+     kPage,
+     {},
+     {"DNS name unavailable", "203.0.113.7", "External DNS name unavailable"},
+     "External IP address:203.0.113.7 (no name)",
+     1},
+    {"LookupFails",
+     true,
+     std::nullopt,
+     {},
+     {"DNS name unavailable", "-.-.-.-", "External DNS name unavailable"},
+     "External IP address:-.-.-.- (no name)",
+     1},
+};
+INSTANTIATE_TEST_SUITE_P(Settings, MenuOpeningTest, ::testing::ValuesIn(kOpeningCases), CaseName());
+
+TEST_F(MenuTest, CopyCommandsPutTheirTextOnTheClipboard) {
+    store(keys::kIncludeExternalIP, true);
+    store(keys::kIncludeMachineName, true);
+    addresses_.answer({"10.0.0.5", "10.0.0.6"});
+    names_ = {{"10.0.0.5", "studio.lan"}, {"203.0.113.7", "gw.example.net"}};
+    pages_.answerAddress("203.0.113.7");
+    start();
+    controller().menuNeedsUpdate();
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"Copy IP Address", "10.0.0.5:Studio"}, {"Copy External IP Address", "203.0.113.7"},
+        {"Copy DNS Name", "studio.lan"},        {"Copy External DNS Name", "gw.example.net"},
+        {"studio.lan", "studio.lan"},           {"203.0.113.7", "203.0.113.7"},
+        {"gw.example.net", "gw.example.net"},   {"10.0.0.6", "10.0.0.6"},
+    };
+    for (const auto& [title, copied] : cases) {
+        choose(title);
+        EXPECT_EQ(desktop_.clipboard.back(), copied) << title;
+    }
+}
+
+TEST_F(MenuTest, CopyIPAddressInIconOnlyModeCopiesAnEmptyText) {
+    store(keys::kTitleIconOnly, true);
+    addresses_.answer({"10.0.0.5"});
+    start();
+    choose("Copy IP Address");
+    EXPECT_EQ(desktop_.clipboard, Lines{""});
+    EXPECT_EQ(item_.image(), "OrbalenStatusSmall.tif");
+}
+
+TEST_F(MenuTest, AddressItemCopiesTheEntryNowAtItsPosition) {
+    addresses_.answer({"10.0.0.5", "10.0.0.6", "10.0.0.7"});
+    start();
+    const controller::Menu built = item_.menu();
+    const auto addressItem = [&](int tag) {
+        return *std::ranges::find_if(built, [tag](const MenuItem& item) {
+            return item.action == MenuAction::CopySelectedAddress && item.tag == tag;
+        });
+    };
+
+    addresses_.answer({"10.0.0.9", "10.0.0.5"});
+    controller().refresh(false);  // the list changes, the menu stays as built
+    controller().performAction(addressItem(1));
+    controller().performAction(addressItem(2));  // beyond the shrunken list
+    MenuItem negative = addressItem(0);
+    negative.tag = -1;
+    controller().performAction(negative);
+    EXPECT_EQ(desktop_.clipboard, Lines{"10.0.0.5"});
+
+    addresses_.answer({});
+    controller().refresh(false);
+    controller().performAction(addressItem(0));
+    EXPECT_EQ(desktop_.clipboard, Lines{"10.0.0.5"}) << "nothing from an empty list";
+}
+
+TEST_F(MenuTest, WindowAndApplicationCommandsReachTheDesktop) {
+    addresses_.answer({"10.0.0.5"});
+    start();
+    for (const char* title : {"All local Addresses:", "Preferences...", "Console Log...",
+                              "About OrbalenStatus", "Quit"}) {
+        choose(title);
+    }
+    EXPECT_EQ(desktop_.requests, (Lines{"bringToFront", "preferences", "openConsole",
+                                        "bringToFront", "about", "terminate"}));
+}
+
+}  // namespace
