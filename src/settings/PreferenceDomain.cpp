@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "foundation/Utf8.h"
+#include "platform/Alert.h"
 #include "platform/SystemLog.h"
 #include "settings/SettingsText.h"
 
@@ -13,28 +14,36 @@ namespace fs = std::filesystem;
 PreferenceDomain::PreferenceDomain(fs::path file) : file_(std::move(file)) {}
 
 std::optional<Value> PreferenceDomain::copy(std::string_view key) {
-    std::lock_guard lock(mutex_);
-    loadIfNeeded();
-    if (auto it = pending_.find(key); it != pending_.end()) {
-        return it->second;
-    }
-    if (auto it = values_.find(key); it != values_.end()) {
-        return it->second;
-    }
-    return std::nullopt;
+    auto value = [&]() -> std::optional<Value> {
+        std::lock_guard lock(mutex_);
+        loadIfNeeded();
+        if (auto it = pending_.find(key); it != pending_.end()) {
+            return it->second;
+        }
+        if (auto it = values_.find(key); it != values_.end()) {
+            return it->second;
+        }
+        return std::nullopt;
+    }();
+    tellUser();
+    return value;
 }
 
 std::map<std::string, Value, std::less<>> PreferenceDomain::copyAll() {
-    std::lock_guard lock(mutex_);
-    loadIfNeeded();
-    auto all = values_;
-    for (const auto& [key, value] : pending_) {
-        if (value) {
-            all.insert_or_assign(key, *value);
-        } else {
-            all.erase(key);
+    auto all = [&] {
+        std::lock_guard lock(mutex_);
+        loadIfNeeded();
+        auto merged = values_;
+        for (const auto& [key, value] : pending_) {
+            if (value) {
+                merged.insert_or_assign(key, *value);
+            } else {
+                merged.erase(key);
+            }
         }
-    }
+        return merged;
+    }();
+    tellUser();
     return all;
 }
 
@@ -44,9 +53,26 @@ void PreferenceDomain::set(std::string_view key, std::optional<Value> value) {
 }
 
 bool PreferenceDomain::synchronize() {
-    std::lock_guard lock(mutex_);
-    problem_.clear();
-    return synchronizeLocked();
+    const bool synchronized = [&] {
+        std::lock_guard lock(mutex_);
+        problem_.clear();
+        return synchronizeLocked();
+    }();
+    tellUser();
+    return synchronized;
+}
+
+// With no lock held: an alert may run the event loop, and what runs there may
+// read the settings again, on this thread or another.
+void PreferenceDomain::tellUser() {
+    std::vector<std::string> notices;
+    {
+        std::lock_guard lock(mutex_);
+        notices.swap(notices_);
+    }
+    for (const auto& notice : notices) {
+        platform::CurrentAlert().showStopAlert("Your settings could not be read.", notice);
+    }
 }
 
 std::string PreferenceDomain::lastProblem() {
@@ -165,6 +191,9 @@ std::map<std::string, std::optional<Value>, std::less<>> PreferenceDomain::stora
 // Each version of the file reports what reading it changed once, however
 // often it is read.
 void PreferenceDomain::reportNotes(const FileContents& contents) {
+    if (!contents.setAsideNotice.empty()) {
+        notices_.push_back(contents.setAsideNotice);
+    }
     if (contents.notes.empty() || contents.identity == notedIdentity_) {
         return;
     }

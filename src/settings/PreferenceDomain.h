@@ -44,6 +44,7 @@ private:
     bool writePending();
     void adopt(FileContents contents);
     void reportNotes(const FileContents& contents);
+    void tellUser();
     std::map<std::string, std::optional<Value>, std::less<>> storablePending(
         std::string& refused) const;
     bool fail(std::string problem);
@@ -55,8 +56,9 @@ private:
     std::map<std::string, Value, std::less<>> values_;                  // as last read or written
     std::map<std::string, std::optional<Value>, std::less<>> pending_;  // nullopt: delete
     std::string problem_;
-    std::string loggedProblem_;   // each problem reaches the system log once in a row
-    FileIdentity notedIdentity_;  // the version whose reading notes were logged
+    std::string loggedProblem_;         // each problem reaches the system log once in a row
+    FileIdentity notedIdentity_;        // the version whose reading notes were logged
+    std::vector<std::string> notices_;  // for the user, once no lock is held
 };
 
 // The process-wide copy of a domain's user store and of its all-users store;

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "foundation/UniqueFd.h"
-#include "platform/Alert.h"
 #include "platform/Folders.h"
 #include "platform/SystemLog.h"
 #include "settings/SettingsText.h"
@@ -136,7 +135,8 @@ std::optional<FileContents> LockedSettingsFile::read() {
     if (!parsed) {
         return setAside(info);
     }
-    return FileContents{std::move(parsed->object), IdentityOfStat(info), std::move(parsed->notes)};
+    return FileContents{
+        std::move(parsed->object), IdentityOfStat(info), std::move(parsed->notes), {}};
 }
 
 FileContents LockedSettingsFile::setAside(const struct stat& info) {
@@ -145,15 +145,15 @@ FileContents LockedSettingsFile::setAside(const struct stat& info) {
         const std::string where =
             "It was kept as " + aside->string() + " and the program started with empty settings.";
         platform::WriteToSystemLog(problem + ". " + where);
-        platform::CurrentAlert().showStopAlert("Your settings could not be read.",
-                                               problem + ". " + where);
-        return FileContents{};
+        FileContents empty;
+        empty.setAsideNotice = problem + ". " + where;
+        return empty;
     }
     // Left in place (a folder we may not write): remember this version so that
     // it is neither read nor reported again until it changes.
     platform::WriteToSystemLog(problem + " and could not be moved aside (" + std::strerror(errno) +
                                "); using empty settings");
-    return FileContents{nlohmann::json::object(), IdentityOfStat(info), {}};
+    return FileContents{nlohmann::json::object(), IdentityOfStat(info), {}, {}};
 }
 
 std::optional<FileIdentity> LockedSettingsFile::write(const std::string& text) {

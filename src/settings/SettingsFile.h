@@ -46,6 +46,8 @@ struct FileContents {
     FileIdentity identity;
     // What reading left out or changed, in words for the system log.
     std::vector<std::string> notes;
+    // Where a file that held no settings was moved, in words for the user.
+    std::string setAsideNotice;
 };
 
 // A settings file guarded by an advisory lock on "<file>.lock" beside it.
@@ -62,9 +64,9 @@ public:
     bool locked() const { return static_cast<bool>(lock_); }
 
     // Reads the file. One that is not JSON at all is renamed aside under a
-    // name no other file has (so the user can find it), the user is told, and
-    // it reads as empty. One that cannot be read (not a regular file, too
-    // large, an I/O error) gives nothing and is left alone.
+    // name no other file has (so the user can find it), reads as empty, and
+    // comes with a notice for the user saying where it went. One that cannot be read (not a regular
+    // file, too large, an I/O error) gives nothing and is left alone.
     std::optional<FileContents> read();
 
     // Replaces the file atomically with a 0600 file holding text; returns the

@@ -20,10 +20,14 @@ using settings::Value;
 
 namespace {
 
+// Records each alert; while one is up, it reads the settings as code run by
+// the alert's event loop would.
 class RecordingAlert : public platform::Alert {
 public:
     std::int32_t showStopAlert(std::string_view message, std::string_view explanation) override {
         shown.push_back(std::string(message) + " " + std::string(explanation));
+        settings::CopyAppValue("MailServer");
+        settings::AppSynchronize();
         return 0;
     }
     std::vector<std::string> shown;
@@ -130,7 +134,10 @@ TEST_F(SettingsFileTest, OnlyTextThatIsNotJsonIsSetAsideAndNeverOverAnEarlierCop
     const std::string garbage[] = {"{\"MailServer\": \"a\", oops", "not json at all"};
     for (const auto& text : garbage) {
         ReplaceFile(userFile(), text);
-        EXPECT_TRUE(AppSynchronize());
+        // The alert reads the settings while it is up: no lock may be held.
+        auto synchronizing = std::async(std::launch::async, [] { return AppSynchronize(); });
+        ASSERT_EQ(synchronizing.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        EXPECT_TRUE(synchronizing.get());
         EXPECT_FALSE(CopyAppValue("MailServer"));
     }
     const auto aside = setAsideFiles();
