@@ -36,15 +36,21 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus)
                        .arg(QCoreApplication::applicationPid())
                        .arg(++gItemsMade)),
       watcher_(QString::fromLatin1(kStatusNotifierWatcher), bus_,
-               QDBusServiceWatcher::WatchForRegistration),
+               QDBusServiceWatcher::WatchForOwnerChange),
       iconName_(PanelIconName(std::nullopt)) {
     RegisterDBusTypes();
     bus_.registerObject(QString::fromLatin1(kPath), this,
                         QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
                             QDBusConnection::ExportAllProperties);
     bus_.registerService(serviceName_);
-    connect(&watcher_, &QDBusServiceWatcher::serviceRegistered, this,
-            &StatusNotifierItem::registerWithWatcher);
+    // A new owner may take the name straight from the old one, without it
+    // ever being free: each new owner is a new panel to register with.
+    connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                if (!newOwner.isEmpty()) {
+                    registerWithWatcher();
+                }
+            });
     registerWithWatcher();
 }
 
