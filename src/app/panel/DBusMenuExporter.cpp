@@ -141,7 +141,14 @@ DBusMenuItemList DBusMenuExporter::GetGroupProperties(const QList<int>& ids,
 }
 
 QDBusVariant DBusMenuExporter::GetProperty(int id, const QString& name) {
-    return QDBusVariant(known(id) ? propertiesOf(id).value(name) : QVariant());
+    const QVariant value = known(id) ? propertiesOf(id).value(name) : QVariant();
+    if (!value.isValid()) {
+        // An empty variant cannot travel; the caller learns why instead.
+        sendErrorReply(QDBusError::InvalidArgs,
+                       QStringLiteral("entry %1 has no property %2").arg(id).arg(name));
+        return QDBusVariant(QString());
+    }
+    return QDBusVariant(value);
 }
 
 bool DBusMenuExporter::handle(int id, const QString& eventId) {

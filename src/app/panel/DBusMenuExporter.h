@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusVariant>
 #include <QObject>
 #include <functional>
@@ -18,7 +19,7 @@ namespace app::panel {
 // order from 1 (0 is the root), so the numbers stay while the menu keeps its
 // shape and only titles change: such a change goes out as
 // ItemsPropertiesUpdated, any other as LayoutUpdated.
-class DBusMenuExporter : public QObject {
+class DBusMenuExporter : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
     Q_PROPERTY(uint Version READ version)

@@ -330,6 +330,18 @@ TEST_F(PanelBus, TheLayoutShowsTheMenuInOrder) {
     ASSERT_EQ(interfaces.children.size(), 1);
     EXPECT_EQ(interfaces.children[0].properties.value(QStringLiteral("label")).toString(),
               QStringLiteral("wlan__0: 10.0.0.5"));
+
+    // One property at a time, and a refusal for what is not there.
+    const QDBusMessage label =
+        menuCall(QStringLiteral("GetProperty"), {root.children[3].id, QStringLiteral("label")});
+    EXPECT_EQ(label.arguments().value(0).value<QDBusVariant>().variant().toString(),
+              QStringLiteral("Copy IP Address"));
+    for (const QVariantList& missing :
+         {QVariantList{999, QStringLiteral("label")},
+          QVariantList{root.children[2].id, QStringLiteral("label")}}) {
+        EXPECT_EQ(menuCall(QStringLiteral("GetProperty"), missing).type(),
+                  QDBusMessage::ErrorMessage);
+    }
 }
 
 // The three ways hosts tell of the menu opening.
