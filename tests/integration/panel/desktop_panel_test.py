@@ -144,6 +144,17 @@ class PanelTest(unittest.TestCase):
             lambda: desktop.grab("xfce-panel-menu.png")[1] > lit_before + 10000, timeout=10)
         self.assertTrue(opened, "no menu after the click (see xfce-panel-menu.png)")
 
+        # Icon-only: the label goes, the icon stays.
+        run("xdotool", "key", "Escape", env=desktop.env)
+        run(DEFAULTS, "write", DOMAIN, "TitleIconOnly", "-bool", "YES", env=desktop.env)
+        run(DEFAULTS, "notify", env=desktop.env)
+
+        def icon_only():
+            (left, right), _ = desktop.grab("xfce-panel-icon-only.png")
+            return left >= 0 and right - left < 2 * PANEL_HEIGHT
+        self.assertTrue(desktop.wait_for(icon_only),
+                        "the label stayed in icon-only mode (see xfce-panel-icon-only.png)")
+
     def test_a_plain_system_tray_gets_the_icon(self):
         desktop = self.desktop
         desktop.spawn(["trayer", "--edge", "top", "--align", "left", "--widthtype", "request",
