@@ -10,11 +10,6 @@
 // then reads what that gave, step by step, as its conversation goes on.
 namespace settings {
 
-// A stored value read as a whole number the way the settings window writes
-// them: numbers as they are, strings by their leading digits (after blanks
-// and an optional sign), booleans as 0 or 1. Nothing when no digits lead.
-std::optional<long long> IntValueOf(const Value& value);
-
 // A stored value as text for a log line.
 std::string DescribeValue(const Value& value);
 

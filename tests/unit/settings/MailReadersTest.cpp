@@ -19,11 +19,5 @@ TEST(MailReadersTest, PortIsAWholeNumberFromOneTo65535) {
     }
 }
 
-TEST(MailReadersTest, AuthenticationModeReadsNumbersAndDigitStrings) {
-    EXPECT_EQ(IntValueOf(settings::Value(1.0)), 1);
-    EXPECT_EQ(IntValueOf(settings::Value(std::string("2"))), 2);
-    EXPECT_FALSE(IntValueOf(settings::Value(std::string("PLAIN"))));
-}
-
 }  // namespace
 }  // namespace settings
