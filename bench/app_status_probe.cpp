@@ -1,16 +1,17 @@
 // Asks the running program's status service on the session bus, for the
 // figures script (app_figures.py):
 //   app_status_probe first-title SECONDS
-//       prints "ready", then polls Title() until it is not empty and prints
+//       prints "ready", then polls the Title property until it is not empty and prints
 //       the steady-clock time (ns) when it was first seen.
 //   app_status_probe stall SECONDS
-//       calls Title() every 5 ms for SECONDS and prints the median, the 99th
+//       reads the Title property every 5 ms for SECONDS and prints the median, the 99th
 //       percentile and the longest round trip (ms): the GUI thread answers
 //       these, so a long one is a stall of that thread (or of the bus daemon
 //       or this probe: compare with an idle run).
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -25,10 +26,11 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 QDBusMessage TitleCall() {
-    return QDBusMessage::createMethodCall(QStringLiteral("com.kestrune.OrbalenStatus"),
-                                          QStringLiteral("/com/kestrune/OrbalenStatus/Status"),
-                                          QStringLiteral("com.kestrune.OrbalenStatus.Status"),
-                                          QStringLiteral("Title"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("com.kestrune.OrbalenStatus"), QStringLiteral("/com/kestrune/OrbalenStatus"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    call << QStringLiteral("com.kestrune.OrbalenStatus1") << QStringLiteral("Title");
+    return call;
 }
 
 // The title, or nothing while the program is not there yet.
@@ -37,7 +39,7 @@ std::optional<QString> Title(QDBusConnection& bus) {
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         return std::nullopt;
     }
-    return reply.arguments().constFirst().toString();
+    return reply.arguments().constFirst().value<QDBusVariant>().variant().toString();
 }
 
 long long Nanoseconds(Clock::time_point t) {

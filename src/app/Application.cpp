@@ -7,7 +7,10 @@
 namespace app {
 
 Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd)
-    : service_(bus), controller_(gui_, *this, bus) {
+    : service_(bus, {[this] { controller_.post([](auto& c) { c.refresh(true); }); },
+                     [this] { controller_.post([](auto& c) { c.checkExternalIPAddressNow(); }); }}),
+      notifier_(bus),
+      controller_(gui_, *this, bus) {
     UserActions actions;
     actions.menuWillOpen = [this] {
         controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
@@ -45,6 +48,10 @@ void Application::showStatus(const StatusSnapshot& status) {
 
 void Application::showState(const controller::AddressState& state) {
     service_.setState(state);
+}
+
+void Application::notify(const std::string& summary, const std::string& body) {
+    notifier_.notify(QString::fromStdString(summary), QString::fromStdString(body));
 }
 
 void Application::putOnClipboard(const std::string& text) {

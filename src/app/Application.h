@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/ControllerThread.h"
+#include "app/DesktopNotifier.h"
 #include "app/FrontEnd.h"
 #include "app/GuiSink.h"
 #include "app/StatusService.h"
@@ -31,6 +32,7 @@ public:
 
     void showStatus(const StatusSnapshot& status) override;
     void showState(const controller::AddressState& state) override;
+    void notify(const std::string& summary, const std::string& body) override;
     void putOnClipboard(const std::string& text) override;
     void bringToFront() override;
     void showAboutPanel() override;
@@ -40,6 +42,7 @@ public:
 private:
     std::unique_ptr<FrontEnd> frontEnd_;
     StatusService service_;
+    DesktopNotifier notifier_;
     std::unique_ptr<QSocketNotifier> quitSignals_;
     bool quitting_ = false;
     // Declared last so they go first: the controller thread ends before the

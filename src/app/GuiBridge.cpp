@@ -86,4 +86,8 @@ void GuiBridge::publishState(const controller::AddressState& state) {
     gui_.post([&sink = sink_, state] { sink.showState(state); });
 }
 
+void GuiBridge::notify(const std::string& summary, const std::string& body) {
+    gui_.post([&sink = sink_, summary, body] { sink.notify(summary, body); });
+}
+
 }  // namespace app

@@ -31,6 +31,7 @@ public:
     void showPreferences() override;
     void terminate() override;
     void publishState(const controller::AddressState& state) override;
+    void notify(const std::string& summary, const std::string& body) override;
 
 private:
     struct Mailbox;

@@ -14,6 +14,7 @@ public:
 
     virtual void showStatus(const StatusSnapshot& status) = 0;
     virtual void showState(const controller::AddressState& state) = 0;
+    virtual void notify(const std::string& summary, const std::string& body) = 0;
     virtual void putOnClipboard(const std::string& text) = 0;
     virtual void bringToFront() = 0;
     virtual void showAboutPanel() = 0;

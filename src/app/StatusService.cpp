@@ -1,11 +1,39 @@
 #include "app/StatusService.h"
 
+#include <QDBusMessage>
+#include <QDateTime>
+
 namespace app {
 
-StatusService::StatusService(QDBusConnection bus) : bus_(std::move(bus)) {
-    registered_ = bus_.isConnected() && bus_.registerObject(QString::fromLatin1(kStatusPath), this,
-                                                            QDBusConnection::ExportAllSlots |
-                                                                QDBusConnection::ExportAllSignals);
+namespace {
+
+QString Text(const std::optional<std::string>& value) {
+    return QString::fromStdString(value.value_or(""));
+}
+
+// ISO 8601 in UTC, or empty when the change has not happened yet.
+QString Timestamp(const std::optional<std::chrono::system_clock::time_point>& when) {
+    if (!when) {
+        return {};
+    }
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(when->time_since_epoch()).count();
+    return QDateTime::fromMSecsSinceEpoch(ms).toUTC().toString(Qt::ISODate);
+}
+
+}  // namespace
+
+StatusService::StatusService(QDBusConnection bus, Requests requests)
+    : bus_(std::move(bus)), requests_(std::move(requests)) {
+    for (const char* name : {"Title", "InternalAddress", "ExternalAddress", "WirelessNetwork",
+                             "LastInternalChange", "LastExternalChange"}) {
+        values_.insert(QLatin1String(name), QString());
+    }
+    values_.insert(QStringLiteral("Addresses"), QStringList());
+    registered_ =
+        bus_.isConnected() && bus_.registerObject(QString::fromLatin1(kStatusPath), this,
+                                                  QDBusConnection::ExportScriptableSlots |
+                                                      QDBusConnection::ExportAllProperties);
 }
 
 StatusService::~StatusService() {
@@ -15,20 +43,51 @@ StatusService::~StatusService() {
 }
 
 void StatusService::setStatus(const StatusSnapshot& status) {
-    image_ = QString::fromStdString(status.image.value_or(""));
-    const QString title = QString::fromStdString(status.title);
-    if (title != title_) {
-        title_ = title;
-        emit TitleChanged(title_);
-    }
+    QVariantMap changed;
+    update("Title", QString::fromStdString(status.title), changed);
+    announce(changed);
 }
 
 void StatusService::setState(const controller::AddressState& state) {
-    addresses_.clear();
+    QStringList addresses;
     for (const std::string& address : state.addresses) {
-        addresses_.append(QString::fromStdString(address));
+        addresses.append(QString::fromStdString(address));
     }
-    externalAddress_ = QString::fromStdString(state.externalAddress.value_or(""));
+    QVariantMap changed;
+    update("InternalAddress", addresses.value(0), changed);
+    update("Addresses", addresses, changed);
+    update("ExternalAddress", Text(state.externalAddress), changed);
+    update("WirelessNetwork", Text(state.wirelessNetwork), changed);
+    update("LastInternalChange", Timestamp(state.lastInternalChange), changed);
+    update("LastExternalChange", Timestamp(state.lastExternalChange), changed);
+    announce(changed);
+}
+
+void StatusService::Refresh() {
+    requests_.refresh();
+}
+
+void StatusService::CheckExternal() {
+    requests_.checkExternal();
+}
+
+void StatusService::update(const char* name, const QVariant& value, QVariantMap& changed) {
+    QVariant& stored = values_[QLatin1String(name)];
+    if (stored != value) {
+        stored = value;
+        changed.insert(QLatin1String(name), value);
+    }
+}
+
+void StatusService::announce(const QVariantMap& changed) {
+    if (!registered_ || changed.isEmpty()) {
+        return;
+    }
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(kStatusPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << QString::fromLatin1(kStatusInterface) << changed << QStringList();
+    bus_.send(signal);
 }
 
 }  // namespace app

@@ -3,44 +3,70 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QStringList>
+#include <QVariantMap>
+#include <functional>
 
 #include "app/StatusSnapshot.h"
 #include "controller/Desktop.h"
 
 namespace app {
 
-inline constexpr const char* kStatusPath = "/com/kestrune/OrbalenStatus/Status";
+// Beside the bus name the program claims; the notification centre's signal
+// uses the same path under an interface of its own.
+inline constexpr const char* kStatusPath = "/com/kestrune/OrbalenStatus";
+inline constexpr const char* kStatusInterface = "com.kestrune.OrbalenStatus1";
 
-// The program's status on the session bus, for scripts and for a panel
-// that reads it: the title, the icon's resource name, the local and the
-// external addresses. Served by the GUI thread from the latest snapshots,
-// so an answer never waits for the controller.
+// The program's status on the session bus, for scripts, status bars and a
+// panel that reads it (see dbus/com.kestrune.OrbalenStatus1.xml). Served by
+// the GUI thread from the latest snapshots, so an answer never waits for the
+// controller; every change goes out as one PropertiesChanged signal.
 class StatusService : public QObject {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "com.kestrune.OrbalenStatus.Status")
+    Q_CLASSINFO("D-Bus Interface", "com.kestrune.OrbalenStatus1")
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(QString InternalAddress READ internalAddress)
+    Q_PROPERTY(QStringList Addresses READ addresses)
+    Q_PROPERTY(QString ExternalAddress READ externalAddress)
+    Q_PROPERTY(QString WirelessNetwork READ wirelessNetwork)
+    Q_PROPERTY(QString LastInternalChange READ lastInternalChange)
+    Q_PROPERTY(QString LastExternalChange READ lastExternalChange)
 public:
-    explicit StatusService(QDBusConnection bus);
+    // What the two methods ask for; each call returns at once.
+    struct Requests {
+        std::function<void()> refresh;
+        std::function<void()> checkExternal;
+    };
+
+    StatusService(QDBusConnection bus, Requests requests);
     ~StatusService() override;
 
     void setStatus(const StatusSnapshot& status);
     void setState(const controller::AddressState& state);
 
-public slots:
-    QString Title() const { return title_; }
-    QString Image() const { return image_; }
-    QStringList Addresses() const { return addresses_; }
-    QString ExternalAddress() const { return externalAddress_; }
+    QString title() const { return text("Title"); }
+    QString internalAddress() const { return text("InternalAddress"); }
+    QStringList addresses() const {
+        return values_.value(QStringLiteral("Addresses")).toStringList();
+    }
+    QString externalAddress() const { return text("ExternalAddress"); }
+    QString wirelessNetwork() const { return text("WirelessNetwork"); }
+    QString lastInternalChange() const { return text("LastInternalChange"); }
+    QString lastExternalChange() const { return text("LastExternalChange"); }
 
-signals:
-    void TitleChanged(const QString& title);
+public slots:
+    Q_SCRIPTABLE void Refresh();
+    Q_SCRIPTABLE void CheckExternal();
 
 private:
+    QString text(const char* name) const { return values_.value(QLatin1String(name)).toString(); }
+    // Records the value and, when it differs, adds it to changed.
+    void update(const char* name, const QVariant& value, QVariantMap& changed);
+    void announce(const QVariantMap& changed);
+
     QDBusConnection bus_;
+    Requests requests_;
     bool registered_ = false;
-    QString title_;
-    QString image_;
-    QStringList addresses_;
-    QString externalAddress_;
+    QVariantMap values_;
 };
 
 }  // namespace app

@@ -81,6 +81,8 @@ public:
 
     // Empties the cached external address (the clearing timer's work).
     void clearExternalIPAddress();
+    // A check asked for from outside: the lookup service is asked afresh.
+    void checkExternalIPAddressNow();
 
 private:
     // Parts of the refresh cycle.
@@ -94,6 +96,10 @@ private:
     void retitleMenuItem(std::size_t position, const std::string& title);
     void publishMenu();
     void publishState();
+    // Stamps the change's time and tells the desktop when the user wants that.
+    enum class AddressKind { Internal, External };
+    void noteAddressChange(AddressKind kind, const std::optional<std::string>& oldAddress,
+                           const std::string& newAddress);
     void sendEmailAlerts(const std::string& newAddress,
                          const std::optional<std::string>& oldAddress, const std::string& message);
     void logNextExternalCheck();
@@ -109,6 +115,8 @@ private:
 
     std::shared_ptr<Menu> m_menu;  // null until the first buildMenu
     std::optional<platform::RunLoop::TimerId> m_monitorExternalIPAddressTimer;
+    // The lookup URL that gave the cached address last, if any did.
+    std::optional<std::string> answeringLookupURL_;
 
     // Kept only so that a controller that ends before the process (in tests)
     // leaves nothing behind on the loop.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ extern std::vector<std::string> gAddresses;
 extern std::optional<std::string> gExternalIPAddress;
 // The cached wireless network name ("?" when none was found); none at start.
 extern std::optional<std::string> gWirelessNetwork;
+// When the first internal and the external address were last seen to change.
+extern std::optional<std::chrono::system_clock::time_point> gLastInternalChange;
+extern std::optional<std::chrono::system_clock::time_point> gLastExternalChange;
 
 namespace controller {
 

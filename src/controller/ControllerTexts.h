@@ -21,6 +21,9 @@ inline constexpr std::string_view kExternalChangeMessage =
     "OrbalenStatus has refreshed. The External IP address of machine \"%@\" has changed from: "
     "%@ to %@";
 
+// The desktop notification on an address change.
+inline constexpr std::string_view kChangeNotificationSummary = "IP address changed";
+
 // The first three menu items, found by position.
 inline constexpr std::size_t kDNSNamePosition = 0;
 inline constexpr std::size_t kExternalAddressPosition = 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@ struct AddressState {
     std::vector<std::string> addresses;          // in list order; entry 0 is the first address
     std::optional<std::string> externalAddress;  // the cached external address, if any
     std::optional<std::string> wirelessNetwork;  // the cached network name, if any
+    // When the first internal and the external address last changed.
+    std::optional<std::chrono::system_clock::time_point> lastInternalChange;
+    std::optional<std::chrono::system_clock::time_point> lastExternalChange;
 };
 
 // The desktop services the menu commands use. Called on the controller's
@@ -29,6 +33,8 @@ public:
     // controller's applicationWillTerminate() on the controller's thread.
     virtual void terminate() = 0;
     virtual void publishState(const AddressState& state) = 0;
+    // A desktop notification; dropped quietly where no one shows them.
+    virtual void notify(const std::string& summary, const std::string& body) = 0;
 };
 
 }  // namespace controller

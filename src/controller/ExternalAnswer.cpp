@@ -29,18 +29,36 @@ bool IsDottedQuad(const std::string& text) {
     return text.find('\0') == std::string::npos && inet_pton(AF_INET, text.c_str(), &parsed) == 1;
 }
 
+bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
+    return !std::ranges::search(text, part, [](unsigned char x, unsigned char y) {
+                return std::tolower(x) == std::tolower(y);
+            }).empty();
+}
+
 }  // namespace
 
 std::optional<std::string> AddressFromLookupPage(std::string_view page) {
-    const auto between = extractBetweenPattern(page, kStartMarker, kEndMarker);
-    if (!between) {
-        return std::nullopt;
+    std::string address;
+    if (const auto between = extractBetweenPattern(page, kStartMarker, kEndMarker)) {
+        address = Trimmed(*between);
+    } else if (!ContainsIgnoringCase(page, Trimmed(kStartMarker))) {
+        address = Trimmed(page);
     }
-    std::string address(Trimmed(*between));
     if (!IsDottedQuad(address)) {
         return std::nullopt;
     }
     return address;
+}
+
+std::vector<std::string> LookupURLs(std::string_view setting) {
+    std::vector<std::string> urls;
+    std::size_t start = setting.find_first_not_of(kBlanks);
+    while (start != std::string_view::npos) {
+        const std::size_t end = setting.find_first_of(kBlanks, start);
+        urls.emplace_back(setting.substr(start, end - start));
+        start = end == std::string_view::npos ? end : setting.find_first_not_of(kBlanks, end);
+    }
+    return urls;
 }
 
 bool SameAddressIgnoringCase(std::string_view a, std::string_view b) {

@@ -15,8 +15,7 @@ namespace controller {
 namespace {
 
 // The host named in the clearing line; the whole URL when none can be found.
-std::string LookupServiceHost() {
-    const std::string url = settings::ReadExternalIPLookupURL();
+std::string LookupServiceHost(const std::string& url) {
     const CURL parsed(url.c_str());
     return parsed.host.c_str()[0] != '\0' ? std::string(parsed.host.c_str()) : url;
 }
@@ -28,26 +27,38 @@ std::string AppController::externalIP() {
         LogEntry("Copying external IP address...");
         return *gExternalIPAddress;
     }
-    const std::string url = settings::ReadExternalIPLookupURL();
-    LogEntry("Loading external IP address...(from " + url + ")");
-    const auto page = services_.downloadURL(url);
-    const auto address = page ? AddressFromLookupPage(*page) : std::nullopt;
-    if (!address) {
-        return std::string(texts::kNoAddress);  // not cached: the next call asks again
+    // Each service in turn until one answers with an address.
+    for (const std::string& url : LookupURLs(settings::ReadExternalIPLookupURL())) {
+        LogEntry("Loading external IP address...(from " + url + ")");
+        const auto page = services_.downloadURL(url);
+        if (const auto address = page ? AddressFromLookupPage(*page) : std::nullopt) {
+            platform::WriteToSystemLog("External ip = " + *address);
+            gExternalIPAddress = *address;
+            answeringLookupURL_ = url;
+            publishState();
+            return *address;
+        }
     }
-    platform::WriteToSystemLog("External ip = " + *address);
-    gExternalIPAddress = *address;
-    publishState();
-    return *address;
+    return std::string(texts::kNoAddress);  // not cached: the next call asks again
 }
 
 void AppController::clearExternalIPAddress() {
-    LogEntry("Clearing external IP address. (The next check will ask \"" + LookupServiceHost() +
+    std::string url = answeringLookupURL_.value_or("");
+    if (url.empty()) {
+        const auto urls = LookupURLs(settings::ReadExternalIPLookupURL());
+        url = urls.empty() ? std::string() : urls.front();
+    }
+    LogEntry("Clearing external IP address. (The next check will ask \"" + LookupServiceHost(url) +
              "\" again.)");
     if (gExternalIPAddress) {
         gExternalIPAddress.reset();
         publishState();
     }
+}
+
+void AppController::checkExternalIPAddressNow() {
+    clearExternalIPAddress();
+    externalIPAddressChangedTimerAction();
 }
 
 void AppController::externalIPAddressChangedTimerAction() {
@@ -65,6 +76,8 @@ void AppController::externalIPAddressChangedTimerAction() {
             sendEmailAlerts(current, last, std::string(texts::kExternalChangeMessage));
         }
         settings::WriteLastExternalIPAddress(current);
+        noteAddressChange(AddressKind::External, last, current);
+        publishState();
     }
     logNextExternalCheck();
 }

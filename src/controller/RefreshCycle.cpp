@@ -76,6 +76,7 @@ void AppController::noteFirstAddress(const std::string& firstAddress,
     if (sendEmailNotifications()) {
         sendEmailAlerts(firstAddress, oldAddress, std::string(texts::kInternalChangeMessage));
     }
+    noteAddressChange(AddressKind::Internal, oldAddress, firstAddress);
 }
 
 void AppController::ipAddressChanged() {

@@ -54,6 +54,8 @@ void AppController::init() {
     gAddresses.reserve(kAddressCapacityHint);
     gExternalIPAddress.reset();
     gWirelessNetwork.reset();
+    gLastInternalChange.reset();
+    gLastExternalChange.reset();
     m_item.setHighlightMode(true);
     setup();
     observePreferencesChanges();

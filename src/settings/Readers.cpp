@@ -75,6 +75,10 @@ bool ReadAllowUntrustedCertificates() {
     return ReadUserDefaultFlag(keys::kAllowUntrustedCertificates, false);
 }
 
+bool ReadNotifyDesktopOnChange() {
+    return ReadUserDefaultFlag(keys::kNotifyDesktopOnChange, false);
+}
+
 std::string ReadExternalIPLookupURL() {
     const auto value = SynchronizedValue(keys::kExternalIPLookupURL);
     const std::string* url = value ? std::get_if<std::string>(&*value) : nullptr;

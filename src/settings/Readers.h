@@ -32,7 +32,9 @@ bool ReadUseSSL();                      // default YES
 bool ReadLogToSystemConsole();          // default YES
 bool ReadLogToPrivateConsoleLog();      // default YES
 bool ReadAllowUntrustedCertificates();  // default NO
-// The lookup service's URL: a non-empty stored string, else the default.
+bool ReadNotifyDesktopOnChange();       // default NO
+// The lookup services' URLs, separated by blanks: a non-empty stored string,
+// else the default.
 inline constexpr std::string_view kDefaultExternalIPLookupURL = "http://checkip.dyndns.org/";
 std::string ReadExternalIPLookupURL();
 

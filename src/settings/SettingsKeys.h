@@ -40,7 +40,8 @@ inline constexpr std::string_view kLogToSystemConsole = "logToSystemConsole";  /
 inline constexpr std::string_view kLogToPrivateConsoleLog = "logToPrivateConsoleLog";  // boolean
 inline constexpr std::string_view kExternalIPLookupURL = "ExternalIPLookupURL";        // string
 inline constexpr std::string_view kAllowUntrustedCertificates =
-    "allowUntrustedCertificates";  // boolean
+    "allowUntrustedCertificates";                                                    // boolean
+inline constexpr std::string_view kNotifyDesktopOnChange = "NotifyDesktopOnChange";  // boolean
 
 // Posted on the distributed notification centre once edited settings are saved.
 inline constexpr std::string_view kPreferencesChangedName = "Preferences Changed";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,11 +9,15 @@
 
 namespace testing_support {
 
-// Stands in for the page fetch: every fetch answers the page set last, or
-// nothing (as an unreachable service does), and is written down.
+// Stands in for the page fetch: every fetch answers the page set last for its
+// URL, else the page set last for all, or nothing (as an unreachable service
+// does), and is written down.
 class FakePageSource {
 public:
     void answer(std::optional<std::string> page) { page_ = std::move(page); }
+    void answerAt(const std::string& url, std::optional<std::string> page) {
+        byURL_[url] = std::move(page);
+    }
     // A lookup page in the service's usual form stating the address.
     void answerAddress(const std::string& address) {
         page_ = "<html><head><title>Current IP Check</title></head><body>Current IP Address: " +
@@ -24,12 +29,14 @@ public:
     void wireInto(controller::AppControllerServices& services) {
         services.downloadURL = [this](std::string_view url) {
             fetched_.emplace_back(url);
-            return page_;
+            const auto own = byURL_.find(std::string(url));
+            return own != byURL_.end() ? own->second : page_;
         };
     }
 
 private:
     std::optional<std::string> page_;
+    std::map<std::string, std::optional<std::string>> byURL_;
     std::vector<std::string> fetched_;
 };
 

@@ -20,10 +20,14 @@ public:
     void showPreferences() override { requests.push_back("preferences"); }
     void terminate() override { requests.push_back("terminate"); }
     void publishState(const controller::AddressState& state) override { states.push_back(state); }
+    void notify(const std::string& summary, const std::string& body) override {
+        notifications.push_back(summary + ": " + body);
+    }
 
     std::vector<std::string> clipboard;
     std::vector<std::string> requests;
     std::vector<controller::AddressState> states;
+    std::vector<std::string> notifications;
 };
 
 }  // namespace testing_support

@@ -35,6 +35,7 @@ struct RecordingSink : app::GuiSink {
 
     void showStatus(const app::StatusSnapshot& status) override { shown.push_back(status); }
     void showState(const controller::AddressState&) override {}
+    void notify(const std::string&, const std::string&) override {}
     void putOnClipboard(const std::string& text) override { clipboard.push_back(text); }
     void bringToFront() override {}
     void showAboutPanel() override {}

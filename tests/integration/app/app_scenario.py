@@ -26,7 +26,7 @@ import time
 CLONE_NEWNS = 0x00020000
 CLONE_NEWNET = 0x40000000
 DOMAIN = "com.kestrune.OrbalenStatus"
-STATUS = ["--dest", DOMAIN, "--object-path", "/com/kestrune/OrbalenStatus/Status"]
+STATUS = [DOMAIN, "/com/kestrune/OrbalenStatus", "com.kestrune.OrbalenStatus1"]
 
 
 class NoNamespace(Exception):
@@ -65,7 +65,7 @@ class LookupService:
     """A loopback lookup service: `page` is the body it serves (None: an
     error status; "hang": no answer for `hang_seconds`)."""
 
-    def __init__(self):
+    def __init__(self, host="127.0.0.1"):
         self.page = None
         self.hang_seconds = 40
         service = self
@@ -91,8 +91,8 @@ class LookupService:
         class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
             daemon_threads = True
 
-        self.server = Server(("127.0.0.1", 0), Handler)
-        self.url = "http://127.0.0.1:%d/ip" % self.server.server_address[1]
+        self.server = Server((host, 0), Handler)
+        self.url = "http://%s:%d/ip" % (host, self.server.server_address[1])
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     def answer(self, address):
@@ -238,12 +238,19 @@ class Scenario:
             time.sleep(0.01)
         return True
 
-    def status(self, method):
-        """A value of the program's status service on the bus, as gdbus prints it."""
-        done = subprocess.run(["gdbus", "call", "--session", *STATUS, "--method",
-                               "com.kestrune.OrbalenStatus.Status." + method],
+    def status(self, name):
+        """A property of the program's interface on the bus (None while it
+        cannot be read)."""
+        done = subprocess.run(["busctl", "--address=" + self.bus.address, "--json=short",
+                               "get-property", *STATUS, name],
                               env=self.env, capture_output=True, text=True, timeout=10)
-        return done.stdout.strip()
+        return json.loads(done.stdout)["data"] if done.returncode == 0 else None
+
+    def call(self, method):
+        """Calls a method of the program's interface; True when it answered."""
+        done = subprocess.run(["busctl", "--address=" + self.bus.address, "call", *STATUS,
+                               method], env=self.env, capture_output=True, text=True, timeout=10)
+        return done.returncode == 0
 
     def close(self):
         if self.process and self.process.poll() is None:

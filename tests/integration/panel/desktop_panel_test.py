@@ -101,7 +101,8 @@ class Desktop:
 def title_on_bus(desktop):
     result = subprocess.run(
         ["gdbus", "call", "--session", "--dest", DOMAIN, "--object-path",
-         "/com/kestrune/OrbalenStatus/Status", "--method", DOMAIN + ".Status.Title"],
+         "/com/kestrune/OrbalenStatus", "--method", "org.freedesktop.DBus.Properties.Get",
+         DOMAIN + "1", "Title"],
         env=desktop.env, capture_output=True, text=True, timeout=10)
     return result.stdout.strip()
 

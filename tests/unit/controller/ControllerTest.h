@@ -49,6 +49,8 @@ protected:
         gAddresses.clear();
         gExternalIPAddress.reset();
         gWirelessNetwork.reset();
+        gLastInternalChange.reset();
+        gLastExternalChange.reset();
         platform::SetSystemLogObserver([this](std::string_view line) { log_.emplace_back(line); });
         store(keys::kExternalIPLookupURL, std::string(kLookupURL));
         addresses_.wireInto(services_);

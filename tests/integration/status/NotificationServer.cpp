@@ -1,0 +1,47 @@
+// A desktop notification service for the tests: owns
+// org.freedesktop.Notifications on the session bus, prints "ready" and then
+// one line per notification: the program's name, summary and body, tab
+// separated.
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+#include <cstdio>
+
+namespace {
+
+class Notifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public slots:
+    uint Notify(const QString& appName, uint, const QString&, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap&, int) {
+        std::printf("%s\t%s\t%s\n", qPrintable(appName), qPrintable(summary), qPrintable(body));
+        std::fflush(stdout);
+        return ++lastId_;
+    }
+    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+
+private:
+    uint lastId_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    Notifications notifications;
+    if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
+                            QDBusConnection::ExportAllSlots) ||
+        !bus.registerService(QStringLiteral("org.freedesktop.Notifications"))) {
+        std::fputs("cannot serve org.freedesktop.Notifications\n", stderr);
+        return 1;
+    }
+    std::puts("ready");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+#include "NotificationServer.moc"
