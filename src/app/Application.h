@@ -11,6 +11,10 @@
 #include "app/StatusService.h"
 #include "platform/qt/QtRunLoop.h"
 
+namespace prefpane {
+class PreferencesWindow;
+}
+
 namespace app {
 
 // The GUI thread's side of the program: receives the controller's snapshots
@@ -38,7 +42,11 @@ public:
     void quit() override;
 
 private:
+    std::unique_ptr<prefpane::PreferencesWindow> makePreferencesWindow();
+
     std::unique_ptr<FrontEnd> frontEnd_;
+    controller::AddressState state_;  // as last published
+    std::unique_ptr<prefpane::PreferencesWindow> preferences_;
     StatusService service_;
     std::unique_ptr<QSocketNotifier> quitSignals_;
     bool quitting_ = false;

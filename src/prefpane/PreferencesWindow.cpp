@@ -65,7 +65,7 @@ QGroupBox* PreferencesWindow::mailGroup() {
     column->addLayout(form);
     addField(form, QStringLiteral("Mail se&rver:"), TextField::MailServer)
         ->setPlaceholderText(QStringLiteral("smtp.example.org"));
-    addCheckedField(form, QStringLiteral("P&ort:"), TextField::Port)->setMaximumWidth(90);
+    addCheckedField(form, QStringLiteral("P&ort:"), TextField::Port)->setFixedWidth(90);
     authentication_ = new QComboBox(group);
     authentication_->addItems(
         {QStringLiteral("None"), QStringLiteral("PLAIN"), QStringLiteral("LOGIN")});
@@ -94,7 +94,7 @@ QGroupBox* PreferencesWindow::externalGroup() {
     auto* form = new QFormLayout;
     column->addLayout(form);
     addCheckedField(form, QStringLiteral("Check e&very (minutes):"), TextField::MinutesInterval)
-        ->setMaximumWidth(90);
+        ->setFixedWidth(90);
     return group;
 }
 
