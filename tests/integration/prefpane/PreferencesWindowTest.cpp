@@ -131,6 +131,10 @@ std::string CloseWayName(CloseWay way) {
     return "";
 }
 
+void PrintTo(CloseWay way, std::ostream* out) {
+    *out << CloseWayName(way);
+}
+
 class ClosingTest : public WindowTest, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(ClosingTest, SavesTheTypedFieldsAndPostsOnce) {

@@ -119,6 +119,11 @@ struct ShownCase {
     std::string shown;
 };
 
+// ctest lists the cases by these names.
+void PrintTo(const ShownCase& shown, std::ostream* out) {
+    *out << shown.name;
+}
+
 class StoredValueShownTest : public PrefPaneTest,
                              public ::testing::WithParamInterface<ShownCase> {};
 
@@ -179,6 +184,10 @@ struct ClickCase {
     void (OrbalenStatusPrefPane::*action)();
     std::string_view key;
 };
+
+void PrintTo(const ClickCase& click, std::ostream* out) {
+    *out << click.name;
+}
 
 class CheckBoxClickTest : public PrefPaneTest, public ::testing::WithParamInterface<ClickCase> {};
 
