@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 seconds=${FUZZ_SECONDS:-30}
-targets=(fuzz_url fuzz_patterns fuzz_links fuzz_netlink fuzz_smtp)
+targets=(fuzz_url fuzz_patterns fuzz_links fuzz_netlink fuzz_smtp fuzz_settings_text)
 
 cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -9,6 +9,7 @@
 
 #include "foundation/CList.h"
 #include "foundation/Conversions.h"
+#include "foundation/UniqueFd.h"
 #include "foundation/Utf8.h"
 
 namespace {
@@ -256,18 +257,7 @@ int CString256::print(int fd) const noexcept {
     std::size_t len = length();
     std::memcpy(line, m_text, len);
     line[len] = '\n';
-    std::size_t done = 0;
-    while (done < len + 1) {
-        ssize_t n = ::write(fd, line + done, len + 1 - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
+    return foundation::WriteAll(fd, std::string_view(line, len + 1));
 }
 
 std::string CString256::MakeCFString() const {

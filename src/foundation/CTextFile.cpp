@@ -7,25 +7,9 @@
 #include <cstdlib>
 
 #include "foundation/CText.h"
+#include "foundation/UniqueFd.h"
 
 namespace {
-
-// Closes the descriptor when the reading or writing is over, whichever way it ends.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Reads up to size bytes; answers how many arrived, or -1 on a read error.
 ssize_t readFully(int fd, char* buffer, std::size_t size) {
@@ -46,26 +30,11 @@ ssize_t readFully(int fd, char* buffer, std::size_t size) {
     return static_cast<ssize_t>(done);
 }
 
-int writeFully(int fd, const char* bytes, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t put = ::write(fd, bytes + done, size - done);
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put < 0) {
-            return errno;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return 0;
-}
-
 }  // namespace
 
 int CText::init_from_fsref(const std::filesystem::path& file) {
     // Non-blocking, so that a FIFO without a writer cannot hold us up; it reads as empty.
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    foundation::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     int status = 0;
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
@@ -117,11 +86,13 @@ int CText::operator>>(const std::filesystem::path& file) const {
     if (text == nullptr) {
         return EINVAL;
     }
-    FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    foundation::UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         return errno;
     }
-    if (int status = writeFully(fd.get(), text, static_cast<std::size_t>(length)); status != 0) {
+    if (int status = foundation::WriteAll(fd.get(),
+                                          std::string_view(text, static_cast<std::size_t>(length)));
+        status != 0) {
         return status;
     }
     // Cut off whatever a longer earlier content left behind, so the file holds the text.
@@ -140,9 +111,9 @@ int CText::operator>>(const char* path) const {
     if (::unlink(path) != 0 && errno != ENOENT) {
         return errno;
     }
-    FileDescriptor fd(::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    foundation::UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) {
         return errno;
     }
-    return writeFully(fd.get(), text, static_cast<std::size_t>(length));
+    return foundation::WriteAll(fd.get(), std::string_view(text, static_cast<std::size_t>(length)));
 }

@@ -1,5 +1,6 @@
 #include "foundation/Conversions.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -160,11 +161,18 @@ void ElapsedTimeMessage(unsigned long seconds, CString256& out) {
     AppendUnit(out, seconds % 60, " sec ", " secs ");
 }
 
+namespace {
+
+// The volume that stands for the root directory.
+constexpr std::string_view kHfsRootVolume = "Root";
+
+}  // namespace
+
 void ConvertPosixPathToHFSPath(CString256& path) {
     if (path[0] != '/') {
         return;
     }
-    std::string converted = "Root";
+    std::string converted(kHfsRootVolume);
     const char* p = path.c_str();
     while (*p != '\0') {
         p += std::strspn(p, "/");
@@ -181,4 +189,33 @@ void ConvertPosixPathToHFSPath(CString256& path) {
     if (converted.size() <= CString256::kCapacity) {
         path = converted.c_str();
     }
+}
+
+std::optional<std::string> ConvertHFSPathToPosixPath(std::string_view hfsPath) {
+    if (!hfsPath.empty() && hfsPath.front() == '/') {
+        return std::string(hfsPath);
+    }
+    if (hfsPath.substr(0, kHfsRootVolume.size()) != kHfsRootVolume) {
+        return std::nullopt;
+    }
+    std::string_view rest = hfsPath.substr(kHfsRootVolume.size());
+    if (rest.empty()) {
+        return std::string("/");
+    }
+    if (rest.front() != ':') {
+        return std::nullopt;  // another volume, such as "Rootless:x"
+    }
+    std::string posix;
+    while (!rest.empty()) {
+        rest.remove_prefix(1);  // the ":" before each name
+        const std::string_view name = rest.substr(0, rest.find(':'));
+        if (name.empty()) {
+            return std::nullopt;
+        }
+        std::string part(name);
+        std::replace(part.begin(), part.end(), '/', ':');
+        posix += '/' + part;
+        rest.remove_prefix(name.size());
+    }
+    return posix;
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "foundation/CString256.h"
 
 // Decimal text. The allocating forms return a new[] array owned by the caller, or null when
@@ -42,3 +46,9 @@ void ElapsedTimeMessage(unsigned long seconds, CString256& out);
 // The path is left as it was when it is not absolute or the result would not fit in 255
 // bytes.
 void ConvertPosixPathToHFSPath(CString256& path);
+
+// The inverse: "Root:home:ann:a/b.log" gives "/home/ann/a:b.log" and "Root" gives "/". A
+// path that is already absolute POSIX (the forward conversion leaves those it cannot
+// convert) is returned as it is. Anything else, including empty names ("Root::x"), gives
+// nothing.
+std::optional<std::string> ConvertHFSPathToPosixPath(std::string_view hfsPath);

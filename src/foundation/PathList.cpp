@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <string_view>
 
+#include "foundation/UniqueFd.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -139,11 +141,11 @@ int16_t MakeFile(const fs::path& parent, CList<std::string>& list, const std::st
     fs::path file = folder / name;
     struct stat info {};
     if (::lstat(file.c_str(), &info) != 0) {
-        int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
+        const foundation::UniqueFd fd(
+            ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd) {
             return static_cast<int16_t>(errno);
         }
-        ::close(fd);
     }
     out = file;
     return 0;

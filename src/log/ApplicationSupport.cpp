@@ -23,8 +23,20 @@ constexpr int kLaunchFailed = -10810;  // the launch services' "unknown error"
 bool FSObjectExists(const fs::path& parent, std::string_view name, fs::path& item) {
     item = parent / std::string(name);
     struct stat info {};
-    return stat(item.c_str(), &info) == 0 || errno != ENOENT;
+    // lstat: a dangling link still exists, and is not made over.
+    return lstat(item.c_str(), &info) == 0 || errno != ENOENT;
 }
+
+namespace {
+
+// Our folders must be real ones: a link planted in their place would send
+// the log to a file of someone else's choosing.
+bool IsOwnFolder(const fs::path& folder) {
+    struct stat info {};
+    return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
 
 short FSCreateDirectory(const fs::path& parent, std::string_view name, fs::path& item) {
     if (FSObjectExists(parent, name, item)) {
@@ -41,10 +53,10 @@ bool GetOurApplicationSupportFolder(fs::path& folder) {
         return false;
     }
     fs::path company;
-    if (FSCreateDirectory(dataFolder, kCompanyFolder, company) != kNoErr) {
+    if (FSCreateDirectory(dataFolder, kCompanyFolder, company) != kNoErr || !IsOwnFolder(company)) {
         return false;
     }
-    return FSCreateDirectory(company, kProductFolder, folder) == kNoErr;
+    return FSCreateDirectory(company, kProductFolder, folder) == kNoErr && IsOwnFolder(folder);
 }
 
 int LaunchFSRef(const fs::path& item) {

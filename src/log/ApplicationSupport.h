@@ -8,6 +8,7 @@
 // file-system helpers that find and make it.
 
 // True, with folder set, once the folder exists (missing levels are made).
+// False when either of the two levels of our own is a link or not a folder.
 bool GetOurApplicationSupportFolder(std::filesystem::path& folder);
 
 // item becomes parent/name. True unless the name is certainly not there: any

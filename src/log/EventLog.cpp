@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "foundation/CString256.h"
+#include "foundation/ControlCharacters.h"
 #include "foundation/Conversions.h"
-#include "foundation/Utf8.h"
 #include "log/ApplicationSupport.h"
 #include "log/CLog.h"
 #include "platform/SystemLog.h"
@@ -19,14 +19,16 @@ namespace {
 // Entries may come from any thread; the file sees them one at a time.
 std::mutex gLoggerMutex;
 
+std::mutex gObserverMutex;
+std::function<void(std::string_view)> gObserver;
+
 // An entry line holds 255 bytes, its line feed included.
 constexpr std::size_t kLineCapacity = 255;
 
+// One entry, one line: control characters in the message are escaped.
 std::string EntryLine(const char* message) {
     const std::string text = "[" + LogDateDescription() + "] " + message;
-    std::string line(foundation::CutToCharacterBoundary(text, kLineCapacity - 1));
-    line += '\n';
-    return line;
+    return foundation::EscapeControlCharacters(text, kLineCapacity - 1) + '\n';
 }
 
 }  // namespace
@@ -39,9 +41,20 @@ bool LogToPrivateConsoleLog() {
     return settings::ReadLogToPrivateConsoleLog();
 }
 
+void SetEventLogObserver(std::function<void(std::string_view)> observer) {
+    std::lock_guard lock(gObserverMutex);
+    gObserver = std::move(observer);
+}
+
 void LogEntry(const char* message) {
     if (!message) {
         return;
+    }
+    {
+        std::lock_guard lock(gObserverMutex);
+        if (gObserver) {
+            gObserver(message);
+        }
     }
     if (LogToSystemConsole()) {
         platform::WriteToSystemLog(message);

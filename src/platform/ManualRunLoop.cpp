@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/UniqueFd.h"
 #include "platform/SystemLog.h"
 
 namespace platform {
@@ -41,7 +42,7 @@ struct ManualRunLoop::State {
     std::map<TimerId, Timer> timers;
     std::map<WatchId, Watch> watches;
 
-    int wakeFd = -1;
+    foundation::UniqueFd wakeFd;
     std::mutex postedMutex;
     std::deque<Callback> posted;
 
@@ -116,22 +117,17 @@ struct ManualRunLoop::State {
 
     void drainWakeFd() const {
         std::uint64_t count = 0;
-        while (read(wakeFd, &count, sizeof count) == sizeof count) {
+        while (read(wakeFd.get(), &count, sizeof count) == sizeof count) {
         }
     }
 };
 
-ManualRunLoop::ManualRunLoop(Clock clock) : state_(new State) {
+ManualRunLoop::ManualRunLoop(Clock clock) : state_(std::make_unique<State>()) {
     state_->clock = clock;
-    state_->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    state_->wakeFd.reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
 }
 
-ManualRunLoop::~ManualRunLoop() {
-    if (state_->wakeFd >= 0) {
-        close(state_->wakeFd);
-    }
-    delete state_;
-}
+ManualRunLoop::~ManualRunLoop() = default;
 
 RunLoop::TimerId ManualRunLoop::addTimer(Duration fireDelay, Duration repeatInterval,
                                          Callback callback) {
@@ -162,7 +158,7 @@ void ManualRunLoop::post(Callback callback) {
         state_->posted.push_back(std::move(callback));
     }
     const std::uint64_t one = 1;
-    [[maybe_unused]] auto written = write(state_->wakeFd, &one, sizeof one);
+    [[maybe_unused]] auto written = write(state_->wakeFd.get(), &one, sizeof one);
 }
 
 RunLoop::TimePoint ManualRunLoop::now() const {
@@ -190,7 +186,7 @@ bool ManualRunLoop::runOnce(Duration maxWait) {
         }
     }
 
-    std::vector<pollfd> fds{{state_->wakeFd, POLLIN, 0}};
+    std::vector<pollfd> fds{{state_->wakeFd.get(), POLLIN, 0}};
     std::vector<WatchId> ids{0};
     for (const auto& [id, watch] : state_->watches) {
         fds.push_back({watch.fd, POLLIN, 0});

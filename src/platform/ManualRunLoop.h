@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 #include "platform/RunLoop.h"
 
@@ -17,6 +18,9 @@ public:
     enum class Clock { Virtual, Real };
     explicit ManualRunLoop(Clock clock = Clock::Virtual);
     ~ManualRunLoop() override;
+    // Callbacks hold on to the loop they were given: it stays where it is.
+    ManualRunLoop(const ManualRunLoop&) = delete;
+    ManualRunLoop& operator=(const ManualRunLoop&) = delete;
 
     TimerId addTimer(Duration fireDelay, Duration repeatInterval, Callback callback) override;
     void invalidateTimer(TimerId id) override;
@@ -39,7 +43,14 @@ public:
 
 private:
     struct State;
-    State* state_;
+    std::unique_ptr<State> state_;
+};
+
+// The caller-driven loop on the real clock: the main loop of a command-line
+// tool or of a worker thread, served by runOnce()/runUntil().
+class RealTimeRunLoop : public ManualRunLoop {
+public:
+    RealTimeRunLoop() : ManualRunLoop(Clock::Real) {}
 };
 
 }  // namespace platform

@@ -3,30 +3,17 @@
 #include <syslog.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <mutex>
 #include <string>
+
+#include "foundation/ControlCharacters.h"
+#include "foundation/UniqueFd.h"
 
 namespace platform {
 
 namespace {
 
 constexpr char kIdent[] = "OrbalenStatus";
-
-// Writes the whole buffer, resuming after partial writes and signals.
-void WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-}
 
 std::mutex observerMutex;
 std::function<void(std::string_view)> observer;
@@ -38,7 +25,10 @@ void SetSystemLogObserver(std::function<void(std::string_view)> newObserver) {
     observer = std::move(newObserver);
 }
 
-void WriteToSystemLog(std::string_view text) {
+void WriteToSystemLog(std::string_view rawText) {
+    // One call, one line: outside text must not split it or forge another.
+    const std::string line = foundation::EscapeControlCharacters(rawText);
+    const std::string_view text = line;
     static std::once_flag opened;
     std::call_once(opened, [] { openlog(kIdent, LOG_PID, LOG_USER); });
 
@@ -52,7 +42,7 @@ void WriteToSystemLog(std::string_view text) {
         }
     }
     if (isatty(STDERR_FILENO)) {
-        WriteAll(STDERR_FILENO, std::string(kIdent) + ": " + std::string(text) + "\n");
+        foundation::WriteAll(STDERR_FILENO, std::string(kIdent) + ": " + std::string(text) + "\n");
     }
 }
 

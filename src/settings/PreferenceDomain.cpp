@@ -2,6 +2,11 @@
 
 #include <memory>
 
+#include "foundation/Utf8.h"
+#include "platform/Alert.h"
+#include "platform/SystemLog.h"
+#include "settings/SettingsText.h"
+
 namespace settings {
 
 namespace fs = std::filesystem;
@@ -9,28 +14,36 @@ namespace fs = std::filesystem;
 PreferenceDomain::PreferenceDomain(fs::path file) : file_(std::move(file)) {}
 
 std::optional<Value> PreferenceDomain::copy(std::string_view key) {
-    std::lock_guard lock(mutex_);
-    loadIfNeeded();
-    if (auto it = pending_.find(key); it != pending_.end()) {
-        return it->second;
-    }
-    if (auto it = values_.find(key); it != values_.end()) {
-        return it->second;
-    }
-    return std::nullopt;
+    auto value = [&]() -> std::optional<Value> {
+        std::lock_guard lock(mutex_);
+        loadIfNeeded();
+        if (auto it = pending_.find(key); it != pending_.end()) {
+            return it->second;
+        }
+        if (auto it = values_.find(key); it != values_.end()) {
+            return it->second;
+        }
+        return std::nullopt;
+    }();
+    tellUser();
+    return value;
 }
 
 std::map<std::string, Value, std::less<>> PreferenceDomain::copyAll() {
-    std::lock_guard lock(mutex_);
-    loadIfNeeded();
-    auto all = values_;
-    for (const auto& [key, value] : pending_) {
-        if (value) {
-            all.insert_or_assign(key, *value);
-        } else {
-            all.erase(key);
+    auto all = [&] {
+        std::lock_guard lock(mutex_);
+        loadIfNeeded();
+        auto merged = values_;
+        for (const auto& [key, value] : pending_) {
+            if (value) {
+                merged.insert_or_assign(key, *value);
+            } else {
+                merged.erase(key);
+            }
         }
-    }
+        return merged;
+    }();
+    tellUser();
     return all;
 }
 
@@ -40,8 +53,40 @@ void PreferenceDomain::set(std::string_view key, std::optional<Value> value) {
 }
 
 bool PreferenceDomain::synchronize() {
+    const bool synchronized = [&] {
+        std::lock_guard lock(mutex_);
+        problem_.clear();
+        return synchronizeLocked();
+    }();
+    tellUser();
+    return synchronized;
+}
+
+// With no lock held: an alert may run the event loop, and what runs there may
+// read the settings again, on this thread or another.
+void PreferenceDomain::tellUser() {
+    std::vector<std::string> notices;
+    {
+        std::lock_guard lock(mutex_);
+        notices.swap(notices_);
+    }
+    for (const auto& notice : notices) {
+        platform::CurrentAlert().showStopAlert("Your settings could not be read.", notice);
+    }
+}
+
+std::string PreferenceDomain::lastProblem() {
     std::lock_guard lock(mutex_);
-    return synchronizeLocked();
+    return problem_;
+}
+
+bool PreferenceDomain::fail(std::string problem) {
+    if (problem != loggedProblem_) {
+        platform::WriteToSystemLog("Settings: " + problem);
+        loggedProblem_ = problem;
+    }
+    problem_ = std::move(problem);
+    return false;
 }
 
 void PreferenceDomain::loadIfNeeded() {
@@ -73,19 +118,13 @@ bool PreferenceDomain::refresh() {
 
 bool PreferenceDomain::reload() {
     LockedSettingsFile file(file_, /*create=*/false);
-    if (!file.locked()) {
-        // A folder we may not write (the all-users store): reading without
-        // the lock is still safe, since writers replace the file atomically.
-        if (auto contents = file.read()) {
-            adopt(std::move(*contents));
-            return true;
-        }
-        return false;
-    }
+    // Without the lock (a folder we may not write, such as the all-users
+    // store) reading is still safe, since writers replace the file atomically.
     auto contents = file.read();
     if (!contents) {
-        return false;
+        return fail(file.problem());
     }
+    reportNotes(*contents);
     adopt(std::move(*contents));
     return true;
 }
@@ -93,27 +132,75 @@ bool PreferenceDomain::reload() {
 bool PreferenceDomain::writePending() {
     LockedSettingsFile file(file_, /*create=*/true);
     if (!file.locked()) {
-        return false;
+        return fail(file.problem());
     }
     auto contents = file.read();
     if (!contents) {
-        return false;  // unreadable: writing would lose what it holds
+        return fail(file.problem());  // unreadable: writing would lose what it holds
     }
-    for (const auto& [key, value] : pending_) {
+    reportNotes(*contents);
+    std::string refused;
+    const auto changes = storablePending(refused);
+    nlohmann::json merged = contents->object;
+    for (const auto& [key, value] : changes) {
         if (value) {
-            contents->object[key] = JsonOf(*value);
+            merged[key] = JsonOf(*value);
         } else {
-            contents->object.erase(key);
+            merged.erase(key);
         }
     }
-    const auto written = file.write(contents->object);
-    if (!written) {
-        return false;  // the changes stay pending for the next try
+    std::string problem;
+    const auto text = SettingsTextOf(merged, problem);
+    if (!text) {
+        pending_.clear();  // it will never fit: keep what the file holds
+        adopt(std::move(*contents));
+        return fail("changes to " + file_.string() + " not saved: " + problem);
     }
+    const auto written = file.write(*text);
+    if (!written) {
+        return fail(file.problem());  // the changes stay pending for the next try
+    }
+    contents->object = std::move(merged);
     contents->identity = *written;
     adopt(std::move(*contents));
     pending_.clear();
+    if (!refused.empty()) {
+        return fail("not saved in " + file_.string() + ":" + refused +
+                    " (its key or text is not UTF-8)");
+    }
     return true;
+}
+
+// The pending changes the file can hold: JSON text is UTF-8, so a key or
+// string that is not is refused rather than changed into something else.
+// refused lists the keys left out, each after a blank.
+std::map<std::string, std::optional<Value>, std::less<>> PreferenceDomain::storablePending(
+    std::string& refused) const {
+    std::map<std::string, std::optional<Value>, std::less<>> storable;
+    for (const auto& [key, value] : pending_) {
+        const std::string* text = value ? std::get_if<std::string>(&*value) : nullptr;
+        if (foundation::IsValidUtf8(key) && (!text || foundation::IsValidUtf8(*text))) {
+            storable.emplace(key, value);
+        } else {
+            refused += " \"" + foundation::DecodeLegacyText(key) + "\"";
+        }
+    }
+    return storable;
+}
+
+// Each version of the file reports what reading it changed once, however
+// often it is read.
+void PreferenceDomain::reportNotes(const FileContents& contents) {
+    if (!contents.setAsideNotice.empty()) {
+        notices_.push_back(contents.setAsideNotice);
+    }
+    if (contents.notes.empty() || contents.identity == notedIdentity_) {
+        return;
+    }
+    for (const auto& note : contents.notes) {
+        platform::WriteToSystemLog("Settings file " + file_.string() + ": " + note);
+    }
+    notedIdentity_ = contents.identity;
 }
 
 void PreferenceDomain::adopt(FileContents contents) {

@@ -23,8 +23,14 @@ public:
     std::map<std::string, Value, std::less<>> copyAll();
     void set(std::string_view key, std::optional<Value> value);
     // Writes pending changes (merged under the file lock with what other
-    // processes wrote) and picks up other processes' changes.
+    // processes wrote) and picks up other processes' changes. False when
+    // something could not be read or stored: see lastProblem(). A change the
+    // file cannot hold (text that is not UTF-8, or settings grown past the
+    // file's limit) is dropped; one that failed for another reason (a full
+    // disk) stays pending for the next try.
     bool synchronize();
+    // Why the last synchronize() failed; empty after one that succeeded.
+    std::string lastProblem();
     // Forgets changes that could not be written.
     void discardPending();
 
@@ -37,6 +43,11 @@ private:
     bool reload();
     bool writePending();
     void adopt(FileContents contents);
+    void reportNotes(const FileContents& contents);
+    void tellUser();
+    std::map<std::string, std::optional<Value>, std::less<>> storablePending(
+        std::string& refused) const;
+    bool fail(std::string problem);
 
     const std::filesystem::path file_;
     std::mutex mutex_;
@@ -44,6 +55,10 @@ private:
     FileIdentity identity_;
     std::map<std::string, Value, std::less<>> values_;                  // as last read or written
     std::map<std::string, std::optional<Value>, std::less<>> pending_;  // nullopt: delete
+    std::string problem_;
+    std::string loggedProblem_;         // each problem reaches the system log once in a row
+    FileIdentity notedIdentity_;        // the version whose reading notes were logged
+    std::vector<std::string> notices_;  // for the user, once no lock is held
 };
 
 // The process-wide copy of a domain's user store and of its all-users store;

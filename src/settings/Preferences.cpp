@@ -1,13 +1,7 @@
 #include "settings/Preferences.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
-
 #include "settings/PreferenceDomain.h"
+#include "settings/ValueConversions.h"
 
 namespace settings {
 
@@ -32,31 +26,6 @@ std::map<std::string, Value, std::less<>> CopyAllAppValues(std::string_view doma
     return store ? store->copyAll() : std::map<std::string, Value, std::less<>>{};
 }
 
-namespace {
-
-bool StringReadsTrue(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text == "yes" || text == "true" || text == "1";
-}
-
-std::int64_t ToInteger(double number) {
-    if (std::isnan(number)) {
-        return 0;
-    }
-    // Clamped, since converting an out-of-range double is undefined.
-    constexpr double kLimit = 9.2e18;
-    return static_cast<std::int64_t>(std::clamp(number, -kLimit, kLimit));
-}
-
-std::int64_t ToInteger(const std::string& text) {
-    errno = 0;
-    const long long number = std::strtoll(text.c_str(), nullptr, 10);
-    return errno == ERANGE ? 0 : number;
-}
-
-}  // namespace
-
 UserDefaults& UserDefaults::standard() {
     static UserDefaults defaults;
     return defaults;
@@ -68,38 +37,12 @@ std::optional<Value> UserDefaults::objectForKey(std::string_view key) const {
 
 bool UserDefaults::boolForKey(std::string_view key) const {
     const auto value = objectForKey(key);
-    if (!value) {
-        return false;
-    }
-    if (const bool* flag = std::get_if<bool>(&*value)) {
-        return *flag;
-    }
-    if (const auto* number = std::get_if<std::int64_t>(&*value)) {
-        return *number != 0;
-    }
-    if (const double* real = std::get_if<double>(&*value)) {
-        return *real != 0.0;
-    }
-    return StringReadsTrue(std::get<std::string>(*value));
+    return value && BoolOf(*value);
 }
 
 std::int64_t UserDefaults::integerForKey(std::string_view key) const {
     const auto value = objectForKey(key);
-    if (!value) {
-        return 0;
-    }
-    return std::visit(
-        [](const auto& v) -> std::int64_t {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, bool>) {
-                return v ? 1 : 0;
-            } else if constexpr (std::is_same_v<T, std::int64_t>) {
-                return v;
-            } else {
-                return ToInteger(v);
-            }
-        },
-        *value);
+    return value ? IntegerOf(*value).value_or(0) : 0;
 }
 
 void UserDefaults::setObject(std::optional<Value> value, std::string_view key) {

@@ -31,8 +31,8 @@ class UserDefaults {
 public:
     static UserDefaults& standard();
     std::optional<Value> objectForKey(std::string_view key) const;
-    // A boolean as stored; a number is true when non-zero; a string when it
-    // reads YES/true/1 (any case); anything else false.
+    // The value read by BoolOf / IntegerOf (settings/ValueConversions.h);
+    // false or 0 when absent.
     bool boolForKey(std::string_view key) const;
     std::int64_t integerForKey(std::string_view key) const;
     void setObject(std::optional<Value> value, std::string_view key);

@@ -1,11 +1,11 @@
 #include "settings/Readers.h"
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
+#include "settings/ValueConversions.h"
 
 namespace settings {
 
@@ -33,15 +33,8 @@ bool ReadFlag(std::string_view key) {
 
 std::int16_t ReadMinutesInterval() {
     const auto value = SynchronizedValue(keys::kMinutesInterval);
-    std::int64_t minutes = kDefaultMinutesInterval;
-    if (value) {
-        if (const auto* whole = std::get_if<std::int64_t>(&*value)) {
-            minutes = *whole;
-        } else if (const double* real = std::get_if<double>(&*value);
-                   real && std::isfinite(*real)) {
-            minutes = static_cast<std::int64_t>(std::clamp(*real, -1e6, 1e6));
-        }
-    }
+    const std::int64_t minutes =
+        value ? NumberOf(*value).value_or(kDefaultMinutesInterval) : kDefaultMinutesInterval;
     // Bounded before narrowing: a large entry must not wrap to a wrong or
     // negative interval.
     return static_cast<std::int16_t>(

@@ -7,13 +7,17 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "foundation/UniqueFd.h"
 #include "platform/Folders.h"
 #include "platform/SystemLog.h"
+#include "settings/SettingsText.h"
 
 namespace settings {
 
@@ -21,8 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Far beyond any real settings file; a bigger one is not ours to load.
-constexpr off_t kMaxFileSize = 4 * 1024 * 1024;
 constexpr char kFolderName[] = "OrbalenStatus";
 
 bool IsSafeDomainName(std::string_view domain) {
@@ -39,41 +41,6 @@ std::optional<fs::path> FileIn(const fs::path& base, std::string_view domain) {
 
 FileIdentity IdentityOfStat(const struct stat& info) {
     return FileIdentity{true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-}
-
-bool ReadWhole(int fd, off_t size, std::string& text) {
-    text.resize(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    text.resize(done);
-    return true;
-}
-
-bool WriteWhole(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string TimestampForName() {
@@ -119,88 +86,123 @@ LockedSettingsFile::LockedSettingsFile(fs::path file, bool create) : file_(std::
         mkdir(folder.c_str(), 0700);
     }
     const fs::path lockPath = file_.string() + ".lock";
-    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lockFd_ < 0) {
+    foundation::UniqueFd lock(
+        open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    int result = lock ? flock(lock.get(), LOCK_EX) : -1;
+    while (result != 0 && errno == EINTR) {
+        result = flock(lock.get(), LOCK_EX);
+    }
+    if (result != 0) {
+        fail("could not lock " + lockPath.string() + ": " + std::strerror(errno));
         return;
     }
-    while (flock(lockFd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            close(lockFd_);
-            lockFd_ = -1;
-            return;
-        }
-    }
+    lock_ = std::move(lock);  // held until the object goes
 }
 
-LockedSettingsFile::~LockedSettingsFile() {
-    if (lockFd_ >= 0) {
-        close(lockFd_);  // releases the lock
-    }
+LockedSettingsFile::~LockedSettingsFile() = default;
+
+std::nullopt_t LockedSettingsFile::fail(std::string problem) {
+    problem_ = std::move(problem);
+    return std::nullopt;
 }
 
 std::optional<FileContents> LockedSettingsFile::read() {
-    const int fd = open(file_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    // O_NONBLOCK: a FIFO planted here must not hang the reader.
+    const foundation::UniqueFd fd(open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) {
         if (errno == ENOENT) {
             return FileContents{};
         }
-        return std::nullopt;
+        return fail("could not open " + file_.string() + ": " + std::strerror(errno));
     }
     struct stat info {};
-    std::string text;
-    const bool statted = fstat(fd, &info) == 0;
-    const bool tooBig = statted && info.st_size > kMaxFileSize;
-    const bool readable =
-        statted && S_ISREG(info.st_mode) && !tooBig && ReadWhole(fd, info.st_size, text);
-    close(fd);
-    if (tooBig) {
-        return setAside("it is too large", info);
+    if (fstat(fd.get(), &info) != 0) {
+        return fail("could not read " + file_.string() + ": " + std::strerror(errno));
     }
-    if (!readable) {
-        return std::nullopt;
+    if (!S_ISREG(info.st_mode)) {
+        return fail(file_.string() + " is not a regular file");
     }
-
-    auto parsed = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
-    if (parsed.is_discarded() || !parsed.is_object()) {
-        return setAside("it is not a settings file", info);
+    int error = 0;
+    const auto text = foundation::ReadAll(fd.get(), kMaxSettingsFileSize, &error);
+    if (!text && error == EFBIG) {
+        return fail(file_.string() + " is too large to read (more than " +
+                    std::to_string(kMaxSettingsFileSize) + " bytes)");
     }
-    return FileContents{std::move(parsed), IdentityOfStat(info)};
+    if (!text) {
+        return fail("could not read " + file_.string() + ": " + std::strerror(error));
+    }
+    auto parsed = ParseSettingsText(*text);
+    if (!parsed) {
+        return setAside(info);
+    }
+    return FileContents{
+        std::move(parsed->object), IdentityOfStat(info), std::move(parsed->notes), {}};
 }
 
-FileContents LockedSettingsFile::setAside(std::string_view why, const struct stat& info) {
-    const fs::path aside = file_.string() + ".unreadable-" + TimestampForName();
-    const std::string problem =
-        "Settings file " + file_.string() + " could not be read (" + std::string(why) + ")";
-    if (rename(file_.c_str(), aside.c_str()) == 0) {
-        platform::WriteToSystemLog(problem + "; moved it to " + aside.string() +
-                                   " and started with empty settings");
-        return FileContents{};
+FileContents LockedSettingsFile::setAside(const struct stat& info) {
+    const std::string problem = "The settings file " + file_.string() + " holds no settings";
+    if (const auto aside = MoveAside(file_)) {
+        const std::string where =
+            "It was kept as " + aside->string() + " and the program started with empty settings.";
+        platform::WriteToSystemLog(problem + ". " + where);
+        FileContents empty;
+        empty.setAsideNotice = problem + ". " + where;
+        return empty;
     }
     // Left in place (a folder we may not write): remember this version so that
     // it is neither read nor reported again until it changes.
-    platform::WriteToSystemLog(problem + "; using empty settings");
-    return FileContents{nlohmann::json::object(), IdentityOfStat(info)};
+    platform::WriteToSystemLog(problem + " and could not be moved aside (" + std::strerror(errno) +
+                               "); using empty settings");
+    return FileContents{nlohmann::json::object(), IdentityOfStat(info), {}, {}};
 }
 
-std::optional<FileIdentity> LockedSettingsFile::write(const nlohmann::json& object) {
+std::optional<FileIdentity> LockedSettingsFile::write(const std::string& text) {
     std::string temp = file_.string() + ".XXXXXX";
-    const int fd = mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
+    foundation::UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd) {
+        return fail("could not make a new file in " + file_.parent_path().string() + ": " +
+                    std::strerror(errno));
     }
-    const std::string text =
-        object.dump(4, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     struct stat info {};
     // fsync before the rename: after a crash the file is either the old or the
     // new one, never an empty one.
-    const bool written =
-        fchmod(fd, 0600) == 0 && WriteWhole(fd, text) && fsync(fd) == 0 && fstat(fd, &info) == 0;
-    close(fd);
-    if (!written || rename(temp.c_str(), file_.c_str()) != 0) {
+    int error = fchmod(fd.get(), 0600) == 0 ? foundation::WriteAll(fd.get(), text) : errno;
+    if (error == 0 && (fsync(fd.get()) != 0 || fstat(fd.get(), &info) != 0)) {
+        error = errno;
+    }
+    if (error == 0) {
+        error = fd.close();
+    }
+    if (error != 0) {
         unlink(temp.c_str());
-        return std::nullopt;
+        return fail("could not write " + file_.string() + ": " + std::strerror(error));
+    }
+    if (rename(temp.c_str(), file_.c_str()) != 0) {
+        error = errno;
+        unlink(temp.c_str());
+        return fail("could not replace " + file_.string() + ": " + std::strerror(error));
     }
     return IdentityOfStat(info);
+}
+
+std::optional<fs::path> MoveAside(const fs::path& file) {
+    const std::string base = file.string() + ".unreadable-" + TimestampForName();
+    for (int n = 1; n <= 1000; ++n) {
+        const fs::path aside = n == 1 ? base : base + "-" + std::to_string(n);
+        if (renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            return aside;
+        }
+        // A file system without no-replace renames: a hard link never
+        // replaces either.
+        if (errno == EINVAL && link(file.c_str(), aside.c_str()) == 0) {
+            unlink(file.c_str());
+            return aside;
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
 }
 
 std::map<std::string, Value, std::less<>> ValuesOf(const nlohmann::json& object) {

@@ -9,8 +9,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "foundation/UniqueFd.h"
 
 #include "settings/Preferences.h"
 
@@ -41,6 +44,10 @@ FileIdentity IdentityOf(const std::filesystem::path& file);
 struct FileContents {
     nlohmann::json object = nlohmann::json::object();
     FileIdentity identity;
+    // What reading left out or changed, in words for the system log.
+    std::vector<std::string> notes;
+    // Where a file that held no settings was moved, in words for the user.
+    std::string setAsideNotice;
 };
 
 // A settings file guarded by an advisory lock on "<file>.lock" beside it.
@@ -54,22 +61,34 @@ public:
     LockedSettingsFile(const LockedSettingsFile&) = delete;
     LockedSettingsFile& operator=(const LockedSettingsFile&) = delete;
 
-    bool locked() const { return lockFd_ >= 0; }
+    bool locked() const { return static_cast<bool>(lock_); }
 
-    // Reads the file. One that does not parse is renamed aside (so the user
-    // can find it) and reads as empty; an unreadable one gives nothing.
+    // Reads the file. One that is not JSON at all is renamed aside under a
+    // name no other file has (so the user can find it), reads as empty, and
+    // comes with a notice for the user saying where it went. One that cannot be read (not a regular
+    // file, too large, an I/O error) gives nothing and is left alone.
     std::optional<FileContents> read();
 
-    // Replaces the file atomically with a 0600 file holding object; returns
-    // the new file's identity, or nothing when it could not be written.
-    std::optional<FileIdentity> write(const nlohmann::json& object);
+    // Replaces the file atomically with a 0600 file holding text; returns the
+    // new file's identity, or nothing when it could not be written.
+    std::optional<FileIdentity> write(const std::string& text);
+
+    // Why the last step failed, as a sentence part naming the file.
+    const std::string& problem() const { return problem_; }
 
 private:
-    FileContents setAside(std::string_view why, const struct stat& info);
+    FileContents setAside(const struct stat& info);
+    std::nullopt_t fail(std::string problem);
 
     std::filesystem::path file_;
-    int lockFd_ = -1;
+    foundation::UniqueFd lock_;
+    std::string problem_;
 };
+
+// Renames file to "<file>.unreadable-YYYYMMDD-HHMMSS", adding "-2", "-3"...
+// when that name is taken, so an earlier copy is never replaced. The new
+// name, or nothing (errno set) when it could not be renamed.
+std::optional<std::filesystem::path> MoveAside(const std::filesystem::path& file);
 
 // The store's typed view of a file object: entries of other types are left out.
 std::map<std::string, Value, std::less<>> ValuesOf(const nlohmann::json& object);

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "foundation/Utf8.h"
 #include "platform/qt/DBusNotificationCenter.h"
+#include "settings/PreferenceDomain.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
@@ -113,6 +115,10 @@ std::optional<Value> ParseValue(const std::string& type, const std::string& text
             value = *number;
         }
     } else if (type == "-string") {
+        if (!foundation::IsValidUtf8(text)) {
+            problem = "the text is not UTF-8, and the settings file holds only UTF-8 text";
+            return std::nullopt;
+        }
         value = text;
     } else {
         problem = "unknown type " + type + " (use -bool, -int, -float or -string)";
@@ -132,6 +138,17 @@ bool CheckDomain(const std::string& domain) {
     return true;
 }
 
+// Synchronizes the domain; false, with the reason printed, when that failed.
+bool Synchronize(const std::string& domain, const std::string& what) {
+    settings::PreferenceDomain* store = settings::UserDomain(domain);
+    if (store && store->synchronize()) {
+        return true;
+    }
+    Fail("could not " + what + " the settings of " + domain + ": " +
+         (store ? store->lastProblem() : "no settings file"));
+    return false;
+}
+
 int Read(const Args& args) {
     if (args.size() < 1 || args.size() > 2) {
         return Usage();
@@ -140,7 +157,9 @@ int Read(const Args& args) {
     if (!CheckDomain(domain)) {
         return 1;
     }
-    settings::AppSynchronize(domain);
+    if (!Synchronize(domain, "read")) {
+        return 1;
+    }
     if (args.size() == 2) {
         const auto value = settings::CopyAppValue(args[1], domain);
         if (!value) {
@@ -170,15 +189,18 @@ int Write(const Args& args) {
     }
     std::string problem;
     auto value = ParseValue(args[2], args[3], problem);
+    if (!foundation::IsValidUtf8(args[1])) {
+        problem = "the key is not UTF-8, and the settings file holds only UTF-8 text";
+        value.reset();
+    }
     if (!value) {
         return Fail(problem + "; nothing was changed");
     }
-    settings::AppSynchronize(domain);
-    settings::SetAppValue(args[1], std::move(value), domain);
-    if (!settings::AppSynchronize(domain)) {
-        return Fail("could not save the settings of " + domain);
+    if (!Synchronize(domain, "read")) {
+        return 1;
     }
-    return 0;
+    settings::SetAppValue(args[1], std::move(value), domain);
+    return Synchronize(domain, "save") ? 0 : 1;
 }
 
 int Delete(const Args& args) {
@@ -189,15 +211,14 @@ int Delete(const Args& args) {
     if (!CheckDomain(domain)) {
         return 1;
     }
-    settings::AppSynchronize(domain);
+    if (!Synchronize(domain, "read")) {
+        return 1;
+    }
     if (!settings::CopyAppValue(args[1], domain)) {
         return Fail("the domain/default pair of (" + domain + ", " + args[1] + ") does not exist");
     }
     settings::SetAppValue(args[1], std::nullopt, domain);
-    if (!settings::AppSynchronize(domain)) {
-        return Fail("could not save the settings of " + domain);
-    }
-    return 0;
+    return Synchronize(domain, "save") ? 0 : 1;
 }
 
 int Notify(int argc, char** argv) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,10 +27,14 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
         args.push_back(const_cast<char*>(a.c_str()));
     }
     args.push_back(nullptr);
+    errors_ = memfd_create("child-stderr", MFD_CLOEXEC);
     pid_ = fork();
     if (pid_ == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
+        if (errors_ >= 0) {
+            dup2(errors_, STDERR_FILENO);
+        }
         for (const auto& e : extraEnvironment) {
             putenv(const_cast<char*>(e.c_str()));
         }
@@ -53,6 +58,20 @@ ChildProcess::~ChildProcess() {
     if (output_ >= 0) {
         close(output_);
     }
+    if (errors_ >= 0) {
+        close(errors_);
+    }
+}
+
+std::string ChildProcess::readErrors() const {
+    std::string all;
+    char buffer[4096];
+    ssize_t n = 0;
+    for (off_t at = 0; errors_ >= 0 && (n = pread(errors_, buffer, sizeof buffer, at)) > 0;
+         at += n) {
+        all.append(buffer, static_cast<std::size_t>(n));
+    }
+    return all;
 }
 
 std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout) {

@@ -9,7 +9,8 @@
 
 namespace testing_support {
 
-// A program started without a shell, its standard output on a pipe. The
+// A program started without a shell, its standard output on a pipe and its
+// standard error kept in memory. The
 // destructor kills it if it is still running.
 class ChildProcess {
 public:
@@ -26,6 +27,8 @@ public:
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
     // Everything it writes until it closes its output or timeout passes.
     std::string readAll(std::chrono::milliseconds timeout);
+    // Everything it has written to standard error so far.
+    std::string readErrors() const;
     // The exit status, or nothing when it has not ended within timeout
     // (it is then killed).
     std::optional<int> wait(std::chrono::milliseconds timeout);
@@ -33,6 +36,7 @@ public:
 private:
     pid_t pid_ = -1;
     int output_ = -1;
+    int errors_ = -1;  // an anonymous file, so a chatty child never blocks on it
     std::string pending_;
 };
 

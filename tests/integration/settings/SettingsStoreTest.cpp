@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ const std::string kDomain(settings::kDomain);
 struct ToolResult {
     int exitCode;
     std::string output;
+    std::string errors;
 };
 
 // One run of the defaults tool on the test's settings folder.
@@ -27,7 +29,7 @@ ToolResult Tool(std::vector<std::string> args) {
     args.insert(args.begin(), ORBALEN_DEFAULTS_TOOL);
     testing_support::ChildProcess tool(args);
     std::string output = tool.readAll(20s);
-    return {tool.wait(5s).value_or(-1), output};
+    return {tool.wait(5s).value_or(-1), output, tool.readErrors()};
 }
 
 class SettingsStoreTest : public ::testing::Test {
@@ -114,6 +116,45 @@ TEST_F(SettingsStoreTest, ConcurrentWritersLoseNothing) {
                 << key(w, round);
         }
     }
+}
+
+TEST_F(SettingsStoreTest, ToolRefusesWhatTheFileCouldNotHoldAndSaysWhy) {
+    fs::create_directories(root_ / "OrbalenStatus");
+    testing_support::WriteText(root_ / "OrbalenStatus" / (kDomain + ".json"),
+                               "{\"Big\": \"" + std::string(4000000, 'a') + "\"}");
+    const std::string before = fileText();
+
+    // 100 000 control bytes need 600 000 bytes once escaped: too many now.
+    const auto tooLarge =
+        Tool({"write", kDomain, "Controls", "-string", std::string(100000, '\x01')});
+    EXPECT_NE(tooLarge.exitCode, 0);
+    EXPECT_NE(tooLarge.errors.find("more than 4 MiB"), std::string::npos) << tooLarge.errors;
+
+    const auto notUtf8 = Tool({"write", kDomain, "Name", "-string", "caf\xe9"});
+    EXPECT_NE(notUtf8.exitCode, 0);
+    EXPECT_NE(notUtf8.errors.find("not UTF-8"), std::string::npos) << notUtf8.errors;
+    EXPECT_NE(Tool({"write", kDomain, "caf\xe9", "-int", "1"}).exitCode, 0);
+    EXPECT_EQ(fileText(), before);
+    EXPECT_EQ(Tool({"read", kDomain, "Big"}).exitCode, 0);
+}
+
+TEST_F(SettingsStoreTest, ToolSaysWhatIsWrongWithTheSettingsPath) {
+    const fs::path file = root_ / "OrbalenStatus" / (kDomain + ".json");
+    fs::create_directories(file);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"read", kDomain}, {"write", kDomain, "A", "-int", "1"}}) {
+        const auto result = Tool(args);
+        EXPECT_NE(result.exitCode, 0) << args[0];
+        EXPECT_NE(result.errors.find(file.string() + " is not a regular file"), std::string::npos)
+            << result.errors;
+    }
+    fs::remove(file);
+
+    // A FIFO would hang a reader that waits for a writer.
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    const auto fifo = Tool({"read", kDomain});
+    EXPECT_NE(fifo.exitCode, -1) << "the tool hung";
+    EXPECT_NE(fifo.errors.find("is not a regular file"), std::string::npos) << fifo.errors;
 }
 
 }  // namespace

@@ -89,3 +89,16 @@ TEST(HfsPath, SwapsSeparatorsUnderTheRootVolume) {
     std::string fits = "/" + std::string(250, 'd');
     EXPECT_EQ(Hfs(fits), "Root:" + std::string(250, 'd'));
 }
+
+TEST(HfsPath, TheInverseUndoesTheColonSeparatedForm) {
+    for (const char* posix : {"/", "/home/ann/OrbalenStatus.log", "/data/Kestrune Software/a:b.log",
+                              "/x/with/slash:and:colons"}) {
+        const std::string hfs = Hfs(posix);
+        ASSERT_NE(hfs, posix) << "converted";
+        EXPECT_EQ(ConvertHFSPathToPosixPath(hfs), std::string(posix));
+    }
+    EXPECT_EQ(ConvertHFSPathToPosixPath("/already/posix"), "/already/posix");
+    for (const char* bad : {"", "relative", "Other:x", "Rootless:x", "Root::x", "Root:x:"}) {
+        EXPECT_FALSE(ConvertHFSPathToPosixPath(bad)) << bad;
+    }
+}

@@ -1,13 +1,17 @@
 #include "log/EventLog.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <csignal>
+#include <future>
 #include <regex>
 #include <sstream>
 
 #include "foundation/Utf8.h"
-#include "platform/SystemLog.h"
 #include "settings/Preferences.h"
+#include "support/EventLogRecorder.h"
 #include "support/FileText.h"
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
@@ -20,14 +24,7 @@ namespace {
 
 class EventLogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        platform::SetSystemLogObserver(
-            [this](std::string_view text) { systemLog_.emplace_back(text); });
-    }
-    void TearDown() override {
-        StopLogging();
-        platform::SetSystemLogObserver(nullptr);
-    }
+    void TearDown() override { StopLogging(); }
 
     fs::path logFile() const {
         return root_ / "data" / "Kestrune Software" / "OrbalenStatus" / "OrbalenStatus.log";
@@ -49,10 +46,13 @@ protected:
         settings::AppSynchronize();
     }
 
+    Texts systemLog() const { return systemLog_.lines(); }
+
     testing_support::TempFolder root_{"eventlog-test"};
     ScopedEnv data_{"XDG_DATA_HOME", (root_ / "data").c_str()};
     ScopedEnv config_{"XDG_CONFIG_HOME", (root_ / "config").c_str()};
-    Texts systemLog_;
+    testing_support::SystemLogRecorder systemLog_;
+    testing_support::EventLogRecorder entries_;
 };
 
 TEST_F(EventLogTest, EntriesReachEachDestinationItsDefaultAllowsUnchanged) {
@@ -70,7 +70,9 @@ TEST_F(EventLogTest, EntriesReachEachDestinationItsDefaultAllowsUnchanged) {
     SetDefault("logToPrivateConsoleLog", false);
     StopLogging();
 
-    EXPECT_EQ(systemLog_, (Texts{"only in the system log", message}));
+    EXPECT_EQ(systemLog(), (Texts{"only in the system log", message}));
+    EXPECT_EQ(entries_.lines(), (Texts{"only in the system log", message, "only in the file"}))
+        << "the observer sees every entry, whatever the defaults say";
     EXPECT_EQ(fileEntries(), (Texts{"start", message, "only in the file", "stop"}));
 }
 
@@ -101,7 +103,7 @@ TEST_F(EventLogTest, LongEntryIsCutOnACharacterBoundaryAndKeepsItsLineFeed) {
     EXPECT_GE(entry.size(), 254u);
     EXPECT_LE(entry.size(), 255u);
     EXPECT_TRUE(foundation::IsValidUtf8(entry));
-    EXPECT_EQ(systemLog_.at(0), message) << "the system log gets the whole text";
+    EXPECT_EQ(systemLog().at(0), message) << "the system log gets the whole text";
 }
 
 TEST_F(EventLogTest, ProgramGoesOnWhenTheLogCannotBeWritten) {
@@ -112,7 +114,7 @@ TEST_F(EventLogTest, ProgramGoesOnWhenTheLogCannotBeWritten) {
         StartLogging();
         LogEntry("still reaches the system log");
         StopLogging();
-        EXPECT_EQ(systemLog_, Texts{"still reaches the system log"});
+        EXPECT_EQ(systemLog(), Texts{"still reaches the system log"});
     }
     // The folder is there but the file cannot be opened: entries are dropped.
     fs::create_directories(logFile());
@@ -120,6 +122,92 @@ TEST_F(EventLogTest, ProgramGoesOnWhenTheLogCannotBeWritten) {
     LogEntry("dropped");
     StopLogging();
     EXPECT_TRUE(fs::is_directory(logFile()));
+}
+
+TEST_F(EventLogTest, AnEntryIsOneLineWithItsControlCharactersEscaped) {
+    StartLogging();
+    const std::string forged = "smtp.example.org\n[2099-01-01 00:00:00 +0000] Forged: x";
+    LogEntry(forged);
+    LogEntry("250-first\r\n250 last\t\x1b[31mred\x7f \xc2\x85 \xe2\x80\xa8 C:\\dir \xc3\xa9");
+    StopLogging();
+
+    const Texts escaped = {
+        "smtp.example.org\\n[2099-01-01 00:00:00 +0000] Forged: x",
+        "250-first\\r\\n250 last\\t\\x1b[31mred\\x7f \\u0085 \\u2028 C:\\dir \xc3\xa9",
+    };
+    EXPECT_EQ(fileEntries(), (Texts{"start", escaped[0], escaped[1], "stop"}));
+    EXPECT_EQ(systemLog(), escaped);
+    EXPECT_EQ(entries_.lines().at(0), forged) << "observers see the text as it was passed";
+}
+
+TEST_F(EventLogTest, EntriesAreCutOnlyBetweenEscapes) {
+    StartLogging();
+    LogEntry(std::string(300, '\n'));
+    StopLogging();
+    const std::string entry = fileEntries().at(1);
+    EXPECT_FALSE(entry.empty());
+    EXPECT_EQ(entry.size() % 2, 0u) << entry;
+    EXPECT_EQ(entry.find_first_not_of("\\n"), std::string::npos) << entry;
+}
+
+// The log file is on a disk that fills up: a write stops inside a line.
+TEST_F(EventLogTest, EntryAfterAWriteCutShortStartsOnItsOwnLine) {
+    StartLogging();
+    const auto size = fs::file_size(logFile());
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = size + 40;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    LogEntry("this entry does not fit in the space that is left on the disk");
+    LogEntry("nor does this one");
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
+    std::signal(SIGXFSZ, oldHandler);
+    LogEntry("after the disk was cleaned up");
+    StopLogging();
+
+    const Texts entries = fileEntries();
+    ASSERT_EQ(entries.size(), 4u) << testing_support::ReadText(logFile());
+    EXPECT_EQ(entries[0], "start");
+    EXPECT_EQ(entries[1].rfind("this entry", 0), 0u) << entries[1];
+    EXPECT_EQ(entries[2], "after the disk was cleaned up");
+    EXPECT_EQ(entries[3], "stop");
+}
+
+TEST_F(EventLogTest, LinksAndFifosAtTheLogPathAreNeverWrittenThrough) {
+    const fs::path victim = root_ / "victim";
+    testing_support::WriteText(victim, "precious\n");
+    fs::create_directories(logFile().parent_path());
+    fs::create_symlink(victim, logFile());
+    StartLogging();
+    LogEntry("must not reach the victim");
+    StopLogging();
+    EXPECT_EQ(testing_support::ReadText(victim), "precious\n");
+    fs::remove(logFile());
+
+    // A link in place of our own folder leads elsewhere just the same.
+    const fs::path elsewhere = root_ / "elsewhere";
+    fs::create_directories(elsewhere);
+    fs::remove(logFile().parent_path());
+    fs::create_directory_symlink(elsewhere, logFile().parent_path());
+    StartLogging();
+    LogEntry("must not reach the other folder");
+    StopLogging();
+    EXPECT_FALSE(fs::exists(elsewhere / "OrbalenStatus.log"));
+    fs::remove(logFile().parent_path());
+
+    // Opening a FIFO for writing would wait for a reader, holding the lock
+    // every other entry needs.
+    fs::create_directories(logFile().parent_path());
+    ASSERT_EQ(mkfifo(logFile().c_str(), 0600), 0);
+    auto logging = std::async(std::launch::async, [] {
+        StartLogging();
+        LogEntry("no reader");
+        StopLogging();
+    });
+    ASSERT_EQ(logging.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_TRUE(entries_.contains("no reader"));
 }
 
 }  // namespace

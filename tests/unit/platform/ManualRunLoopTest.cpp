@@ -6,12 +6,17 @@
 #include <numeric>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 using namespace std::chrono_literals;
 using platform::ManualRunLoop;
 
 namespace {
+
+// Callbacks keep references to their loop, and a copy used to free its state twice.
+static_assert(!std::is_copy_constructible_v<ManualRunLoop>);
+static_assert(!std::is_copy_assignable_v<ManualRunLoop>);
 
 TEST(ManualRunLoopTest, VirtualTimersFireInDueOrderAtTheirDueTime) {
     ManualRunLoop loop;
