@@ -1,8 +1,11 @@
 #include "app/Application.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
+#include "app/AppInfo.h"
 #include "app/QuitSignals.h"
+#include "prefpane/DefaultServices.h"
+#include "prefpane/PreferencesWindow.h"
 
 namespace app {
 
@@ -47,6 +50,7 @@ void Application::showStatus(const StatusSnapshot& status) {
 }
 
 void Application::showState(const controller::AddressState& state) {
+    state_ = state;
     service_.setState(state);
 }
 
@@ -67,7 +71,34 @@ void Application::showAboutPanel() {
 }
 
 void Application::showPreferences() {
-    frontEnd_->showPreferences();
+    // Without widgets (headless) the front end answers instead.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        frontEnd_->showPreferences();
+        return;
+    }
+    if (!preferences_) {
+        preferences_ = makePreferencesWindow();
+    }
+    preferences_->present();
+}
+
+// The window reads the last published state and hands posts and senders to
+// the controller's thread, so it never waits for the controller.
+std::unique_ptr<prefpane::PreferencesWindow> Application::makePreferencesWindow() {
+    auto services = prefpane::DefaultPrefPaneServices(kName, kVersion);
+    services.publishedState = [this] { return state_; };
+    services.postNotification = [this](std::string_view name, std::string_view object) {
+        controller_.postToServices([name = std::string(name), object = std::string(object)](
+                                       platform::RunLoop&, platform::NotificationCenter& center) {
+            center.post(name, object);
+        });
+    };
+    services.startMail = [this](const controller::MailAlert& alert) {
+        controller_.postToServices([alert](platform::RunLoop& loop, platform::NotificationCenter&) {
+            controller::AppControllerServices::DefaultStartMail(loop, alert);
+        });
+    };
+    return std::make_unique<prefpane::PreferencesWindow>(std::move(services));
 }
 
 void Application::quit() {

@@ -12,6 +12,10 @@
 #include "app/StatusService.h"
 #include "platform/qt/QtRunLoop.h"
 
+namespace prefpane {
+class PreferencesWindow;
+}
+
 namespace app {
 
 // The GUI thread's side of the program: receives the controller's snapshots
@@ -40,7 +44,11 @@ public:
     void quit() override;
 
 private:
+    std::unique_ptr<prefpane::PreferencesWindow> makePreferencesWindow();
+
     std::unique_ptr<FrontEnd> frontEnd_;
+    controller::AddressState state_;  // as last published
+    std::unique_ptr<prefpane::PreferencesWindow> preferences_;
     StatusService service_;
     DesktopNotifier notifier_;
     std::unique_ptr<QSocketNotifier> quitSignals_;

@@ -26,6 +26,12 @@ void ControllerThread::post(Action action) {
     }
 }
 
+void ControllerThread::postToServices(ServiceAction action) {
+    post([this, action = std::move(action)](controller::AppController&) {
+        action(*loop_, *center_);
+    });
+}
+
 void ControllerThread::requestTerminate() {
     post([this](controller::AppController& controller) {
         if (!terminated_) {
@@ -43,15 +49,17 @@ void ControllerThread::run() {
     platform::DBusNotificationCenter center(bus_);
     GuiBridge bridge(gui_, sink_);
     controller::AppController controller(loop, center, bridge, bridge);
-    open(loop, controller);
+    open(loop, center, controller);
     controller.init();
     exec();
     close();
 }
 
-void ControllerThread::open(platform::RunLoop& loop, controller::AppController& controller) {
+void ControllerThread::open(platform::RunLoop& loop, platform::NotificationCenter& center,
+                            controller::AppController& controller) {
     std::lock_guard lock(mutex_);
     loop_ = &loop;
+    center_ = &center;
     controller_ = &controller;
     for (Action& action : early_) {
         loop.post([&controller, action = std::move(action)] { action(controller); });

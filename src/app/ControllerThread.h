@@ -8,6 +8,7 @@
 
 #include "app/GuiSink.h"
 #include "controller/AppController.h"
+#include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 
 namespace app {
@@ -32,6 +33,11 @@ public:
     // after the thread has ended is dropped.
     void post(Action action);
 
+    // Any thread: runs action on the controller's thread with its run loop
+    // and notification centre (for senders and posts made elsewhere).
+    using ServiceAction = std::function<void(platform::RunLoop&, platform::NotificationCenter&)>;
+    void postToServices(ServiceAction action);
+
     // Any thread: applicationWillTerminate() once, then the thread ends.
     void requestTerminate();
 
@@ -39,7 +45,8 @@ protected:
     void run() override;
 
 private:
-    void open(platform::RunLoop& loop, controller::AppController& controller);
+    void open(platform::RunLoop& loop, platform::NotificationCenter& center,
+              controller::AppController& controller);
     void close();
 
     platform::RunLoop& gui_;
@@ -48,6 +55,7 @@ private:
     std::mutex mutex_;
     platform::RunLoop* loop_ = nullptr;  // while the controller exists
     controller::AppController* controller_ = nullptr;
+    platform::NotificationCenter* center_ = nullptr;  // controller thread only
     std::vector<Action> early_;
     bool ended_ = false;
     bool terminated_ = false;  // controller thread only

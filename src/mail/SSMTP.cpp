@@ -8,6 +8,7 @@
 #include "foundation/Utf8.h"
 #include "mail/MailLog.h"
 #include "mail/NotificationBody.h"
+#include "mail/SenderSettings.h"
 #include "mail/SmtpClient.h"
 #include "platform/MachineName.h"
 #include "settings/MailReaders.h"
@@ -140,7 +141,7 @@ mail::ConversationPlan SSMTP::stepWhenReady() const {
         return step;
     }
     const std::optional<std::string> user = settings::ReadUsername();
-    const std::optional<std::string> password = settings::ReadUserPassword();
+    const std::optional<std::string> password = mail::ReadSmtpPassword();
     if (!user || !password) {
         return step;
     }

@@ -109,6 +109,25 @@ std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256
         return 0;
     }
     const std::string account = Account(server, user);
+    std::string found;
+    const std::int32_t status = netinfo::LookupKeychainPassword(server, user, found);
+    if (status == 0) {
+        password = found.c_str();
+        gMailserverPasswords[account] = found;
+        return 0;
+    }
+    if (auto cached = gMailserverPasswords.find(account); cached != gMailserverPasswords.end()) {
+        password = cached->second.c_str();
+        return 0;
+    }
+    return status;
+}
+
+namespace netinfo {
+
+std::int32_t LookupKeychainPassword(const CString256& server, const CString256& user,
+                                    std::string& password) {
+    const std::string account = Account(server, user);
     GAsyncResult* result =
         RunBounded([&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
             secret_password_lookup(PasswordSchema(), cancel, done, data, "service", kService,
@@ -119,19 +138,11 @@ std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256
     g_object_unref(result);
     if (found) {
         password = found;
-        gMailserverPasswords[account] = found;
         secret_password_free(found);
         return 0;
     }
-    const std::int32_t status = error ? StatusOf(error) : kKeychainItemNotFound;
-    if (auto cached = gMailserverPasswords.find(account); cached != gMailserverPasswords.end()) {
-        password = cached->second.c_str();
-        return 0;
-    }
-    return status;
+    return error ? StatusOf(error) : kKeychainItemNotFound;
 }
-
-namespace netinfo {
 
 std::int32_t DeleteKeychainPassword(const CString256& server, const CString256& user) {
     const std::string account = Account(server, user);

@@ -38,6 +38,10 @@ std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256
                                       CString256& password);
 
 namespace netinfo {
+// The store's password of server and user, without the cache of this run:
+// callable from any thread. 0 and password set, or the store's status.
+std::int32_t LookupKeychainPassword(const CString256& server, const CString256& user,
+                                    std::string& password);
 // Removes the stored password of server and user; the cache keeps its copy.
 std::int32_t DeleteKeychainPassword(const CString256& server, const CString256& user);
 }  // namespace netinfo

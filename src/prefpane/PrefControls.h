@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+namespace prefpane {
+
+// The window's text fields, by the setting they show.
+enum class TextField {
+    VersionInfo,
+    LastIPAddress,
+    LastExternalIPAddress,
+    MailServer,
+    Port,
+    Username,
+    Password,
+    Email,
+    MinutesInterval,
+};
+
+// The window's check boxes, by the setting each one stores.
+enum class CheckBox {
+    SendEmailNotifications,
+    IncludeExternalIP,
+    IncludeMachineName,
+    IncludeCurrentWirelessNetwork,
+    EmailChangesToExternalIPAddress,
+    TitleIconOnly,
+    DisplayChangedIcon,
+};
+
+// The controls the preferences logic reads and fills. The Qt window is one;
+// tests use a plain record.
+class PrefControls {
+public:
+    virtual ~PrefControls() = default;
+
+    virtual std::string text(TextField field) const = 0;
+    virtual void setText(TextField field, const std::string& text) = 0;
+    virtual bool isChecked(CheckBox box) const = 0;
+    virtual void setChecked(CheckBox box, bool on) = 0;
+    // The authentication pop-up: 0 none, 1 PLAIN, 2 LOGIN.
+    virtual int authenticationIndex() const = 0;
+    virtual void selectAuthentication(int index) = 0;
+    // A message beside field; empty clears it.
+    virtual void showProblem(TextField field, const std::string& message) = 0;
+};
+
+}  // namespace prefpane

@@ -1,0 +1,33 @@
+#include "prefpane/SoundFiles.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FileText.h"
+#include "support/TempFolder.h"
+
+namespace prefpane {
+namespace {
+
+TEST(SoundFilesTest, FindsTheResourceByItsStemInFolderOrder) {
+    testing_support::TempFolder root{"sounds"};
+    std::filesystem::create_directories(root / "a");
+    std::filesystem::create_directories(root / "b");
+    testing_support::WriteText(root / "b" / "Mail Sent.wav", "RIFF");
+    testing_support::WriteText(root / "b" / "Mail Not Sent.aiff", "FORM");
+    testing_support::WriteText(root / "a" / "Mail Not Sent.oga", "OggS");
+    const std::vector<std::filesystem::path> folders{root / "a", root / "b"};
+
+    EXPECT_EQ(FindSoundFile("Mail Sent.aiff", folders), (root / "b" / "Mail Sent.wav").string());
+    EXPECT_EQ(FindSoundFile("Mail Not Sent.aiff", folders),
+              (root / "a" / "Mail Not Sent.oga").string());
+    EXPECT_FALSE(FindSoundFile("Glass.aiff", folders));
+}
+
+TEST(SoundFilesTest, TheProgramShipsBothSounds) {
+    for (const char* name : {"Mail Sent.aiff", "Mail Not Sent.aiff"}) {
+        EXPECT_TRUE(FindSoundFile(name, ProgramSoundFolders())) << name;
+    }
+}
+
+}  // namespace
+}  // namespace prefpane
