@@ -21,12 +21,16 @@
 #include "platform/ManualRunLoop.h"
 #include "platform/qt/QtAlert.h"
 
+#include "support/MenuItems.h"
+
 namespace {
 
 using namespace std::chrono_literals;
 using controller::Menu;
 using controller::MenuAction;
 using controller::MenuItem;
+using testing_support::Item;
+using testing_support::Separator;
 
 struct RecordingSink : app::GuiSink {
     std::vector<app::StatusSnapshot> shown;
@@ -42,20 +46,6 @@ struct RecordingSink : app::GuiSink {
     void showPreferences() override {}
     void quit() override { ++quits; }
 };
-
-MenuItem Item(std::string title, MenuAction action = MenuAction::None, int tag = 0) {
-    MenuItem item;
-    item.title = std::move(title);
-    item.action = action;
-    item.tag = tag;
-    return item;
-}
-
-MenuItem Separator() {
-    MenuItem item;
-    item.separator = true;
-    return item;
-}
 
 std::shared_ptr<const Menu> MenuOf(Menu items) {
     return std::make_shared<const Menu>(std::move(items));

@@ -20,6 +20,7 @@
 #include "app/FrontEndSwitch.h"
 #include "app/panel/PanelFrontEnd.h"
 #include "support/ChildProcess.h"
+#include "support/MenuItems.h"
 
 namespace {
 
@@ -30,6 +31,8 @@ using controller::Menu;
 using controller::MenuAction;
 using controller::MenuItem;
 using testing_support::ChildProcess;
+using testing_support::Item;
+using testing_support::Separator;
 
 const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
@@ -90,20 +93,6 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
-}
-
-MenuItem Item(std::string title, MenuAction action = MenuAction::None, int tag = 0) {
-    MenuItem item;
-    item.title = std::move(title);
-    item.action = action;
-    item.tag = tag;
-    return item;
-}
-
-MenuItem Separator() {
-    MenuItem item;
-    item.separator = true;
-    return item;
 }
 
 // A status menu like the controller's, its titles marked with a generation.
