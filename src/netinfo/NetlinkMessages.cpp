@@ -13,6 +13,9 @@
 namespace netinfo {
 namespace {
 
+// Errors travel as negative errno values, which the kernel keeps below 4096.
+constexpr int kMaxErrno = 4095;
+
 using Bytes = std::span<const std::byte>;
 
 constexpr std::size_t Align4(std::size_t n) {
@@ -156,8 +159,12 @@ ParseResult ParseNetlinkMessages(std::span<const std::byte> datagram, NetworkSta
                     result.error = EPROTO;
                 } else if (error.error == 0) {
                     result.done = true;
-                } else {
+                } else if (error.error < 0 && error.error >= -kMaxErrno) {
                     result.error = -error.error;
+                } else {
+                    // Not an errno the kernel would send (and INT_MIN cannot
+                    // even be negated): the message is garbled.
+                    result.error = EPROTO;
                 }
                 return result;
             }

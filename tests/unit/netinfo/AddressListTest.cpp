@@ -5,6 +5,7 @@
 #include <linux/rtnetlink.h>
 #include <net/if.h>
 
+#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -162,6 +163,12 @@ TEST(NetlinkParsing, ReportsErrorsAndTornDumpsAndSurvivesTruncation) {
     d.clear();
     Append(d, NLMSG_ERROR, nlmsgerr{-EPERM, {}}, 0);
     EXPECT_EQ(ParseNetlinkMessages(d, state).error, EPERM);
+    // Error codes no kernel sends (INT_MIN has no negation) mean a garbled reply.
+    for (const int garbled : {std::numeric_limits<int>::min(), -5000, 17}) {
+        d.clear();
+        Append(d, NLMSG_ERROR, nlmsgerr{garbled, {}}, 0);
+        EXPECT_EQ(ParseNetlinkMessages(d, state).error, EPROTO) << garbled;
+    }
     d.clear();
     Append(d, RTM_NEWLINK, link, NLM_F_MULTI | NLM_F_DUMP_INTR);
     EXPECT_TRUE(ParseNetlinkMessages(d, state).interrupted);
