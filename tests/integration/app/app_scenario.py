@@ -1,10 +1,10 @@
 """The running program in a network namespace of its own, with its peers.
 
-Shared by the end-to-end test and the figures script: it moves this process
-into new network and mount namespaces (two veth interfaces, the default route
-on the second, lookups answered at once by a resolver that is not there),
-starts a private session bus, a loopback lookup service whose page the caller
-sets, and a loopback SMTP server, writes the settings with
+Shared by the end-to-end and panel tests and the figures script: it moves
+this process into new network and mount namespaces (two veth interfaces, the
+default route on the second, lookups answered at once by a resolver that is
+not there), starts a private session bus, a loopback lookup service whose
+page the caller sets, and a loopback SMTP server, writes the settings with
 orbalenstatus-defaults into a private folder, and starts and stops the
 program. Needs root (or the right to make namespaces).
 """
@@ -19,6 +19,7 @@ import signal
 import socket
 import socketserver
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -59,6 +60,71 @@ def enter_own_namespace(folder):
 
 def ip(*commands):
     run("ip", "-batch", "-", input="\n".join(commands) + "\n")
+
+
+def or_skip(make):
+    """make(), or exit 77 (skipped) where no namespace may be made."""
+    try:
+        return make()
+    except NoNamespace as why:
+        print("skipped: needs the right to make network namespaces (%s)" % why)
+        sys.exit(77)
+
+
+def wait_until(condition, timeout=10.0, step=0.01):
+    """condition()'s first true answer, or its last one after timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result or time.monotonic() > deadline:
+            return result
+        time.sleep(step)
+
+
+def bus_property(address, name):
+    """A property of the program's interface on the bus at address (None
+    while it cannot be read)."""
+    done = subprocess.run(["busctl", "--address=" + address, "--json=short", "get-property",
+                           *STATUS, name], capture_output=True, text=True, timeout=10)
+    return json.loads(done.stdout)["data"] if done.returncode == 0 else None
+
+
+def private_env(folder, **extra):
+    """This environment with XDG folders of its own under `folder` and no
+    display settings."""
+    env = dict(os.environ, **extra)
+    for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
+        env.pop(name, None)
+    for name in ("CONFIG", "DATA", "RUNTIME"):
+        path = os.path.join(folder, name.lower())
+        os.mkdir(path, 0o700)
+        env["XDG_%s_%s" % (name, "DIR" if name == "RUNTIME" else "HOME")] = path
+    return env
+
+
+class Lines:
+    """A process's output lines, each with the moment it arrived."""
+
+    def __init__(self, argv, env):
+        self.process = subprocess.Popen(argv, env=env, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL, text=True)
+        self.lines = []
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.append((time.monotonic(), line.rstrip("\n")))
+
+    def texts(self):
+        return [text for _, text in self.lines]
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+        self.thread.join(5)
+        self.process.stdout.close()
 
 
 class LookupService:
@@ -124,10 +190,10 @@ class MailServer:
 
 
 class SessionBus:
-    def __init__(self):
+    def __init__(self, env=None):
         self.process = subprocess.Popen(
             ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=env)
         self.address = self.process.stdout.readline().strip()
 
     def stop(self):
@@ -144,13 +210,7 @@ class Scenario:
         self.defaults = defaults
         self.folder = tempfile.mkdtemp(prefix="orbalen-app-")
         enter_own_namespace(self.folder)
-        self.env = dict(os.environ)
-        for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
-            self.env.pop(name, None)
-        for name in ("CONFIG", "DATA", "RUNTIME"):
-            path = os.path.join(self.folder, name.lower())
-            os.mkdir(path, 0o700)
-            self.env["XDG_%s_%s" % (name, "DIR" if name == "RUNTIME" else "HOME")] = path
+        self.env = private_env(self.folder)
         self.bus = SessionBus()
         self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
         self.lookup = LookupService()
@@ -192,16 +252,9 @@ class Scenario:
     def start(self, *args):
         if self.process:
             self.process.stderr.close()
-        self.started = time.monotonic()
         self.process = subprocess.Popen([self.program, *args], env=self.env,
                                         stderr=subprocess.PIPE, text=True)
         return self.process
-
-    def run_again(self, *args):
-        """Another start while one runs: (exit status, stderr)."""
-        done = subprocess.run([self.program, *args], env=self.env, capture_output=True,
-                              text=True, timeout=20)
-        return done.returncode, done.stderr
 
     def terminate(self, timeout=10):
         self.process.send_signal(signal.SIGTERM)
@@ -219,32 +272,16 @@ class Scenario:
     def wait_for_line(self, wanted, after=0, timeout=10.0):
         """Index of the first entry from `after` on that equals `wanted`
         (or matches it, for a compiled pattern); None after timeout."""
-        deadline = time.monotonic() + timeout
-        while True:
+        def find():
             lines = self.log_lines()
-            for i in range(after, len(lines)):
-                line = lines[i]
-                if line == wanted if isinstance(wanted, str) else wanted.fullmatch(line):
-                    return i
-            if time.monotonic() > deadline:
-                return None
-            time.sleep(0.01)
-
-    def wait_until(self, condition, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while not condition():
-            if time.monotonic() > deadline:
-                return False
-            time.sleep(0.01)
-        return True
+            return next((i for i in range(after, len(lines)) if (
+                lines[i] == wanted if isinstance(wanted, str) else wanted.fullmatch(lines[i]))),
+                None)
+        wait_until(lambda: find() is not None, timeout)
+        return find()
 
     def status(self, name):
-        """A property of the program's interface on the bus (None while it
-        cannot be read)."""
-        done = subprocess.run(["busctl", "--address=" + self.bus.address, "--json=short",
-                               "get-property", *STATUS, name],
-                              env=self.env, capture_output=True, text=True, timeout=10)
-        return json.loads(done.stdout)["data"] if done.returncode == 0 else None
+        return bus_property(self.bus.address, name)
 
     def call(self, method):
         """Calls a method of the program's interface; True when it answered."""

@@ -1,45 +1,58 @@
-"""The real program, headless, in a network namespace of its own: start-up,
-internal and external address changes, a failed lookup, a settings reload,
-the e-mails sent, a second start refused and the end on SIGTERM.
+"""The real program, headless, in a network namespace of its own, with a
+loopback lookup service list, a loopback SMTP server, a desktop notification
+service and a private session bus: start-up, its interface on the bus and
+orbalenstatus-query, internal and external address changes (logged, signalled,
+notified, mailed), a settings reload, a second start refused and the end on
+SIGTERM.
 
-Usage: end_to_end_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT
+Usage: end_to_end_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT QUERY_TOOL
+                          NOTIFICATION_SERVER INTROSPECTION_XML
 Exits 77 (skipped) where no network namespace can be made.
 """
 
+import json
 import re
+import subprocess
 import sys
+import time
 import unittest
+import xml.etree.ElementTree as ElementTree
 
-from app_scenario import NoNamespace, Scenario
+from app_scenario import Lines, LookupService, Scenario, or_skip, wait_until
 
-ARGS = sys.argv[1:4]
-scenario = None
+PROGRAM, DEFAULTS, SMTP, QUERY, NOTIFICATIONS, DOCUMENTED = sys.argv[1:7]
+NOTIFIED = "OrbalenStatus\tIP address changed\t"
+scenario = notifications = follower = plain = None
 
 
 def setUpModule():
-    global scenario
-    try:
-        scenario = Scenario(*ARGS)
-    except NoNamespace as why:
-        print("skipped: needs the right to make network namespaces (%s)" % why)
-        sys.exit(77)
+    global scenario, plain, notifications
+    scenario = or_skip(lambda: Scenario(PROGRAM, DEFAULTS, SMTP))
+    # The first service fails; the second, on another loopback address so the
+    # clearing line can tell them apart, answers with the bare address.
+    plain = LookupService("127.0.0.2")
+    plain.page = "203.0.113.9\n"
     scenario.write_settings(
-        Initial_Refresh=1, ExternalIPLookupURL=scenario.lookup.url,
+        Initial_Refresh=1, ExternalIPLookupURL=scenario.lookup.url + " " + plain.url,
         EmailChangesToExternalIPAddress=True, MinutesInterval=10,
         LastExternalIPAddress="198.51.100.1", SendEmailNotifications=True,
         Email="admin@example.test", MailServer="127.0.0.1", Port=scenario.mail.port,
-        Authentication=0, useSSL=False, logToSystemConsole=False, logToPrivateConsoleLog=True)
+        Authentication=0, useSSL=False, NotifyDesktopOnChange=False,
+        logToSystemConsole=False, logToPrivateConsoleLog=True)
+    notifications = Lines([NOTIFICATIONS], scenario.env)
+    wait_until(lambda: notifications.texts()[:1] == ["ready"])
     scenario.start("--headless")
 
 
 def tearDownModule():
     if scenario:
+        notifications.stop()
         scenario.close()
 
 
-def in_order(lines, wanted, start=0):
+def in_order(lines, wanted):
     """True when `wanted` appear in `lines` in this order (others between)."""
-    position = start
+    position = 0
     for entry in wanted:
         try:
             position = lines.index(entry, position) + 1
@@ -48,92 +61,174 @@ def in_order(lines, wanted, start=0):
     return True
 
 
+def query(*args):
+    return subprocess.run([QUERY, *args], env=scenario.env, capture_output=True, text=True,
+                          timeout=20)
+
+
+def run_again():
+    """Another start while one runs: (exit status, stderr)."""
+    done = subprocess.run([PROGRAM, "--headless"], env=scenario.env, capture_output=True,
+                          text=True, timeout=20)
+    return done.returncode, done.stderr
+
+
 class Program(unittest.TestCase):
     # The steps build on each other and run in the order of their names.
 
-    def test_1_start_up_logs_in_order_and_sets_the_title(self):
+    def test_01_start_up_logs_in_order_and_publishes_the_same(self):
         s = scenario
         self.assertIsNotNone(
             s.wait_for_line("The current (first) internal IP address is:10.2.0.1"), s.log_lines())
-        lookup = "Loading external IP address...(from %s)" % s.lookup.url
         self.assertTrue(in_order(s.log_lines(), [
             "Starting up...",
-            # The check that setup fires: the service fails, which counts as a change.
-            "Checking external IP", lookup, "Current external IP address: -.-.-.-",
-            "Last external IP address: 198.51.100.1",
-            "External IP address changed from:198.51.100.1 to:-.-.-.-", "Sending email alerts",
+            # The check that setup fires: a list whose first service fails
+            # still gives the plain-text answer, a change from the stored one.
+            "Checking external IP", "Loading external IP address...(from %s)" % s.lookup.url,
+            "Current external IP address: 203.0.113.9", "Last external IP address: 198.51.100.1",
+            "External IP address changed from:198.51.100.1 to:203.0.113.9", "Sending email alerts",
             # Two refreshes; the first finds the address new.
             "Checking internal IP", "[1] 10.2.0.1", "[2] 10.1.0.1",
             "(First) Internal IP address changed from:(null) to:10.2.0.1",
             "Checking internal IP", "Last internal IP address: 10.2.0.1",
-            lookup, "The current external IP address is:-.-.-.-",
+            "The current external IP address is:203.0.113.9",
             "The current (first) internal IP address is:10.2.0.1",
         ]), s.log_lines())
-        self.assertTrue(s.wait_until(lambda: s.status("Title") == "10.2.0.1"))
+        self.assertTrue(wait_until(lambda: s.status("ExternalAddress") == "203.0.113.9"))
+        self.assertEqual(s.status("Title"), "10.2.0.1")
+        self.assertEqual(s.status("InternalAddress"), "10.2.0.1")
+        self.assertEqual(s.status("Addresses"), ["10.2.0.1", "10.1.0.1"])
+        self.assertEqual(s.status("WirelessNetwork"), "")
+        for name in ("LastInternalChange", "LastExternalChange"):
+            self.assertRegex(s.status(name), r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
         self.assertIn("running without a panel", s.process.stderr.readline())
+        # Desktop notifications stay off while the setting is absent or NO.
+        self.assertEqual(notifications.texts(), ["ready"])
 
-    def test_2_second_start_is_refused(self):
-        status, stderr = scenario.run_again("--headless")
+    def test_02_interface_is_the_one_documented(self):
+        def members(xml):
+            interface = ElementTree.fromstring(xml).find(
+                "interface[@name='com.kestrune.OrbalenStatus1']")
+            return sorted((item.tag, item.get("name"), item.get("type"), item.get("access"))
+                          for item in interface)
+        live = subprocess.run(["busctl", "--address=" + scenario.bus.address, "--xml-interface",
+                               "introspect", "com.kestrune.OrbalenStatus",
+                               "/com/kestrune/OrbalenStatus"],
+                              capture_output=True, text=True, timeout=10, check=True).stdout
+        with open(DOCUMENTED) as f:
+            self.assertEqual(members(live), members(f.read()))
+
+    def test_03_query_prints_the_title_or_every_property(self):
+        done = query()
+        self.assertEqual((done.returncode, done.stdout), (0, "10.2.0.1\n"), done.stderr)
+        state = json.loads(query("--json").stdout)
+        self.assertEqual(state["text"], "10.2.0.1")
+        self.assertEqual(state["Addresses"], ["10.2.0.1", "10.1.0.1"])
+        self.assertEqual(state["ExternalAddress"], "203.0.113.9")
+        self.assertEqual(state["tooltip"], "Internal: 10.2.0.1, 10.1.0.1\nExternal: 203.0.113.9")
+
+    def test_04_second_start_is_refused(self):
+        status, stderr = run_again()
         self.assertEqual(status, 0)
         self.assertIn("already running", stderr)
         self.assertIsNone(scenario.process.poll())
 
-    def test_3_initial_refresh_follows_start_up(self):
+    def test_05_internal_change_is_logged_signalled_within_100_ms_and_notified(self):
+        global follower
         s = scenario
-        first = s.log_lines().index("The current (first) internal IP address is:10.2.0.1")
-        self.assertIsNotNone(s.wait_for_line("Checking internal IP", after=first, timeout=5))
-
-    def test_4_internal_change_is_logged_shown_and_mailed(self):
-        s = scenario
+        s.write_settings(NotifyDesktopOnChange=True)
+        follower = Lines([QUERY, "--follow", "--json"], s.env)
+        titles = Lines([QUERY, "--follow"], s.env)
+        self.assertTrue(wait_until(lambda: follower.lines and titles.lines))
         start = len(s.log_lines())
         s.ip("addr add 10.3.0.7/24 dev v1")
         self.assertIsNotNone(s.wait_for_line("[2] 10.3.0.7", after=start), s.log_lines()[start:])
         # Replacing the first address moves the title to the new one.
         s.ip("addr del 10.2.0.1/24 dev v1")
         changed = "(First) Internal IP address changed from:10.2.0.1 to:10.3.0.7"
-        self.assertIsNotNone(s.wait_for_line(changed, after=start), s.log_lines()[start:])
-        self.assertTrue(s.wait_until(lambda: s.status("Title") == "10.3.0.7"))
-        self.assertTrue(s.wait_until(lambda: s.status("Addresses") == ["10.3.0.7", "10.1.0.1"]),
-                        s.status("Addresses"))
-        self.assertTrue(s.wait_until(lambda: any(
-            "from: 10.2.0.1 to 10.3.0.7" in m["content"] for m in s.mail.messages)))
+        self.assertTrue(wait_until(lambda: changed in s.log_lines()[start:], step=0.002))
+        logged = time.monotonic()
+        self.assertTrue(wait_until(lambda: any(
+            json.loads(text)["InternalAddress"] == "10.3.0.7" for text in follower.texts())))
+        signalled = next(at for at, text in follower.lines
+                         if json.loads(text)["InternalAddress"] == "10.3.0.7")
+        print("PropertiesChanged seen %.1f ms after the log line" % ((signalled - logged) * 1000),
+              file=sys.stderr)
+        self.assertLess(signalled - logged, 0.1)
+        self.assertTrue(wait_until(lambda: titles.texts()[-1:] == ["10.3.0.7"]), titles.texts())
+        self.assertEqual(titles.texts()[0], "10.2.0.1")
+        titles.stop()
+        self.assertEqual(s.status("Title"), "10.3.0.7")
+        self.assertEqual(s.status("Addresses"), ["10.3.0.7", "10.1.0.1"])
+        self.assertTrue(wait_until(lambda: notifications.texts()[1:] == [
+            NOTIFIED + "Internal address changed from 10.2.0.1 to 10.3.0.7"]),
+            notifications.texts())
 
-    def test_5_settings_reload_finds_the_external_change(self):
+    def test_06_check_external_asks_again_past_the_cache_and_finds_the_change(self):
         s = scenario
         start = len(s.log_lines())
-        s.lookup.answer("203.0.113.5")
-        s.notify()
-        changed = "External IP address changed from:-.-.-.- to:203.0.113.5"
+        s.lookup.answer("198.51.100.23")
+        self.assertTrue(s.call("CheckExternal"))
+        # The clearing line names the service that answered last.
+        clearing = 'Clearing external IP address. (The next check will ask "%s" again.)'
+        self.assertEqual(s.wait_for_line(clearing % plain.url.split("/")[2], after=start), start,
+                         s.log_lines()[start:])
+        changed = "External IP address changed from:203.0.113.9 to:198.51.100.23"
         self.assertIsNotNone(s.wait_for_line(changed, after=start), s.log_lines()[start:])
+        self.assertTrue(wait_until(lambda: s.status("ExternalAddress") == "198.51.100.23"))
+        self.assertTrue(wait_until(lambda: notifications.texts()[-1:] == [
+            NOTIFIED + "External address changed from 203.0.113.9 to 198.51.100.23"]),
+            notifications.texts())
+
+    def test_07_settings_reload_and_refresh_look_again(self):
+        s = scenario
+        start = len(s.log_lines())
+        s.notify()
         self.assertIsNotNone(s.wait_for_line(
             re.compile(r"Next external IP address check in: 10 minutes \(at .*\)"), after=start))
         self.assertEqual(s.log_lines()[start], "Checking external IP")
-        self.assertTrue(s.wait_until(lambda: s.status("ExternalAddress") == "203.0.113.5"),
-                        s.status("ExternalAddress"))
+        start = len(s.log_lines())
+        self.assertTrue(s.call("Refresh"))
+        self.assertIsNotNone(s.wait_for_line("Checking internal IP", after=start, timeout=5))
 
-    def test_6_every_change_was_mailed_to_the_recipient(self):
+    def test_08_every_change_was_mailed_to_the_recipient(self):
         s = scenario
-        wanted = ["from: 198.51.100.1 to -.-.-.-", "from: 10.2.0.1 to 10.3.0.7",
-                  "from: -.-.-.- to 203.0.113.5"]
-        self.assertTrue(s.wait_until(
+        wanted = ["from: 198.51.100.1 to 203.0.113.9", "from: 10.2.0.1 to 10.3.0.7",
+                  "from: 203.0.113.9 to 198.51.100.23"]
+        self.assertTrue(wait_until(
             lambda: all(any(w in m["content"] for m in s.mail.messages) for w in wanted)),
             [m["content"] for m in s.mail.messages])
         for message in s.mail.messages:
             self.assertEqual(message["rcpt_tos"], ["admin@example.test"])
 
-    def test_7_sigterm_ends_it_with_the_stop_line(self):
+    def test_09_sigterm_ends_it_and_the_follower_printed_one_object_per_change(self):
         s = scenario
         self.assertEqual(s.terminate(), 0)
         self.assertEqual(s.log_lines()[-1], "stop")
+        self.assertEqual(follower.process.wait(10), 0)
+        follower.thread.join(5)
+        states = [json.loads(text) for text in follower.texts()]
+        self.assertTrue(all(isinstance(state, dict) and "text" in state for state in states))
+        # Each object shows a state the one before did not.
+        for before, after in zip(states, states[1:]):
+            self.assertNotEqual(before, after)
+        self.assertEqual(states[-1]["ExternalAddress"], "198.51.100.23")
+        follower.stop()
 
-    def test_8_a_bus_that_never_answers_delays_the_start_only_briefly(self):
+    def test_10_query_without_a_running_instance_fails_clearly(self):
+        for args in ([], ["--json"], ["--follow"]):
+            done = query(*args)
+            self.assertEqual((done.returncode, done.stdout), (1, ""), args)
+            self.assertIn("OrbalenStatus is not running", done.stderr)
+
+    def test_11_a_bus_that_never_answers_delays_the_start_only_briefly(self):
         s = scenario
         start = len(s.log_lines())
         with s.silent_bus():
             s.start("--headless")
             self.assertIsNotNone(s.wait_for_line("Starting up...", after=start, timeout=5))
             # Without the bus, the lock file keeps a second one out.
-            status, stderr = s.run_again("--headless")
+            status, stderr = run_again()
             self.assertEqual(status, 0)
             self.assertIn("already running", stderr)
             self.assertEqual(s.terminate(), 0)
