@@ -7,12 +7,11 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <regex>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "integration/shared/SmtpTestServer.h"
 #include "mail/LocalIdentity.h"
 #include "mail/MailLog.h"
 #include "platform/MachineName.h"
@@ -25,7 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
-using testing_support::ChildProcess;
 
 const std::string kFormat =
     "OrbalenStatus has refreshed. The IP address of machine \"%@\" has changed from: %@ to %@";
@@ -48,26 +46,26 @@ bool LinesMatch(const Lines& actual, const Lines& expected) {
                       });
 }
 
-// smtp_test_server.py on an ephemeral loopback port, killed with the object.
-class SmtpServer : public ChildProcess {
+// The server with the test's certificates.
+class SmtpServer : public integration::SmtpTestServer {
 public:
     SmtpServer(const std::filesystem::path& certs, const std::string& options)
-        : ChildProcess(
-              Split("/usr/bin/python3 tests/integration/mail/smtp_test_server.py --certs " +
-                        certs.string() + " " + options,
-                    ' ')) {
-        const std::optional<std::string> line = readLine(20s);
-        port = line && line->starts_with("PORT ") ? line->substr(5) : "0";
-    }
-    // What the server has seen so far: {"event": "auth"|"message", ...}.
-    std::vector<nlohmann::json> events() {
+        : SmtpTestServer([&] {
+              Lines argv = Split(options, ' ');
+              argv.insert(argv.end(), {"--certs", certs.string()});
+              return argv;
+          }()) {}
+
+    // The accepted messages among the events.
+    std::vector<nlohmann::json> messages() {
         std::vector<nlohmann::json> found;
-        while (std::optional<std::string> line = readLine(200ms)) {
-            found.push_back(nlohmann::json::parse(*line));
+        for (const nlohmann::json& event : events()) {
+            if (event["event"] == "message") {
+                found.push_back(event);
+            }
         }
         return found;
     }
-    std::string port;
 };
 
 class SenderTest : public ::testing::Test {
@@ -113,25 +111,23 @@ protected:
         settings::AppSynchronize();
     }
 
-    // Starts one sender per recipient, all at once, runs the loop until every
-    // conversation has ended and returns the lines the senders logged (all on
-    // this thread, which runs the loop).
-    static Lines Converse(const Lines& recipients, const std::optional<std::string>& oldAddress,
+    // Sends one message, runs the loop until the conversation has ended and
+    // returns the lines the sender logged (on this thread, which runs the loop).
+    static Lines Converse(const std::optional<std::string>& oldAddress,
                           const std::string& format = kFormat,
                           const mail::SmtpOptions& options = Options()) {
         Lines lines;
-        long endings = 0;
+        bool ended = false;
         mail::SetMailLogObserverForTesting([&](const std::string& line) {
             lines.push_back(line);
-            endings += line == "Connection terminated." || line == "Connection timed out.";
+            ended |= line == "Connection terminated." || line == "Connection timed out.";
         });
         {
             platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
-            for (const std::string& to : recipients) {
-                SSMTP::create(loop, options)->sendMessage("10.0.0.2", oldAddress, to, format);
-            }
-            EXPECT_TRUE(loop.runUntil([&] { return endings == std::ssize(recipients); }, 20s));
-            loop.runOnce(10ms);  // senders let go of themselves
+            SSMTP::create(loop, options)
+                ->sendMessage("10.0.0.2", oldAddress, "ops@example.org", format);
+            EXPECT_TRUE(loop.runUntil([&] { return ended; }, 20s));
+            loop.runOnce(10ms);  // the sender lets go of itself
         }
         mail::SetMailLogObserverForTesting(nullptr);
         return lines;
@@ -245,8 +241,7 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
                            "has changed from: 10.0.0.1 to 10.0.0.2"
                      : "OrbalenStatus has refreshed. Machine " + name + "has IP address: 10.0.0.2";
     const Lines lines = Converse(
-        {"ops@example.org"}, s.oldAddress ? std::optional<std::string>("10.0.0.1") : std::nullopt,
-        kFormat, options);
+        s.oldAddress ? std::optional<std::string>("10.0.0.1") : std::nullopt, kFormat, options);
     EXPECT_TRUE(LinesMatch(
         lines, Split("Composing message to ops@example.org.|" + (s.oldAddress ? body + "|" : "") +
                          "Connecting to the 127.0.0.1 server...|" + s.log,
@@ -280,9 +275,7 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
     std::string content = messages[0]["content"];
     ExpectServerNamesUs(messages[0]["helo"]);
     EXPECT_TRUE(TakeHeader(content, "Date"));
-    const std::optional<std::string> id = TakeHeader(content, "Message-ID");
-    ASSERT_TRUE(id);
-    EXPECT_TRUE(std::regex_match(*id, std::regex("<[0-9a-f]{32}@[a-z0-9.-]+>"))) << *id;
+    EXPECT_TRUE(TakeHeader(content, "Message-ID"));
     EXPECT_EQ(content,
               "From: ops@example.org\r\nTo: ops@example.org\r\n"
               "Subject: OrbalenStatus Notification\r\nMIME-Version: 1.0\r\n"
@@ -335,15 +328,9 @@ TEST_F(SenderTest, SenderAddressAndBodyEncodingSuitEveryServer) {
     SmtpServer server(folder_->path(), "--mode plain");
     Store("useSSL=NO Authentication=0 EmailFrom=bob@example.net Port=" + server.port);
     const std::string longLine(1200, 'x');
-    const Lines lines =
-        Converse({"ops@example.org"}, "10.0.0.1", "Zo\xC3\xAB %@ %@ %@\n" + longLine);
+    const Lines lines = Converse("10.0.0.1", "Zo\xC3\xAB %@ %@ %@\n" + longLine);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Message sent. Closing the connection."), 1);
-    std::vector<nlohmann::json> messages;
-    for (const nlohmann::json& event : server.events()) {
-        if (event["event"] == "message") {
-            messages.push_back(event);
-        }
-    }
+    const std::vector<nlohmann::json> messages = server.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0]["mail_from"], "bob@example.net");
     EXPECT_EQ(messages[0]["rcpt_tos"], Lines{"ops@example.org"});
@@ -360,21 +347,6 @@ TEST_F(SenderTest, SenderAddressAndBodyEncodingSuitEveryServer) {
         EXPECT_TRUE(std::all_of(line.begin(), line.end(),
                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
     }
-}
-
-TEST_F(SenderTest, SeveralSendersRunSideBySide) {
-    SmtpServer server(folder_->path(), "--mode plain");
-    Store("useSSL=NO Authentication=0 Port=" + server.port);
-    const Lines lines = Converse({"a@example.org", "b@example.org", "c@example.org"}, std::nullopt);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Message sent. Closing the connection."), 3);
-    std::set<std::string> delivered;
-    for (const nlohmann::json& event : server.events()) {
-        if (event["event"] == "message") {
-            delivered.insert(event["rcpt_tos"][0]);
-        }
-    }
-    EXPECT_EQ(delivered,
-              (std::set<std::string>{"a@example.org", "b@example.org", "c@example.org"}));
 }
 
 }  // namespace

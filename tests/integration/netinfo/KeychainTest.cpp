@@ -2,42 +2,19 @@
 // with a throw-away home (gnome-keyring, and one that never answers), and
 // without any service.
 #include <libsecret/secret.h>
-#include <stdlib.h>
 
 #include <chrono>
-#include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "integration/shared/PrivateSession.h"
 #include "netinfo/Keychain.h"
 #include "support/ChildProcess.h"
 #include "support/ScopedEnv.h"
-#include "support/TempFolder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::ChildProcess;
-
-constexpr const char* kInsideSession = "ORBALEN_KEYRING_SESSION";
-
-// Runs the tests matching filter again in a process of their own inside a
-// private session bus; true when already there.
-bool InPrivateSession(const std::string& filter) {
-    if (getenv(kInsideSession)) {
-        return true;
-    }
-    testing_support::TempFolder home("orbalen-keyring");
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
-    ChildProcess session({"dbus-run-session", "--", self, "--gtest_filter=" + filter},
-                         {std::string(kInsideSession) + "=1", "HOME=" + home.path().string(),
-                          "XDG_DATA_HOME=" + (home / "data").string(),
-                          "XDG_CONFIG_HOME=" + (home / "config").string(),
-                          "XDG_RUNTIME_DIR=" + home.path().string()});
-    const std::string output = session.readAll(30s);
-    EXPECT_EQ(session.wait(5s), 0) << output;
-    return false;
-}
 
 int CountItems(const char* account) {
     const SecretSchema* schema = secret_schema_new("any", SECRET_SCHEMA_DONT_MATCH_NAME, "service",
@@ -52,13 +29,10 @@ int CountItems(const char* account) {
 }
 
 TEST(Keychain, StoresReplacesAndFallsBackToWhatItFound) {
-    if (!InPrivateSession("Keychain.StoresReplaces*")) {
+    if (!integration::InPrivateSession("Keychain.StoresReplaces*")) {
         return;
     }
-    ChildProcess keyring(
-        {"gnome-keyring-daemon", "--daemonize", "--unlock", "--components=secrets"}, {},
-        "test-password");
-    ASSERT_EQ(keyring.wait(20s), 0) << "gnome-keyring-daemon did not start";
+    ASSERT_TRUE(integration::StartKeyring()) << "gnome-keyring-daemon did not start";
 
     ASSERT_EQ(AddKeychainPassword("smtp.example.org", "ann", "first"), 0);
     ASSERT_EQ(AddKeychainPassword("smtp.example.org", "ann", "second"), 0);
@@ -80,10 +54,10 @@ TEST(Keychain, StoresReplacesAndFallsBackToWhatItFound) {
 }
 
 TEST(Keychain, HungServiceCountsAsNone) {
-    if (!InPrivateSession("Keychain.HungService*")) {
+    if (!integration::InPrivateSession("Keychain.HungService*")) {
         return;
     }
-    ChildProcess service({SILENT_SECRET_SERVICE});
+    testing_support::ChildProcess service({SILENT_SECRET_SERVICE});
     ASSERT_EQ(service.readLine(10s), "ready");
     gMailserverPasswords["smtp.example.org:ann"] = "remembered";
 

@@ -9,16 +9,18 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <string>
 
 #include <gtest/gtest.h>
 
+#include "integration/shared/PrivateSession.h"
+#include "integration/shared/SmtpTestServer.h"
 #include "mail/SSMTP.h"
 #include "mail/SenderSettings.h"
 #include "platform/ManualRunLoop.h"
 #include "prefpane/DefaultServices.h"
 #include "prefpane/PreferencesWindow.h"
 #include "settings/Preferences.h"
-#include "support/ChildProcess.h"
 #include "support/FileText.h"
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
@@ -27,9 +29,6 @@ namespace prefpane {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::ChildProcess;
-
-constexpr const char* kInsideSession = "ORBALEN_PREFPANE_SESSION";
 
 QApplication& App() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -95,9 +94,7 @@ protected:
 TEST_F(WindowTest, OpensWithTheDefaultsAndTheControllersAddresses) {
     window_->present();
     EXPECT_EQ(window_->field(TextField::MinutesInterval)->text(), "6");
-    EXPECT_EQ(window_->field(TextField::Port)->text(), "25");
     EXPECT_EQ(window_->field(TextField::LastIPAddress)->text(), "192.168.1.20");
-    EXPECT_EQ(window_->field(TextField::LastExternalIPAddress)->text(), "203.0.113.9");
     EXPECT_TRUE(window_->field(TextField::LastIPAddress)->isReadOnly());
     EXPECT_EQ(window_->field(TextField::Password)->echoMode(), QLineEdit::Password);
     QStringList items;
@@ -118,22 +115,23 @@ TEST_F(WindowTest, ACheckBoxIsStoredWhenClickedWithoutANotification) {
     EXPECT_TRUE(posts_.empty());
 }
 
-enum class CloseWay { Escape, WindowManager, CloseButton };
-
-std::string CloseWayName(CloseWay way) {
-    switch (way) {
-        case CloseWay::Escape:
-            return "Escape";
-        case CloseWay::WindowManager:
-            return "WindowManager";
-        case CloseWay::CloseButton:
-            return "CloseButton";
+// The button whose text holds text.
+QPushButton* Button(PreferencesWindow& window, const QString& text) {
+    for (QPushButton* button : window.findChildren<QPushButton*>()) {
+        if (button->text().contains(text)) {
+            return button;
+        }
     }
-    return "";
+    return nullptr;
 }
 
-void PrintTo(CloseWay way, std::ostream* out) {
-    *out << CloseWayName(way);
+struct CloseWay {
+    const char* name;
+    void (*close)(PreferencesWindow&);
+};
+
+void PrintTo(const CloseWay& way, std::ostream* out) {
+    *out << way.name;
 }
 
 class ClosingTest : public WindowTest, public ::testing::WithParamInterface<CloseWay> {};
@@ -141,37 +139,24 @@ class ClosingTest : public WindowTest, public ::testing::WithParamInterface<Clos
 TEST_P(ClosingTest, SavesTheTypedFieldsAndPostsOnce) {
     window_->present();
     Type(TextField::MailServer, "smtp.example.org");
-    Type(TextField::Port, "587");
     Type(TextField::MinutesInterval, "15");
     window_->authentication()->setCurrentIndex(1);
-    switch (GetParam()) {
-        case CloseWay::Escape:
-            QTest::keyClick(window_.get(), Qt::Key_Escape);
-            break;
-        case CloseWay::WindowManager:
-            window_->close();
-            break;
-        case CloseWay::CloseButton:
-            for (QPushButton* button : window_->findChildren<QPushButton*>()) {
-                if (button->text().contains("Close")) {
-                    button->click();
-                }
-            }
-            break;
-    }
+    GetParam().close(*window_);
     EXPECT_FALSE(window_->isVisible());
     const auto file = File();
     EXPECT_EQ(file["MailServer"], "smtp.example.org");
-    EXPECT_EQ(file["Port"], "587");
     EXPECT_EQ(file["MinutesInterval"], 15);
     EXPECT_EQ(file["Authentication"], 1);
     EXPECT_EQ(posts_, std::vector<std::string>{"Preferences Changed"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, ClosingTest,
-                         ::testing::Values(CloseWay::Escape, CloseWay::WindowManager,
-                                           CloseWay::CloseButton),
-                         [](const auto& way) { return CloseWayName(way.param); });
+INSTANTIATE_TEST_SUITE_P(
+    Ways, ClosingTest,
+    ::testing::Values(
+        CloseWay{"Escape", [](PreferencesWindow& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+        CloseWay{"WindowManager", [](PreferencesWindow& w) { w.close(); }},
+        CloseWay{"CloseButton", [](PreferencesWindow& w) { Button(w, "Close")->click(); }}),
+    [](const auto& way) { return std::string(way.param.name); });
 
 TEST_F(WindowTest, BadInputIsExplainedBesideItsField) {
     window_->present();
@@ -194,37 +179,23 @@ TEST_F(WindowTest, TabMovesThroughTheMailFieldsInOrder) {
     EXPECT_EQ(QApplication::focusWidget(), window_->authentication());
 }
 
-// smtp_test_server.py on an ephemeral loopback port.
-struct SmtpServer : ChildProcess {
-    explicit SmtpServer(const std::vector<std::string>& options)
-        : ChildProcess([&] {
-              std::vector<std::string> argv{"/usr/bin/python3",
-                                            "tests/integration/mail/smtp_test_server.py"};
-              argv.insert(argv.end(), options.begin(), options.end());
-              return argv;
-          }()) {
-        const auto line = readLine(20s);
-        port = line && line->starts_with("PORT ") ? line->substr(5) : "0";
-    }
-    // The recipients of the messages accepted while loop runs, until there
-    // are count of them.
-    std::multiset<std::string> recipients(platform::ManualRunLoop& loop, std::size_t count) {
-        std::multiset<std::string> found;
-        loop.runUntil(
-            [&] {
-                while (const auto line = readLine(20ms)) {
-                    const auto event = nlohmann::json::parse(*line);
-                    if (event["event"] == "message") {
-                        found.insert(event["rcpt_tos"][0].get<std::string>());
-                    }
+// The recipients of the messages the server accepts while loop runs, until
+// there are count of them.
+std::multiset<std::string> Recipients(integration::SmtpTestServer& server,
+                                      platform::ManualRunLoop& loop, std::size_t count) {
+    std::multiset<std::string> found;
+    loop.runUntil(
+        [&] {
+            for (const nlohmann::json& event : server.events(20ms)) {
+                if (event["event"] == "message") {
+                    found.insert(event["rcpt_tos"][0].get<std::string>());
                 }
-                return found.size() >= count;
-            },
-            20s);
-        return found;
-    }
-    std::string port;
-};
+            }
+            return found.size() >= count;
+        },
+        20s);
+    return found;
+}
 
 void StoreServer(const std::string& port, std::int64_t authentication) {
     settings::SetAppValue("MailServer", std::string("127.0.0.1"));
@@ -235,52 +206,23 @@ void StoreServer(const std::string& port, std::int64_t authentication) {
     settings::AppSynchronize();
 }
 
-QPushButton* TestButton(PreferencesWindow& window) {
-    for (QPushButton* button : window.findChildren<QPushButton*>()) {
-        if (button->text().contains("Test")) {
-            return button;
-        }
-    }
-    return nullptr;
-}
-
 TEST_F(WindowTest, TestEmailReachesEachStoredRecipient) {
-    SmtpServer server({"--mode", "plain"});
+    integration::SmtpTestServer server({"--mode", "plain"});
     StoreServer(server.port, 0);
     window_->present();
-    QTest::mouseClick(TestButton(*window_), Qt::LeftButton);
+    QTest::mouseClick(Button(*window_, "Test"), Qt::LeftButton);
     EXPECT_EQ(played_, std::vector<std::string>{"Mail Sent.aiff"});
     EXPECT_EQ(mailsStarted_, 2);
-    EXPECT_EQ(server.recipients(loop_, 2),
+    EXPECT_EQ(Recipients(server, loop_, 2),
               (std::multiset<std::string>{"ann@example.org", "bob@example.org"}));
 }
 
-// Runs the test again inside a private session bus with a throw-away home;
-// true when already there.
-bool InPrivateSession(const std::string& filter) {
-    if (getenv(kInsideSession)) {
-        return true;
-    }
-    testing_support::TempFolder home("prefpane-keyring");
-    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
-    ChildProcess session(
-        {"dbus-run-session", "--", self, "--gtest_filter=" + filter},
-        {std::string(kInsideSession) + "=1", "HOME=" + home.path().string(),
-         "XDG_DATA_HOME=" + (home / "data").string(), "XDG_RUNTIME_DIR=" + home.path().string()});
-    const std::string output = session.readAll(60s);
-    EXPECT_EQ(session.wait(5s), 0) << output;
-    return false;
-}
-
 TEST_F(WindowTest, ThePasswordLivesInTheSecretServiceAndTheSenderUsesIt) {
-    if (!InPrivateSession("WindowTest.ThePasswordLives*")) {
+    if (!integration::InPrivateSession("WindowTest.ThePasswordLives*")) {
         return;
     }
-    ChildProcess keyring(
-        {"gnome-keyring-daemon", "--daemonize", "--unlock", "--components=secrets"}, {},
-        "test-password");
-    ASSERT_EQ(keyring.wait(20s), 0) << "gnome-keyring-daemon did not start";
-    SmtpServer server({"--mode", "plain", "--user", "ann:keyring secret"});
+    ASSERT_TRUE(integration::StartKeyring()) << "gnome-keyring-daemon did not start";
+    integration::SmtpTestServer server({"--mode", "plain", "--user", "ann:keyring secret"});
     StoreServer(server.port, 1);
 
     window_->present();
@@ -292,48 +234,19 @@ TEST_F(WindowTest, ThePasswordLivesInTheSecretServiceAndTheSenderUsesIt) {
 
     window_->present();
     EXPECT_EQ(window_->field(TextField::Password)->text(), "keyring secret");
-    QTest::mouseClick(TestButton(*window_), Qt::LeftButton);
-    EXPECT_EQ(server.recipients(loop_, 2).size(), 2u)
+    QTest::mouseClick(Button(*window_, "Test"), Qt::LeftButton);
+    EXPECT_EQ(Recipients(server, loop_, 2).size(), 2u)
         << "the sender authenticated with the stored password";
 }
 
-TEST_F(WindowTest, WithoutASecretServiceThePasswordStaysInTheFile) {
-    testing_support::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-    settings::SetAppValue("UserPassword", std::string("old"));
-    settings::SetAppValue("MailServer", std::string("smtp.example.org"));
-    settings::SetAppValue("Username", std::string("ann"));
-    settings::AppSynchronize();
+// Run on Xvfb by its own ctest entry, for a picture of the real window.
+TEST_F(WindowTest, Screenshot) {
+    StoreServer("587", 2);
     window_->present();
-    EXPECT_EQ(window_->field(TextField::Password)->text(), "old") << "an older file still works";
-    EXPECT_EQ(mail::ReadSmtpPassword(), "old");
-    Type(TextField::Password, "new");
-    window_->close();
-    EXPECT_EQ(File()["UserPassword"], "new");
-}
-
-TEST(PreferencesWindow, Screenshot) {
-    App();
-    testing_support::TempFolder folder{"prefpane-shot"};
-    testing_support::ScopedEnv config{"XDG_CONFIG_HOME", folder.path().c_str()};
-    settings::SetAppValue("MailServer", std::string("smtp.example.org"));
-    settings::SetAppValue("Username", std::string("ann"));
-    settings::SetAppValue("Email", std::string("ann@example.org"));
-    settings::SetAppValue("SendEmailNotifications", true);
-    settings::SetAppValue("IncludeExternalIP", true);
-    settings::SetAppValue("Port", std::string("587"));
-    settings::SetAppValue("Authentication", std::int64_t{2});
-    settings::AppSynchronize();
-    auto services = DefaultPrefPaneServices("OrbalenStatus", "1.4.0");
-    services.publishedState = [] {
-        return controller::AddressState{{"192.168.1.20"}, "203.0.113.9", {}, {}, {}};
-    };
-    PreferencesWindow window(std::move(services));
-    window.present();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     QTest::qWait(200);
     std::filesystem::create_directories(ORBALEN_TEST_ARTIFACTS);
-    const QString file = QStringLiteral(ORBALEN_TEST_ARTIFACTS "/preferences-window.png");
-    ASSERT_TRUE(window.grab().save(file));
+    ASSERT_TRUE(window_->grab().save(ORBALEN_TEST_ARTIFACTS "/preferences-window.png"));
 }
 
 }  // namespace
