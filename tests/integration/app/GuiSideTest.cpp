@@ -121,7 +121,7 @@ protected:
     }
 };
 
-TEST_F(MenuRendererTest, ShowsTheModelWithSeparatorsAndDisabledItems) {
+TEST_F(MenuRendererTest, ShowsTheModelAndHandsBackTheChosenItem) {
     renderer.render(MenuOf(Model("host.example", {"10.0.0.1", "10.0.0.2"})));
     const QList<QAction*> actions = menu.actions();
     ASSERT_EQ(actions.size(), 7);
@@ -134,20 +134,18 @@ TEST_F(MenuRendererTest, ShowsTheModelWithSeparatorsAndDisabledItems) {
     EXPECT_FALSE(actions[5]->isEnabled()) << "the model's own disabled flag";
     ASSERT_NE(actions[6]->menu(), nullptr);
     EXPECT_TRUE(actions[6]->isEnabled());
-    EXPECT_EQ(actions[6]->menu()->actions().at(0)->text(), "Quit");
-}
 
-TEST_F(MenuRendererTest, ChoosingAnEntryHandsBackTheModelsItem) {
-    renderer.render(MenuOf(Model("host.example", {"10.0.0.1", "10.0.0.2"})));
-    menu.actions()[4]->trigger();
-    menu.actions()[6]->menu()->actions()[0]->trigger();
+    actions[4]->trigger();
+    actions[6]->menu()->actions().at(0)->trigger();
     ASSERT_EQ(chosen.size(), 2u);
     EXPECT_EQ(chosen[0].action, MenuAction::CopySelectedAddress);
     EXPECT_EQ(chosen[0].tag, 1);
     EXPECT_EQ(chosen[1].action, MenuAction::Quit);
 }
 
-TEST_F(MenuRendererTest, ASameShapedModelUpdatesTheOpenMenuInPlace) {
+// A model of the same shape updates the open menu in place; another shape
+// replaces the entries.
+TEST_F(MenuRendererTest, NewModelsUpdateInPlaceOrReplace) {
     renderer.render(MenuOf(Model("DNS name unavailable", {"10.0.0.1"})));
     const QList<QAction*> before = menu.actions();
     renderer.render(MenuOf(Model("host.example", {"10.0.0.9"})));
@@ -156,10 +154,7 @@ TEST_F(MenuRendererTest, ASameShapedModelUpdatesTheOpenMenuInPlace) {
     before[3]->trigger();
     ASSERT_EQ(chosen.size(), 1u);
     EXPECT_EQ(chosen[0].title, "10.0.0.9");
-}
 
-TEST_F(MenuRendererTest, AModelOfAnotherShapeReplacesTheEntries) {
-    renderer.render(MenuOf(Model("host.example", {"10.0.0.1"})));
     renderer.render(MenuOf(Model("host.example", {"10.0.0.1", "10.0.0.2", "10.0.0.3"})));
     ASSERT_EQ(menu.actions().size(), 8);
     EXPECT_EQ(menu.actions()[5]->text(), "10.0.0.3");
@@ -169,7 +164,7 @@ TEST_F(MenuRendererTest, AModelOfAnotherShapeReplacesTheEntries) {
 
 using TrayFrontEndTest = WithWidgets;
 
-TEST_F(TrayFrontEndTest, OpeningTheMenuAsksForAnUpdateAndChoicesAreHandedOn) {
+TEST_F(TrayFrontEndTest, OpeningTheMenuAsksForAnUpdateAndTheClipboardTakesAnyText) {
     int opened = 0;
     std::vector<MenuAction> chosen;
     app::TrayFrontEnd tray(
@@ -191,10 +186,8 @@ TEST_F(TrayFrontEndTest, OpeningTheMenuAsksForAnUpdateAndChoicesAreHandedOn) {
     ASSERT_EQ(menu->actions().size(), 3);
     menu->actions()[2]->trigger();
     EXPECT_EQ(chosen, std::vector<MenuAction>{MenuAction::Quit});
-}
 
-TEST_F(TrayFrontEndTest, TheClipboardTakesTheTextEvenWhenItIsEmpty) {
-    app::TrayFrontEnd tray({[] {}, [](const MenuItem&) {}});
+    // Even an empty text replaces what the clipboard held.
     tray.putOnClipboard("10.0.0.1");
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "10.0.0.1");
     tray.putOnClipboard("");

@@ -1,9 +1,9 @@
 // What the program settles before its controller starts: the command line,
-// headless or not, one instance per user, and the quit signals.
+// headless or not, the bus address, and the quit signals. (One instance per
+// user is checked end to end, with and without a bus.)
 #include <poll.h>
 #include <unistd.h>
 
-#include <QDBusConnection>
 #include <csignal>
 #include <string>
 #include <utility>
@@ -15,14 +15,10 @@
 #include "app/CommandLine.h"
 #include "app/DisplayCheck.h"
 #include "app/QuitSignals.h"
-#include "app/SingleInstance.h"
 #include "support/ScopedEnv.h"
-#include "support/TempFolder.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-using app::SingleInstance;
 using testing_support::ScopedEnv;
 
 app::CommandLine Parse(std::vector<const char*> args) {
@@ -79,22 +75,6 @@ TEST(BusProbe, FindsTheUnixSocketOfABusAddress) {
     for (const auto& [address, socket] : cases) {
         EXPECT_EQ(app::UnixSocketOf(address), socket) << address;
     }
-}
-
-TEST(SingleInstance, WithoutABusTheLockFileAdmitsOneInstance) {
-    testing_support::TempFolder runtime;
-    ASSERT_EQ(chmod(runtime.path().c_str(), 0700), 0);
-    ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path().c_str());
-    const QDBusConnection noBus = QDBusConnection(QStringLiteral("none"));
-    {
-        SingleInstance first;
-        ASSERT_EQ(first.claim(noBus, 1s), SingleInstance::Result::Claimed);
-        EXPECT_FALSE(first.viaBus());
-        SingleInstance second;
-        EXPECT_EQ(second.claim(noBus, 1s), SingleInstance::Result::AlreadyRunning);
-    }
-    SingleInstance afterTheFirstEnded;
-    EXPECT_EQ(afterTheFirstEnded.claim(noBus, 1s), SingleInstance::Result::Claimed);
 }
 
 TEST(QuitSignals, EachSignalMakesThePipeReadableOnce) {
