@@ -148,11 +148,6 @@ std::optional<std::string> TakeHeader(std::string& content, const std::string& n
     return value;
 }
 
-// EHLO gives the machine's full name or its address, never a bare host name.
-void ExpectServerNamesUs(const std::string& helo) {
-    EXPECT_TRUE(helo == "[127.0.0.1]" || mail::IsUsableDomainName(helo)) << helo;
-}
-
 struct Scenario {
     const char* name;
     const char* server;     // smtp_test_server.py options
@@ -273,7 +268,9 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
     EXPECT_EQ(messages[0]["rcpt_tos"], Lines{"ops@example.org"});
     EXPECT_EQ(messages[0]["tls"], mode != "plain");
     std::string content = messages[0]["content"];
-    ExpectServerNamesUs(messages[0]["helo"]);
+    // EHLO gives the machine's full name or its address, never a bare host name.
+    const std::string helo = messages[0]["helo"];
+    EXPECT_TRUE(helo == "[127.0.0.1]" || mail::IsUsableDomainName(helo)) << helo;
     EXPECT_TRUE(TakeHeader(content, "Date"));
     EXPECT_TRUE(TakeHeader(content, "Message-ID"));
     EXPECT_EQ(content,

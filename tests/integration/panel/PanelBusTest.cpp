@@ -180,10 +180,10 @@ protected:
     // A call the way a host makes it; the item is served on this thread,
     // so the wait keeps the event loop going.
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
-                      const QVariantList& arguments, int timeoutMs = 5000) {
+                      const QVariantList& arguments) {
         QDBusMessage message = QDBusMessage::createMethodCall(service_, path, interface, method);
         message.setArguments(arguments);
-        return hostBus_->call(message, QDBus::BlockWithGui, timeoutMs);
+        return hostBus_->call(message, QDBus::BlockWithGui, 5000);
     }
 
     QVariant itemProperty(const QString& name) {

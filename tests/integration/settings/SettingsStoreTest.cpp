@@ -43,9 +43,6 @@ protected:
 };
 
 TEST_F(SettingsStoreTest, ToolWritesAreSeenByTheNextRead) {
-    EXPECT_FALSE(settings::ReadFlag(settings::keys::kTitleIconOnly));
-    EXPECT_TRUE(settings::ReadUseSSL());
-
     EXPECT_EQ(Tool({"write", kDomain, "TitleIconOnly", "-bool", "YES"}).exitCode, 0);
     EXPECT_EQ(Tool({"write", kDomain, "useSSL", "-bool", "NO"}).exitCode, 0);
     EXPECT_EQ(Tool({"write", kDomain, "Initial Refresh", "-int", "45"}).exitCode, 0);
