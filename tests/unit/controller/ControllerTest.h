@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "CaseName.h"
+#include "support/CaseName.h"
 #include "controller/AppController.h"
 #include "controller/ControllerState.h"
 #include "log/EventLog.h"
