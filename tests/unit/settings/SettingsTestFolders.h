@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "settings/Preferences.h"
 #include "support/FileText.h"
 #include "support/ScopedEnv.h"
-#include "settings/Preferences.h"
 #include "support/TempFolder.h"
 
 using settings::AppSynchronize;
