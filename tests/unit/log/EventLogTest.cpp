@@ -11,8 +11,8 @@
 
 #include "foundation/Utf8.h"
 #include "settings/Preferences.h"
-#include "support/EventLogRecorder.h"
 #include "support/FileText.h"
+#include "support/LogRecorder.h"
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
 

@@ -291,8 +291,8 @@ TEST_F(PrefPaneTest, ThePasswordGoesToTheSecretStoreWhenThereIsOneElseToTheFile)
         Open();
         TypeEverything(controls_);
         pane_->windowWillClose();
-        using Secrets = std::map<std::string, std::string>;
-        EXPECT_EQ(keychain_, store ? Secrets{{"smtp.example.org:me", "pw"}} : Secrets{});
+        const std::map<std::string, std::string> kept = {{"smtp.example.org:me", "pw"}};
+        EXPECT_EQ(keychain_, store ? kept : decltype(kept){});
         EXPECT_EQ(File().value("UserPassword", ""), store ? "" : "pw") << "not left behind";
         EXPECT_EQ(controls_.texts[TextField::Password], "pw");
     }
