@@ -36,6 +36,7 @@ const AnswerCase kAnswerCases[] = {
     {"OctetTooLarge", "Current IP Address: 1.2.3.256</body></html>", std::nullopt},
     {"ThreeParts", "Current IP Address: 1.2.3</body></html>", std::nullopt},
     {"IPv6", "Current IP Address: 2001:db8::1</body></html>", std::nullopt},
+    {"TrailingWords", "Current IP Address: 1.2.3.4 and more</body></html>", std::nullopt},
     {"Markup", "Current IP Address: <b>1.2.3.4</b></body></html>", std::nullopt},
     {"LineBreakInside", "Current IP Address: 1.2.3.4\nX-Header: y</body></html>", std::nullopt},
     {"NulInside", std::string("Current IP Address: 1.2.3.4\0evil</body></html>", 46), std::nullopt},
