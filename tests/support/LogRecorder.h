@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "log/EventLog.h"
 #include "platform/SystemLog.h"
 
 namespace testing_support {
@@ -25,10 +26,6 @@ public:
             [part](const std::string& line) { return line.find(part) != std::string::npos; }));
     }
     bool contains(std::string_view part) const { return count(part) > 0; }
-    void clear() {
-        std::lock_guard lock(mutex_);
-        lines_.clear();
-    }
 
 protected:
     void record(std::string_view line) {
@@ -50,6 +47,17 @@ public:
     ~SystemLogRecorder() { platform::SetSystemLogObserver(nullptr); }
     SystemLogRecorder(const SystemLogRecorder&) = delete;
     SystemLogRecorder& operator=(const SystemLogRecorder&) = delete;
+};
+
+// Records every event-log entry, as its caller passed it.
+class EventLogRecorder : public LineRecorder {
+public:
+    EventLogRecorder() {
+        SetEventLogObserver([this](std::string_view line) { record(line); });
+    }
+    ~EventLogRecorder() { SetEventLogObserver(nullptr); }
+    EventLogRecorder(const EventLogRecorder&) = delete;
+    EventLogRecorder& operator=(const EventLogRecorder&) = delete;
 };
 
 }  // namespace testing_support

@@ -17,7 +17,6 @@ public:
     void failReads() { list_.reset(); }
     void failChangeSource() { changeSourceStatus_ = kAddressListGenericFailure; }
 
-    int reads() const { return reads_; }
     bool changeSourceInstalled() const { return callback_ != nullptr; }
     void notify() const {
         if (callback_) {
@@ -27,7 +26,6 @@ public:
 
     void wireInto(controller::AppControllerServices& services) {
         services.copyIPAddressList = [this](std::unique_ptr<AddressList>* out) -> std::int32_t {
-            ++reads_;
             if (!list_) {
                 return kAddressListGenericFailure;
             }
@@ -50,7 +48,6 @@ private:
     std::int32_t changeSourceStatus_ = 0;
     IPAddressListChangeCallback callback_ = nullptr;
     void* context_ = nullptr;
-    int reads_ = 0;
 };
 
 }  // namespace testing_support

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "CaseName.h"
 #include "controller/AppController.h"
 #include "controller/ControllerState.h"
 #include "log/EventLog.h"
@@ -20,6 +19,7 @@
 #include "platform/SystemLog.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
+#include "support/CaseName.h"
 #include "support/FakePageSource.h"
 #include "support/RecordingDesktop.h"
 #include "support/RecordingMailStarter.h"
@@ -57,7 +57,6 @@ protected:
         pages_.wireInto(services_);
         mail_.wireInto(services_);
         services_.reverseLookup = [this](const std::string& address) -> std::optional<std::string> {
-            lookedUp_.push_back(address);
             const auto name = std::ranges::find_if(
                 names_, [&](const auto& entry) { return entry.first == address; });
             return name != names_.end() ? std::optional(name->second) : std::nullopt;
@@ -138,7 +137,6 @@ protected:
     testing_support::FakePageSource pages_;
     testing_support::RecordingMailStarter mail_;
     std::vector<std::pair<std::string, std::string>> names_;  // reverse look-up answers
-    std::vector<std::string> lookedUp_;
     std::optional<std::string> wirelessName_;
     int wirelessLookups_ = 0;
     std::optional<std::string> machineName_ = "Studio";

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "CaseName.h"
+#include "support/CaseName.h"
 
 #include <optional>
 #include <string>
@@ -26,6 +26,7 @@ TEST_P(AddressFromLookupPageTest, OnlyADottedQuadBetweenTheMarkersIsTaken) {
 const AnswerCase kAnswerCases[] = {
     {"Plain", "<body>Current IP Address: 203.0.113.7</body></html>", "203.0.113.7"},
     {"BlanksTrimmed", "Current IP Address: \t 10.1.2.3 \n</body></html>", "10.1.2.3"},
+    {"MarkersInOtherCase", "<BODY>current ip address: 10.1.2.3\r\n</BODY></HTML>", "10.1.2.3"},
     {"FirstOccurrence",
      "Current IP Address: 1.2.3.4</body></html>Current IP Address: 5.6.7.8</body></html>",
      "1.2.3.4"},
@@ -35,6 +36,7 @@ const AnswerCase kAnswerCases[] = {
     {"OctetTooLarge", "Current IP Address: 1.2.3.256</body></html>", std::nullopt},
     {"ThreeParts", "Current IP Address: 1.2.3</body></html>", std::nullopt},
     {"IPv6", "Current IP Address: 2001:db8::1</body></html>", std::nullopt},
+    {"TrailingWords", "Current IP Address: 1.2.3.4 and more</body></html>", std::nullopt},
     {"Markup", "Current IP Address: <b>1.2.3.4</b></body></html>", std::nullopt},
     {"LineBreakInside", "Current IP Address: 1.2.3.4\nX-Header: y</body></html>", std::nullopt},
     {"NulInside", std::string("Current IP Address: 1.2.3.4\0evil</body></html>", 46), std::nullopt},

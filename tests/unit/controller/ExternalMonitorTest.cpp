@@ -75,16 +75,9 @@ TEST_P(ExternalCheckTest, CheckLogsComparesAndOnAChangeMailsAndRemembers) {
 
 const CheckCase kCheckCases[] = {
     {"SameAddress", Page("203.0.113.7"), "203.0.113.7", "203.0.113.7", false},
-    {"MarkersInOtherCaseAndBlanksAround",
-     "<HTML><BODY>current ip address:  203.0.113.7 \r\n</BODY></HTML>", "203.0.113.7",
-     "203.0.113.7", false},
     {"AddressChanged", Page("198.51.100.2"), "203.0.113.7", "198.51.100.2", true},
     {"FirstCheckEver", Page("203.0.113.7"), std::nullopt, "203.0.113.7", true},
     {"ServiceUnreachable", std::nullopt, "203.0.113.7", "-.-.-.-", true},
-    {"PageWithoutMarkers", "<html>Your address is 203.0.113.7</html>", "203.0.113.7", "-.-.-.-",
-     true},
-    {"AnswerNotAnAddress", Page("<a href=x>click</a>"), "203.0.113.7", "-.-.-.-", true},
-    {"AnswerWithTrailingText", Page("203.0.113.7 and more"), "203.0.113.7", "-.-.-.-", true},
     {"StillUnreachable", std::nullopt, "-.-.-.-", "-.-.-.-", false},
 };
 INSTANTIATE_TEST_SUITE_P(Answers, ExternalCheckTest, ::testing::ValuesIn(kCheckCases), CaseName());
@@ -102,22 +95,6 @@ TEST_F(ExternalMonitorTest, NextCheckLineNamesTheIntervalAndTheMomentAhead) {
         controller().externalIPAddressChangedTimerAction();
         EXPECT_EQ(takeLog().back(), std::string("Next external IP address check in: ") + tail);
     }
-}
-
-TEST_F(ExternalMonitorTest, SuccessfulAnswerIsCachedAndFailuresAreAskedAgain) {
-    pages_.answer(std::nullopt);
-    EXPECT_EQ(controller().externalIP(), "-.-.-.-");
-    EXPECT_EQ(controller().externalIP(), "-.-.-.-");
-    EXPECT_EQ(pages_.fetchedURLs(), (Lines{kLookupURL, kLookupURL}));
-
-    pages_.answerAddress("203.0.113.7");
-    log_.clear();
-    EXPECT_EQ(controller().externalIP(), "203.0.113.7");
-    EXPECT_EQ(controller().externalIP(), "203.0.113.7");
-    EXPECT_EQ(pages_.fetchedURLs().size(), 3u);
-    EXPECT_EQ(takeLog(),
-              (Lines{"Loading external IP address...(from " + std::string(kLookupURL) + ")",
-                     "External ip = 203.0.113.7", "Copying external IP address..."}));
 }
 
 TEST_F(ExternalMonitorTest, ChangeIsOnlyLoggedAndRememberedWithMailAndIconOff) {

@@ -85,12 +85,9 @@ TEST_F(MenuTest, LayoutListsEveryAddressWithItsTagAndTooltip) {
                                       {"172.16.0.9", MenuAction::CopySelectedAddress, 2,
                                        "Copy addres 3 (172.16.0.9) to the clipboard", true},
                                   }));
-}
-
-TEST_F(MenuTest, WithoutAddressesTheHeaderIsFollowedByTheSeparator) {
     addresses_.answer({});
-    start();
-    EXPECT_EQ(Rows(item_.menu()), ExpectedRows({}));
+    controller().refresh(true);
+    EXPECT_EQ(Rows(item_.menu()), ExpectedRows({})) << "the header, then the separator";
 }
 
 // What opening the menu shows at positions 0 to 2.
@@ -135,13 +132,6 @@ const OpeningCase kOpeningCases[] = {
      kPage,
      {{"10.0.0.5", "studio.lan"}},
      {"studio.lan", "Include external IP is off", "External DNS name unavailable"},
-     std::nullopt,
-     0},
-    {"IncludeExternalIPOff",
-     false,
-     kPage,
-     {},
-     {"DNS name unavailable", "Include external IP is off", "External DNS name unavailable"},
      std::nullopt,
      0},
     {"ExternalNameFound",

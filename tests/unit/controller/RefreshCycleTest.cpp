@@ -101,6 +101,7 @@ TEST_F(RefreshCycleTest, ChangeFromAToBWithTwoAddressesLogsInOrder) {
 TEST_F(RefreshCycleTest, UnreadableListKeepsTitleAndAddressesButLogsThePlaceholder) {
     addresses_.answer({"10.0.0.5", "10.0.0.9"});
     controller().refresh(false);
+    EXPECT_EQ(log_.at(1), "Internal IP address:10.0.0.5 (no name)");
     addresses_.failReads();
     log_.clear();
 
@@ -109,12 +110,6 @@ TEST_F(RefreshCycleTest, UnreadableListKeepsTitleAndAddressesButLogsThePlacehold
     EXPECT_EQ(takeLog(), (Lines{"Checking internal IP", refreshedLine("-.-.-.-")}));
     EXPECT_EQ(item_.title(), "10.0.0.5");
     EXPECT_EQ(gAddresses, (Lines{"10.0.0.5", "10.0.0.9"}));
-}
-
-TEST_F(RefreshCycleTest, NoNameForTheFirstAddressIsLoggedAsNoName) {
-    addresses_.answer({"10.0.0.5"});
-    controller().refresh(false);
-    EXPECT_EQ(log_.at(1), "Internal IP address:10.0.0.5 (no name)");
 }
 
 TEST_F(RefreshCycleTest, RecipientsAreSplitAtEveryCommaUntrimmed) {

@@ -58,18 +58,6 @@ TEST_F(TitleTest, NoAddressShowsThePlaceholderTextEvenInIconOnlyMode) {
     EXPECT_EQ(item_.image(), std::nullopt);
 }
 
-TEST_F(TitleTest, IconOnlyCountsOnlyWhenStoredAsABoolean) {
-    addresses_.answer({"10.0.0.5"});
-    for (const auto& [value, title] :
-         {std::pair{settings::Value(std::int64_t{1}), "10.0.0.5"},
-          std::pair{settings::Value("YES"s), "10.0.0.5"}, std::pair{settings::Value(true), ""}}) {
-        settings::SetAppValue(keys::kTitleIconOnly, value);
-        settings::AppSynchronize();
-        controller().refresh(false);
-        EXPECT_EQ(item_.title(), title);
-    }
-}
-
 // When the change icon shows, and what takes it away again.
 struct ChangeIconCase {
     const char* name;

@@ -21,6 +21,8 @@ TEST(Utf8Test, CutsNeverSplitACharacter) {
 TEST(Utf8Test, LegacyTextIsReadAsMacRomanUnlessAlreadyUtf8) {
     EXPECT_EQ(foundation::DecodeLegacyText("caf\xc3\xa9"), "caf\xc3\xa9");
     EXPECT_EQ(foundation::DecodeLegacyText("caf\x8e"), "caf\xc3\xa9");
+    EXPECT_EQ(foundation::DecodeLegacyText(std::string("\x80\0z", 3)),
+              std::string("\xc3\x84\0z", 4));
     EXPECT_FALSE(foundation::IsValidUtf8("\xed\xa0\x80"));  // a surrogate
     EXPECT_FALSE(foundation::IsValidUtf8("\xc0\xaf"));      // overlong "/"
 }

@@ -1,6 +1,7 @@
 #include "mail/MailMessage.h"
 
 #include "mail/LocalIdentity.h"
+#include "mail/NotificationBody.h"
 #include "mail/QuotedPrintable.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,11 @@ TEST(MailMessageTest, OnlyPlainAddressesReachTheEnvelope) {
         EXPECT_EQ(PlainAddress(text), std::nullopt) << text;
     }
     EXPECT_EQ(PlainAddress(std::string_view("jo@example.org\0x", 16)), std::nullopt);
+}
+
+TEST(NotificationBodyTest, ValuesAreNeverReadAsFormats) {
+    EXPECT_EQ(FillPlaceholders("%@ and %@ at 100%%", {"%@", "%s%n"}), "%@ and %s%n at 100%");
+    EXPECT_EQ(FillPlaceholders("%@ %@ %@", {"only"}), "only  ");
 }
 
 }  // namespace

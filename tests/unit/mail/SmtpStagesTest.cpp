@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/CaseName.h"
+
 namespace mail {
 namespace {
 
@@ -31,11 +33,7 @@ struct Case {
     const char* required = "";  // the mechanism authentication must use, after STARTTLS
     bool replyAnswersAuthentication = false;
 };
-
-// Failure messages name the case instead of dumping its bytes.
-void PrintTo(const Case& c, std::ostream* out) {
-    *out << c.name;
-}
+PRINT_CASE_BY_NAME(Case)
 
 const Case kCases[] = {
     {"StartTlsSecuresWhatFollows", false,
@@ -100,8 +98,7 @@ TEST_P(SmtpStagesTest, StagesFollowTheTranscript) {
     EXPECT_EQ(tracker.lastReplyAnswersAuthentication(), c.replyAnswersAuthentication);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transcripts, SmtpStagesTest, ::testing::ValuesIn(kCases),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Transcripts, SmtpStagesTest, ::testing::ValuesIn(kCases), CaseName());
 
 }  // namespace
 }  // namespace mail

@@ -30,41 +30,34 @@ std::uint32_t Ip(const char* text) {
     return a.s_addr;
 }
 
-// Appends one message, header and fixed body, to d.
-template <class Body>
-void Append(Datagram& d, std::uint16_t type, const Body& body, std::uint16_t flags = NLM_F_MULTI) {
-    nlmsghdr header{NLMSG_LENGTH(sizeof body), type, flags, 0, 0};
-    const auto* h = reinterpret_cast<const std::byte*>(&header);
-    const auto* b = reinterpret_cast<const std::byte*>(&body);
-    d.insert(d.end(), h, h + sizeof header);
-    d.insert(d.end(), b, b + sizeof body);
-    d.resize(NLMSG_ALIGN(d.size()));
-}
-
-// One rtnetlink message with attributes: {type, payload bytes}.
-using Attribute = std::pair<std::uint16_t, std::vector<std::byte>>;
-
 template <class T>
 std::vector<std::byte> BytesOf(const T& value) {
     const auto* p = reinterpret_cast<const std::byte*>(&value);
     return {p, p + sizeof value};
 }
 
-void AppendRoute(Datagram& d, const rtmsg& route, const std::vector<Attribute>& attributes) {
+// Appends one message, header and body, to d.
+void Append(Datagram& d, std::uint16_t type, const std::vector<std::byte>& body,
+            std::uint16_t flags = NLM_F_MULTI) {
+    const auto header =
+        BytesOf(nlmsghdr{static_cast<std::uint32_t>(NLMSG_LENGTH(body.size())), type, flags, 0, 0});
+    d.insert(d.end(), header.begin(), header.end());
+    d.insert(d.end(), body.begin(), body.end());
+    d.resize(NLMSG_ALIGN(d.size()));
+}
+
+// A route's body: the fixed part, then its {type, payload bytes} attributes.
+using Attribute = std::pair<std::uint16_t, std::vector<std::byte>>;
+std::vector<std::byte> RouteBody(const rtmsg& route, const std::vector<Attribute>& attributes) {
     std::vector<std::byte> body = BytesOf(route);
     for (const auto& [type, payload] : attributes) {
-        const rtattr header{static_cast<unsigned short>(RTA_LENGTH(payload.size())), type};
-        const auto bytes = BytesOf(header);
-        body.insert(body.end(), bytes.begin(), bytes.end());
+        const auto header =
+            BytesOf(rtattr{static_cast<unsigned short>(RTA_LENGTH(payload.size())), type});
+        body.insert(body.end(), header.begin(), header.end());
         body.insert(body.end(), payload.begin(), payload.end());
         body.resize(RTA_ALIGN(body.size()));
     }
-    const nlmsghdr header{static_cast<std::uint32_t>(NLMSG_LENGTH(body.size())), RTM_NEWROUTE,
-                          NLM_F_MULTI, 0, 0};
-    const auto bytes = BytesOf(header);
-    d.insert(d.end(), bytes.begin(), bytes.end());
-    d.insert(d.end(), body.begin(), body.end());
-    d.resize(NLMSG_ALIGN(d.size()));
+    return body;
 }
 
 std::vector<std::byte> Nexthops(std::initializer_list<int> indexes) {
@@ -133,7 +126,7 @@ TEST(NetlinkParsing, DefaultRoutesOfTheMainTableOnly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Datagram d;
-        AppendRoute(d, c.route, c.attributes);
+        Append(d, RTM_NEWROUTE, RouteBody(c.route, c.attributes));
         NetworkState state;
         ParseNetlinkMessages(d, state);
         ASSERT_EQ(state.defaultRoutes.size(), c.wanted ? 1u : 0u);
@@ -154,23 +147,23 @@ TEST(NetlinkParsing, ReportsErrorsAndTornDumpsAndSurvivesTruncation) {
     ifinfomsg link{};
     link.ifi_index = 2;
     link.ifi_flags = kUp;
-    Append(d, RTM_NEWLINK, link);
+    Append(d, RTM_NEWLINK, BytesOf(link));
     d.resize(d.size() - 3);  // claims more bytes than arrived: dropped, not read beyond
     d.shrink_to_fit();       // so that ASan sees any read past the end
     EXPECT_FALSE(ParseNetlinkMessages(d, state).done);
     EXPECT_TRUE(state.links.empty());
 
     d.clear();
-    Append(d, NLMSG_ERROR, nlmsgerr{-EPERM, {}}, 0);
+    Append(d, NLMSG_ERROR, BytesOf(nlmsgerr{-EPERM, {}}), 0);
     EXPECT_EQ(ParseNetlinkMessages(d, state).error, EPERM);
     // Error codes no kernel sends (INT_MIN has no negation) mean a garbled reply.
     for (const int garbled : {std::numeric_limits<int>::min(), -5000, 17}) {
         d.clear();
-        Append(d, NLMSG_ERROR, nlmsgerr{garbled, {}}, 0);
+        Append(d, NLMSG_ERROR, BytesOf(nlmsgerr{garbled, {}}), 0);
         EXPECT_EQ(ParseNetlinkMessages(d, state).error, EPROTO) << garbled;
     }
     d.clear();
-    Append(d, RTM_NEWLINK, link, NLM_F_MULTI | NLM_F_DUMP_INTR);
+    Append(d, RTM_NEWLINK, BytesOf(link), NLM_F_MULTI | NLM_F_DUMP_INTR);
     EXPECT_TRUE(ParseNetlinkMessages(d, state).interrupted);
 }
 

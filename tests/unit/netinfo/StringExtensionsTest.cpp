@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "foundation/Utf8.h"
 #include "netinfo/StringExtensions.h"
 
 namespace {
@@ -39,13 +38,8 @@ TEST(ReverseExtractBetween, TakesTheStartNearestBeforeTheFirstEnd) {
     EXPECT_EQ(reverseExtractBetweenPattern("<A>v</a>", "<a>", "</A>"), "v");
 }
 
-TEST(TextTools, FilenameCleaningAndMacRomanFallback) {
+TEST(TextTools, FilenameCleaning) {
     EXPECT_EQ(cleanForFilename("a/b:c d"), "a-b-c d");
-    EXPECT_EQ(foundation::DecodeLegacyText("caf\xc3\xa9"), "café");
-    // Latin-1 "café" is not UTF-8; in Mac OS Roman byte 0xE9 is "È".
-    EXPECT_EQ(foundation::DecodeLegacyText("caf\xe9"), "caf\xc3\x88");
-    EXPECT_EQ(foundation::DecodeLegacyText(std::string("\x80\0z", 3)),
-              std::string("\xc3\x84\0z", 4));
 }
 
 }  // namespace

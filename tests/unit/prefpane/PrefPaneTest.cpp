@@ -4,14 +4,10 @@
 
 #include "RecordedControls.h"
 #include "SettingsTestFolders.h"
-#include "settings/Preferences.h"
+#include "support/CaseName.h"
 
 namespace prefpane {
 namespace {
-
-using settings::CopyAppValue;
-using settings::SetAppValue;
-using settings::Value;
 
 // The pane over recorded controls, with every service written down.
 class PrefPaneTest : public SettingsTestFolders {
@@ -118,11 +114,7 @@ struct ShownCase {
     TextField field;
     std::string shown;
 };
-
-// ctest lists the cases by these names.
-void PrintTo(const ShownCase& shown, std::ostream* out) {
-    *out << shown.name;
-}
+PRINT_CASE_BY_NAME(ShownCase)
 
 class StoredValueShownTest : public PrefPaneTest,
                              public ::testing::WithParamInterface<ShownCase> {};
@@ -153,7 +145,7 @@ const ShownCase kShownCases[] = {
      "old secret"},
 };
 INSTANTIATE_TEST_SUITE_P(Stored, StoredValueShownTest, ::testing::ValuesIn(kShownCases),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         CaseName());
 
 TEST_F(PrefPaneTest, AuthenticationSelectsItsItemAndOnlyForNumbers) {
     controls_.authentication = 1;
@@ -184,10 +176,7 @@ struct ClickCase {
     void (OrbalenStatusPrefPane::*action)();
     std::string_view key;
 };
-
-void PrintTo(const ClickCase& click, std::ostream* out) {
-    *out << click.name;
-}
+PRINT_CASE_BY_NAME(ClickCase)
 
 class CheckBoxClickTest : public PrefPaneTest, public ::testing::WithParamInterface<ClickCase> {};
 
@@ -223,8 +212,7 @@ const ClickCase kClickCases[] = {
      &OrbalenStatusPrefPane::displayChangedIconWhenAddressChangeDetected,
      "DisplayChangedIconWhenAddressChangeDetected"},
 };
-INSTANTIATE_TEST_SUITE_P(Clicks, CheckBoxClickTest, ::testing::ValuesIn(kClickCases),
-                         [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Clicks, CheckBoxClickTest, ::testing::ValuesIn(kClickCases), CaseName());
 
 void TypeEverything(RecordedControls& controls) {
     controls.texts[TextField::MailServer] = "smtp.example.org";
@@ -240,9 +228,10 @@ void TypeEverything(RecordedControls& controls) {
     }
 }
 
-TEST_F(PrefPaneTest, ClosingSavesEveryFieldWithItsTypeAndThenPostsOnce) {
+TEST_F(PrefPaneTest, ClosingSavesEveryFieldWithItsTypeThenPostsOnceAndRefills) {
     Open();
     TypeEverything(controls_);
+    controls_.texts[TextField::LastIPAddress] = "edited";
     pane_->windowWillClose();
 
     ASSERT_EQ(posts_, std::vector<std::string>{
@@ -266,13 +255,6 @@ TEST_F(PrefPaneTest, ClosingSavesEveryFieldWithItsTypeAndThenPostsOnce) {
                                   "boxes are stored only by their clicks";
     EXPECT_TRUE(saved["MinutesInterval"].is_number_integer());
     EXPECT_TRUE(saved["Authentication"].is_number_integer());
-}
-
-TEST_F(PrefPaneTest, ClosingRefillsFromTheStoreAfterSaving) {
-    Open();
-    TypeEverything(controls_);
-    controls_.texts[TextField::LastIPAddress] = "edited";
-    pane_->windowWillClose();
     EXPECT_EQ(controls_.texts[TextField::MailServer], "smtp.example.org") << "saved, not lost";
     EXPECT_EQ(controls_.texts[TextField::LastIPAddress], "192.168.1.20") << "refilled";
 }
@@ -301,29 +283,28 @@ TEST_F(PrefPaneTest, BadInputIsExplainedAndNotStored) {
     EXPECT_EQ(posts_.size(), 1u);
 }
 
-TEST_F(PrefPaneTest, ThePasswordGoesToTheSecretStoreWhenThereIsOne) {
-    Store("UserPassword", std::string("from the file"));
-    keychainAvailable_ = true;
-    Open();
-    TypeEverything(controls_);
-    pane_->windowWillClose();
-    EXPECT_EQ(keychain_["smtp.example.org:me"], "pw");
-    EXPECT_FALSE(File().contains("UserPassword")) << "not left in the file";
-    EXPECT_EQ(controls_.texts[TextField::Password], "pw") << "shown from the store";
+TEST_F(PrefPaneTest, ThePasswordGoesToTheSecretStoreWhenThereIsOneElseToTheFile) {
+    for (const bool store : {false, true}) {
+        SCOPED_TRACE(store);
+        keychainAvailable_ = store;
+        Store("UserPassword", std::string("from the file"));
+        Open();
+        TypeEverything(controls_);
+        pane_->windowWillClose();
+        const std::map<std::string, std::string> kept = {{"smtp.example.org:me", "pw"}};
+        EXPECT_EQ(keychain_, store ? kept : decltype(kept){});
+        EXPECT_EQ(File().value("UserPassword", ""), store ? "" : "pw") << "not left behind";
+        EXPECT_EQ(controls_.texts[TextField::Password], "pw");
+    }
 }
 
-TEST_F(PrefPaneTest, WithoutASecretStoreThePasswordStaysInTheFile) {
+TEST_F(PrefPaneTest, TestEmailGoesToEachStoredRecipientElseTheOtherSoundPlays) {
     Open();
-    TypeEverything(controls_);
-    pane_->windowWillClose();
-    EXPECT_TRUE(keychain_.empty());
-    EXPECT_EQ(File()["UserPassword"], "pw");
-    EXPECT_EQ(controls_.texts[TextField::Password], "pw");
-}
-
-TEST_F(PrefPaneTest, TestEmailGoesToEachStoredRecipient) {
+    pane_->testEmail();
+    Store("Email", std::string(",,"));
+    pane_->testEmail();
+    EXPECT_TRUE(mails_.empty());
     Store("Email", std::string("a@example.org,,b@example.org,"));
-    Open();
     controls_.texts[TextField::Email] = "typed@example.org";  // not saved yet: not used
     pane_->testEmail();
     ASSERT_EQ(mails_.size(), 2u);
@@ -332,16 +313,8 @@ TEST_F(PrefPaneTest, TestEmailGoesToEachStoredRecipient) {
     EXPECT_EQ(mails_[0].newAddress, "This is a test email.");
     EXPECT_EQ(mails_[0].oldAddress, "-.-.-.-");
     EXPECT_EQ(mails_[0].message, "If you are reading this, the test passed.");
-    EXPECT_EQ(played_, std::vector<std::string>{"Mail Sent.aiff"});
-}
-
-TEST_F(PrefPaneTest, TestEmailWithoutRecipientsPlaysTheOtherSound) {
-    Open();
-    pane_->testEmail();
-    Store("Email", std::string(",,"));
-    pane_->testEmail();
-    EXPECT_TRUE(mails_.empty());
-    EXPECT_EQ(played_, (std::vector<std::string>{"Mail Not Sent.aiff", "Mail Not Sent.aiff"}));
+    EXPECT_EQ(played_, (std::vector<std::string>{"Mail Not Sent.aiff", "Mail Not Sent.aiff",
+                                                 "Mail Sent.aiff"}));
 }
 
 TEST_F(PrefPaneTest, MissingSoundsAreSilent) {

@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "SettingsTestFolders.h"
-#include "settings/Preferences.h"
 
 namespace {
 

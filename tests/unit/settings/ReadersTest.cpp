@@ -1,10 +1,8 @@
 #include "settings/Readers.h"
 
 #include "SettingsTestFolders.h"
-#include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
 
-using settings::Value;
 namespace keys = settings::keys;
 
 namespace {

@@ -8,15 +8,10 @@
 #include "SettingsTestFolders.h"
 #include "platform/Alert.h"
 #include "settings/PreferenceDomain.h"
-#include "settings/Preferences.h"
 #include "settings/SettingsText.h"
 #include "support/LogRecorder.h"
 
 namespace fs = std::filesystem;
-using settings::AppSynchronize;
-using settings::CopyAppValue;
-using settings::SetAppValue;
-using settings::Value;
 
 namespace {
 

@@ -5,10 +5,15 @@
 #include <filesystem>
 #include <string>
 
+#include "settings/Preferences.h"
 #include "support/FileText.h"
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
 
+using settings::AppSynchronize;
+using settings::CopyAppValue;
+using settings::SetAppValue;
+using settings::Value;
 using testing_support::ReadText;
 
 // Points the user and all-users settings folders at a fresh temporary folder

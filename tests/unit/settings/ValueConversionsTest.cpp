@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "support/CaseName.h"
+
 using settings::Value;
 
 namespace {
@@ -16,11 +18,7 @@ struct BoolCase {
     Value value;
     bool expected;
 };
-
-// Failures name the case instead of dumping its bytes.
-void PrintTo(const BoolCase& c, std::ostream* out) {
-    *out << c.name;
-}
+PRINT_CASE_BY_NAME(BoolCase)
 
 class BoolOfTest : public ::testing::TestWithParam<BoolCase> {};
 
@@ -47,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BoolCase{"ZeroPointFive", Value(std::string("0.5")), false},
                       BoolCase{"Empty", Value(std::string()), false},
                       BoolCase{"OtherWord", Value(std::string("on")), false}),
-    [](const auto& p) { return std::string(p.param.name); });
+    CaseName());
 
 struct IntegerCase {
     const char* name;
@@ -55,10 +53,7 @@ struct IntegerCase {
     std::optional<Int> loose;   // IntegerOf
     std::optional<Int> number;  // NumberOf
 };
-
-void PrintTo(const IntegerCase& c, std::ostream* out) {
-    *out << c.name;
-}
+PRINT_CASE_BY_NAME(IntegerCase)
 
 class IntegerOfTest : public ::testing::TestWithParam<IntegerCase> {};
 
@@ -87,6 +82,6 @@ INSTANTIATE_TEST_SUITE_P(
                     std::nullopt},
         IntegerCase{"Smallest", Value(std::string("-9223372036854775808")), Limits::min(),
                     std::nullopt}),
-    [](const auto& p) { return std::string(p.param.name); });
+    CaseName());
 
 }  // namespace
