@@ -13,6 +13,8 @@
 #include "netinfo/AddressChangeSource.h"
 #include "platform/ManualRunLoop.h"
 
+using netinfo::IPAddressListStore;
+
 extern char** environ;
 
 namespace {

@@ -15,6 +15,10 @@
 #include "foundation/CMap.h"
 #include "foundation/CString256.h"
 
+using foundation::CList;
+using foundation::CMap;
+using foundation::CString256;
+
 namespace {
 
 constexpr int kListStrings = 1'000'000;

@@ -10,6 +10,11 @@
 
 #include "foundation/CText.h"
 
+using foundation::CList;
+using foundation::CMap;
+using foundation::CString256;
+using foundation::CText;
+
 namespace {
 
 constexpr std::size_t kMiB = 1024 * 1024;

@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
         start = Clock::now();
         for (int i = 0; i < count; ++i) {
             const Clock::time_point one = Clock::now();
-            SSMTP::create(loop)->sendMessage("10.0.0.2", std::string("10.0.0.1"),
-                                             "user" + std::to_string(i) + "@example.org",
-                                             "Machine \"%@\" moved from %@ to %@");
+            mail::SSMTP::create(loop)->sendMessage("10.0.0.2", std::string("10.0.0.1"),
+                                                   "user" + std::to_string(i) + "@example.org",
+                                                   "Machine \"%@\" moved from %@ to %@");
             slowest = std::max(slowest, Clock::now() - one);
         }
         burst = Clock::now() - start;

@@ -33,8 +33,8 @@ private:
 };
 
 // A value string that outgrew its capacity has overwritten memory: stop loudly.
-inline void CheckCapacity(const CString256& s) {
-    if (std::strlen(s.c_str()) > CString256::kCapacity) {
+inline void CheckCapacity(const foundation::CString256& s) {
+    if (std::strlen(s.c_str()) > foundation::CString256::kCapacity) {
         std::abort();
     }
 }

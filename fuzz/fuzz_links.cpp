@@ -4,6 +4,12 @@
 #include "foundation/CDelimiters.h"
 #include "foundation/CText.h"
 
+using foundation::CDelimiters;
+using foundation::CList;
+using foundation::CMap;
+using foundation::CString256;
+using foundation::CText;
+
 namespace {
 
 void CheckMap(CMap<CString256, CString256>& map) {

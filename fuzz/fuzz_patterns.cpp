@@ -4,6 +4,10 @@
 #include "FuzzInput.h"
 #include "foundation/CText.h"
 
+using foundation::CList;
+using foundation::CString256;
+using foundation::CText;
+
 namespace {
 
 std::string Bytes(const CText& t) {

@@ -3,6 +3,10 @@
 #include "foundation/CText.h"
 #include "foundation/CURL.h"
 
+using foundation::CString256;
+using foundation::CText;
+using foundation::CURL;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);
     std::string base = input.next();

@@ -121,7 +121,7 @@ private:
     // Kept only so that a controller that ends before the process (in tests)
     // leaves nothing behind on the loop.
     std::vector<platform::RunLoop::TimerId> eventLoopTimers_;
-    std::unique_ptr<IPAddressListStore> changeStore_;
+    std::unique_ptr<netinfo::IPAddressListStore> changeStore_;
     platform::NotificationCenter::ObserverId preferencesObserver_ = 0;
     // Posted work checks this so that it never reaches a controller that has gone.
     std::shared_ptr<const bool> alive_;

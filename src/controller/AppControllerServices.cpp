@@ -10,7 +10,7 @@
 namespace controller {
 
 std::optional<std::string> AppControllerServices::DefaultDownloadURL(std::string_view url) {
-    return DownloadURL(url);
+    return netinfo::DownloadURL(url);
 }
 
 AppControllerServices::ReverseLookup AppControllerServices::DefaultReverseLookup() {
@@ -19,7 +19,7 @@ AppControllerServices::ReverseLookup AppControllerServices::DefaultReverseLookup
 }
 
 std::optional<std::string> AppControllerServices::DefaultCurrentWirelessNetwork() {
-    return GetCurrentWirelessNetwork();
+    return netinfo::GetCurrentWirelessNetwork();
 }
 
 std::optional<std::string> AppControllerServices::DefaultCopyMachineName() {
@@ -27,12 +27,12 @@ std::optional<std::string> AppControllerServices::DefaultCopyMachineName() {
 }
 
 void AppControllerServices::DefaultStartMail(platform::RunLoop& loop, const MailAlert& alert) {
-    SSMTP::create(loop)->sendMessage(alert.newAddress, alert.oldAddress, alert.recipient,
-                                     alert.message);
+    mail::SSMTP::create(loop)->sendMessage(alert.newAddress, alert.oldAddress, alert.recipient,
+                                           alert.message);
 }
 
 void AppControllerServices::DefaultOpenConsole() {
-    OpenConsole();
+    eventlog::OpenConsole();
 }
 
 std::string AppControllerServices::DefaultBundleShortVersion() {

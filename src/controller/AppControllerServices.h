@@ -27,18 +27,19 @@ struct MailAlert {
 // the log viewer, the wall clock). Each member defaults to the real service;
 // tests replace them.
 struct AppControllerServices {
-    using CopyAddressList = std::function<std::int32_t(std::unique_ptr<AddressList>*)>;
+    using CopyAddressList = std::function<std::int32_t(std::unique_ptr<netinfo::AddressList>*)>;
     using CreateChangeSource = std::function<std::int32_t(
-        platform::RunLoop&, IPAddressListChangeCallback, void*,
-        std::unique_ptr<IPAddressListStore>*, platform::RunLoop::WatchId*)>;
+        platform::RunLoop&, netinfo::IPAddressListChangeCallback, void*,
+        std::unique_ptr<netinfo::IPAddressListStore>*, platform::RunLoop::WatchId*)>;
     using FetchPage = std::function<std::optional<std::string>(std::string_view url)>;
     using ReverseLookup = std::function<std::optional<std::string>(const std::string& address)>;
     using OptionalText = std::function<std::optional<std::string>()>;
     using StartMail = std::function<void(platform::RunLoop&, const MailAlert&)>;
     using WallClock = std::function<std::chrono::system_clock::time_point()>;
 
-    CopyAddressList copyIPAddressList = CopyIPAddressListSCF;
-    CreateChangeSource createIPAddressListChangeCallback = CreateIPAddressListChangeCallbackSCF;
+    CopyAddressList copyIPAddressList = netinfo::CopyIPAddressListSCF;
+    CreateChangeSource createIPAddressListChangeCallback =
+        netinfo::CreateIPAddressListChangeCallbackSCF;
     FetchPage downloadURL = DefaultDownloadURL;
     // Shares one host-name cache between copies of the services.
     ReverseLookup reverseLookup = DefaultReverseLookup();

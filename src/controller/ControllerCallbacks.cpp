@@ -4,7 +4,7 @@
 
 namespace controller {
 
-void MySCDynamicStoreCallBack(IPAddressListStore* /*store*/, void* context) {
+void MySCDynamicStoreCallBack(netinfo::IPAddressListStore* /*store*/, void* context) {
     static_cast<AppController*>(context)->ipAddressChanged();
 }
 

@@ -5,14 +5,16 @@
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 
+namespace netinfo {
 class IPAddressListStore;
+}
 
 // The plain functions the platform calls, each leading its event back into
 // the controller given as context, user data or observer.
 namespace controller {
 
 // An address change notice: ipAddressChanged().
-void MySCDynamicStoreCallBack(IPAddressListStore* store, void* context);
+void MySCDynamicStoreCallBack(netinfo::IPAddressListStore* store, void* context);
 // The one-shot initial refresh: refresh(false).
 void RefreshTimerProc(platform::RunLoop::TimerId timer, void* userData);
 // Every 300 seconds: empties the cached external address.

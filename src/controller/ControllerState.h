@@ -8,6 +8,8 @@
 #include "controller/Desktop.h"
 #include "netinfo/Keychain.h"  // gMailserverPasswords
 
+namespace controller {
+
 // The process-wide address state beside the controller, touched on the
 // controller's thread only.
 
@@ -22,8 +24,6 @@ extern std::optional<std::string> gWirelessNetwork;
 // When the first internal and the external address were last seen to change.
 extern std::optional<std::chrono::system_clock::time_point> gLastInternalChange;
 extern std::optional<std::chrono::system_clock::time_point> gLastExternalChange;
-
-namespace controller {
 
 // A copy of the state above for other windows.
 AddressState CurrentAddressState();

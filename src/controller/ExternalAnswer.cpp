@@ -39,7 +39,7 @@ bool ContainsIgnoringCase(std::string_view text, std::string_view part) {
 
 std::optional<std::string> AddressFromLookupPage(std::string_view page) {
     std::string address;
-    if (const auto between = extractBetweenPattern(page, kStartMarker, kEndMarker)) {
+    if (const auto between = netinfo::extractBetweenPattern(page, kStartMarker, kEndMarker)) {
         address = Trimmed(*between);
     } else if (!ContainsIgnoringCase(page, Trimmed(kStartMarker))) {
         address = Trimmed(page);

@@ -16,7 +16,7 @@ namespace {
 
 // The host named in the clearing line; the whole URL when none can be found.
 std::string LookupServiceHost(const std::string& url) {
-    const CURL parsed(url.c_str());
+    const foundation::CURL parsed(url.c_str());
     return parsed.host.c_str()[0] != '\0' ? std::string(parsed.host.c_str()) : url;
 }
 
@@ -24,12 +24,12 @@ std::string LookupServiceHost(const std::string& url) {
 
 std::string AppController::externalIP() {
     if (gExternalIPAddress) {
-        LogEntry("Copying external IP address...");
+        eventlog::LogEntry("Copying external IP address...");
         return *gExternalIPAddress;
     }
     // Each service in turn until one answers with an address.
     for (const std::string& url : LookupURLs(settings::ReadExternalIPLookupURL())) {
-        LogEntry("Loading external IP address...(from " + url + ")");
+        eventlog::LogEntry("Loading external IP address...(from " + url + ")");
         const auto page = services_.downloadURL(url);
         if (const auto address = page ? AddressFromLookupPage(*page) : std::nullopt) {
             platform::WriteToSystemLog("External ip = " + *address);
@@ -48,8 +48,8 @@ void AppController::clearExternalIPAddress() {
         const auto urls = LookupURLs(settings::ReadExternalIPLookupURL());
         url = urls.empty() ? std::string() : urls.front();
     }
-    LogEntry("Clearing external IP address. (The next check will ask \"" + LookupServiceHost(url) +
-             "\" again.)");
+    eventlog::LogEntry("Clearing external IP address. (The next check will ask \"" +
+                       LookupServiceHost(url) + "\" again.)");
     if (gExternalIPAddress) {
         gExternalIPAddress.reset();
         publishState();
@@ -62,13 +62,13 @@ void AppController::checkExternalIPAddressNow() {
 }
 
 void AppController::externalIPAddressChangedTimerAction() {
-    LogEntry("Checking external IP");
+    eventlog::LogEntry("Checking external IP");
     const std::string current = externalIP();
-    LogEntry("Current external IP address: " + current);
+    eventlog::LogEntry("Current external IP address: " + current);
     const std::string last = lastExternalIPAddress();
-    LogEntry("Last external IP address: " + last);
+    eventlog::LogEntry("Last external IP address: " + last);
     if (!SameAddressIgnoringCase(current, last)) {
-        LogEntry("External IP address changed from:" + last + " to:" + current);
+        eventlog::LogEntry("External IP address changed from:" + last + " to:" + current);
         if (displayChangedIconWhenAddressChangeDetected()) {
             showChangeIcon();
         }
@@ -86,8 +86,8 @@ void AppController::logNextExternalCheck() {
     const std::int16_t minutes = minutesInterval();
     const auto at = services_.wallClock() + std::chrono::minutes(minutes);
     // The interval is never below 6, so the plural ending always applies.
-    LogEntry("Next external IP address check in: " + std::to_string(minutes) + " minutes (at " +
-             LogDateDescriptionAt(at) + ")");
+    eventlog::LogEntry("Next external IP address check in: " + std::to_string(minutes) +
+                       " minutes (at " + eventlog::LogDateDescriptionAt(at) + ")");
 }
 
 bool AppController::monitorExternalIP() const {

@@ -28,7 +28,7 @@ std::vector<std::string> SplitRecipients(std::string_view text) {
 void AppController::sendEmailAlerts(const std::string& newAddress,
                                     const std::optional<std::string>& oldAddress,
                                     const std::string& message) {
-    LogEntry("Sending email alerts");
+    eventlog::LogEntry("Sending email alerts");
     const auto recipients = settings::ReadEmail();
     if (!recipients) {
         return;

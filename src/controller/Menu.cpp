@@ -91,8 +91,8 @@ void AppController::menuNeedsUpdate() {
         if (name) {
             retitleMenuItem(texts::kExternalDNSNamePosition, *name);
         }
-        LogEntry("External IP address:" + address + " (" +
-                 name.value_or(std::string(texts::kNoName)) + ")");
+        eventlog::LogEntry("External IP address:" + address + " (" +
+                           name.value_or(std::string(texts::kNoName)) + ")");
     }
     refresh(false);
 }

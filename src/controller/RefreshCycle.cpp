@@ -10,20 +10,20 @@ namespace controller {
 namespace {
 
 void LogAddressList() {
-    LogEntry("Current internal IP addresses found listed below:");
+    eventlog::LogEntry("Current internal IP addresses found listed below:");
     int counter = 1;
     for (const auto& address : gAddresses) {
-        LogEntry("[" + std::to_string(counter++) + "] " + address);
+        eventlog::LogEntry("[" + std::to_string(counter++) + "] " + address);
     }
 }
 
 }  // namespace
 
 void AppController::refresh(bool rebuildMenu) {
-    LogEntry("Checking internal IP");
+    eventlog::LogEntry("Checking internal IP");
     const std::optional<std::string> oldAddress = settings::ReadLastIPAddress();
     std::optional<std::string> firstAddress;
-    std::unique_ptr<AddressList> list;
+    std::unique_ptr<netinfo::AddressList> list;
     // A list that cannot be read leaves the addresses, title and stored
     // address as they were.
     if (services_.copyIPAddressList(&list) == 0 && list) {
@@ -36,8 +36,8 @@ void AppController::refresh(bool rebuildMenu) {
             noteFirstAddress(*firstAddress, oldAddress);
         }
     }
-    LogEntry(services_.bundleName + " " + services_.bundleShortVersion + " refreshed. (" +
-             firstAddress.value_or(std::string(texts::kNoAddress)) + ")");
+    eventlog::LogEntry(services_.bundleName + " " + services_.bundleShortVersion + " refreshed. (" +
+                       firstAddress.value_or(std::string(texts::kNoAddress)) + ")");
     publishState();
     if (rebuildMenu) {
         buildMenu();
@@ -45,7 +45,7 @@ void AppController::refresh(bool rebuildMenu) {
 }
 
 void AppController::showNoAddress() {
-    LogEntry("No internal IP could not be found");
+    eventlog::LogEntry("No internal IP could not be found");
     // The placeholder is shown as text even in icon-only mode.
     setTitle(std::string(texts::kNoAddress), false);
     retitleMenuItem(texts::kDNSNamePosition, std::string(texts::kDNSNameUnavailable));
@@ -56,8 +56,8 @@ void AppController::showFirstAddress(const std::string& firstAddress) {
     const auto name = services_.reverseLookup(firstAddress);
     retitleMenuItem(texts::kDNSNamePosition,
                     name.value_or(std::string(texts::kDNSNameUnavailable)));
-    LogEntry("Internal IP address:" + firstAddress + " (" +
-             name.value_or(std::string(texts::kNoName)) + ")");
+    eventlog::LogEntry("Internal IP address:" + firstAddress + " (" +
+                       name.value_or(std::string(texts::kNoName)) + ")");
     LogAddressList();
     setTitle(firstAddress, titleIconOnly());
 }
@@ -65,14 +65,15 @@ void AppController::showFirstAddress(const std::string& firstAddress) {
 void AppController::noteFirstAddress(const std::string& firstAddress,
                                      const std::optional<std::string>& oldAddress) {
     if (oldAddress) {
-        LogEntry("Last internal IP address: " + *oldAddress);
+        eventlog::LogEntry("Last internal IP address: " + *oldAddress);
         if (SameAddressIgnoringCase(firstAddress, *oldAddress)) {
             return;
         }
     }
     settings::WriteLastIPAddress(firstAddress);
-    LogEntry("(First) Internal IP address changed from:" +
-             oldAddress.value_or(std::string(texts::kMissingObject)) + " to:" + firstAddress);
+    eventlog::LogEntry("(First) Internal IP address changed from:" +
+                       oldAddress.value_or(std::string(texts::kMissingObject)) +
+                       " to:" + firstAddress);
     if (sendEmailNotifications()) {
         sendEmailAlerts(firstAddress, oldAddress, std::string(texts::kInternalChangeMessage));
     }

@@ -47,8 +47,8 @@ AppController::~AppController() {
 }
 
 void AppController::init() {
-    StartLogging();
-    LogEntry("Starting up...");
+    eventlog::StartLogging();
+    eventlog::LogEntry("Starting up...");
     m_monitorExternalIPAddressTimer.reset();
     gAddresses.clear();
     gAddresses.reserve(kAddressCapacityHint);
@@ -60,12 +60,12 @@ void AppController::init() {
     setup();
     observePreferencesChanges();
     initTimerAndRegisterNotifications();
-    LogEntry("The current external IP address is:" + externalIP());
-    std::unique_ptr<AddressList> addresses;
+    eventlog::LogEntry("The current external IP address is:" + externalIP());
+    std::unique_ptr<netinfo::AddressList> addresses;
     if (services_.copyIPAddressList(&addresses) == 0 && addresses && !addresses->empty()) {
-        LogEntry("The current (first) internal IP address is:" + addresses->front());
+        eventlog::LogEntry("The current (first) internal IP address is:" + addresses->front());
     }
-    gMailserverPasswords.clear();
+    netinfo::gMailserverPasswords.clear();
 }
 
 void AppController::setup() {
@@ -90,14 +90,14 @@ void AppController::initTimerAndRegisterNotifications() {
 }
 
 void AppController::applicationWillTerminate() {
-    StopLogging();
+    eventlog::StopLogging();
 }
 
 void AppController::installChangeSource() {
     // Without a change source the program goes on silently: the title then
     // follows the initial refresh, settings saves and menu openings only.
     platform::RunLoop::WatchId source = 0;
-    std::unique_ptr<IPAddressListStore> store;
+    std::unique_ptr<netinfo::IPAddressListStore> store;
     if (services_.createIPAddressListChangeCallback(loop_, MySCDynamicStoreCallBack, this, &store,
                                                     &source) == 0) {
         changeStore_ = std::move(store);

@@ -31,7 +31,7 @@ void AppController::setTitle(const std::string& title, bool withIcon) {
             gWirelessNetwork = services_.currentWirelessNetwork().value_or("?");
         }
         m_item.setTitle(Joined(m_item.title(), *gWirelessNetwork));
-        LogEntry("Wireless network: " + *gWirelessNetwork);
+        eventlog::LogEntry("Wireless network: " + *gWirelessNetwork);
     }
 }
 

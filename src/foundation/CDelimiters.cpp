@@ -4,6 +4,8 @@
 
 #include "foundation/CText.h"
 
+namespace foundation {
+
 namespace {
 
 const char kListName[] = "delimiterList";
@@ -72,3 +74,5 @@ void CDelimiters::operator<<(CText& in) {
         add(opening.c_str(), tab != nullptr ? tab + 1 : "");
     }
 }
+
+}  // namespace foundation

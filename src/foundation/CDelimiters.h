@@ -3,6 +3,8 @@
 #include "foundation/CList.h"
 #include "foundation/CString256.h"
 
+namespace foundation {
+
 class CText;
 
 // One attribute form that link harvesting cuts out of a page: the text between an opening
@@ -36,3 +38,5 @@ private:
     void add(const char* opening, const char* closing, unsigned char active = 1);
     void listItems(CList<CString256>& items);
 };
+
+}  // namespace foundation

@@ -5,6 +5,8 @@
 #include "foundation/CStack.h"
 #include "foundation/NodePool.h"
 
+namespace foundation {
+
 template <typename T>
 struct elem : PoolAllocated<elem<T>> {
     T value;  // first, so the address of the value is the address of the element
@@ -103,3 +105,5 @@ public:
         return 1;
     }
 };
+
+}  // namespace foundation

@@ -8,6 +8,8 @@
 #include "foundation/CString256.h"
 #include "foundation/NodePool.h"
 
+namespace foundation {
+
 template <typename K, typename V>
 struct Link : PoolAllocated<Link<K, V>> {
     K key;
@@ -103,3 +105,5 @@ public:
         count = 0;
     }
 };
+
+}  // namespace foundation

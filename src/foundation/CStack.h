@@ -4,6 +4,8 @@
 
 #include "foundation/NodePool.h"
 
+namespace foundation {
+
 template <typename T>
 struct stack_elem : PoolAllocated<stack_elem<T>> {
     T value;
@@ -43,3 +45,5 @@ public:
         return value;
     }
 };
+
+}  // namespace foundation

@@ -12,6 +12,8 @@
 #include "foundation/UniqueFd.h"
 #include "foundation/Utf8.h"
 
+namespace foundation {
+
 namespace {
 
 // Room for the decimal text of any 64-bit value, sign included.
@@ -263,3 +265,5 @@ int CString256::print(int fd) const noexcept {
 std::string CString256::MakeCFString() const {
     return std::string(m_text);
 }
+
+}  // namespace foundation

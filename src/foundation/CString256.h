@@ -6,6 +6,8 @@
 
 #include "foundation/NodePool.h"
 
+namespace foundation {
+
 template <typename T>
 class CList;
 
@@ -116,3 +118,5 @@ void matcher_case_approximate_256(void* subject, void* pattern, float* score);
 void matcher_nocase_approximate_256(void* subject, void* pattern, float* score);
 void match_wildcard_case_256(void* subject, void* pattern, float* score);
 void match_wildcard_nocase_256(void* subject, void* pattern, float* score);
+
+}  // namespace foundation

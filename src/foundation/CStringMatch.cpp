@@ -6,6 +6,8 @@
 #include "foundation/CList.h"
 #include "foundation/CString256.h"
 
+namespace foundation {
+
 namespace {
 
 int Upper(char c) {
@@ -190,3 +192,5 @@ void match_wildcard_case_256(void* subject, void* pattern, float* score) {
 void match_wildcard_nocase_256(void* subject, void* pattern, float* score) {
     ApplyToPieces<&CString256::match_wildcard_nocase>(subject, pattern, score);
 }
+
+}  // namespace foundation

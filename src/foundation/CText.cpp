@@ -8,6 +8,8 @@
 
 #include "foundation/Conversions.h"
 
+namespace foundation {
+
 namespace {
 
 // Decimal text of any long long; the most negative value converts in full.
@@ -158,7 +160,7 @@ CText& CText::operator=(char c) {
 
 CText& CText::operator=(long value) {
     char digits[kDecimalDigits + 2];
-    ::itoa(digits, kDecimalDigits, value);
+    foundation::itoa(digits, kDecimalDigits, value);
     init_from_chars(digits);
     return *this;
 }
@@ -277,7 +279,7 @@ CText& CText::operator+=(const CString256& s) {
 
 CText& CText::operator+=(long value) {
     char digits[kDecimalDigits + 2];
-    ::itoa(digits, kDecimalDigits, value);
+    foundation::itoa(digits, kDecimalDigits, value);
     return *this += static_cast<const char*>(digits);
 }
 
@@ -445,11 +447,11 @@ unsigned char CText::isURLEncoded() const {
 }
 
 void CText::itoa(char* buf, short size, long long v) {
-    ::itoa(buf, size, static_cast<long>(v));
+    foundation::itoa(buf, size, static_cast<long>(v));
 }
 
 void CText::itoa(char* buf, short size, long v) {
-    ::itoa(buf, size, v);
+    foundation::itoa(buf, size, v);
 }
 
 std::unique_ptr<CText> CText::extract_between(long from, long to) const {
@@ -550,3 +552,5 @@ void CText::pretty_append_named_value(const char* name, long value) {
 void CText::pretty_append_named_list(const char* name, CList<CString256>& list) {
     appendNamedList("\t\t", name, " : ", list, "\r\r");
 }
+
+}  // namespace foundation

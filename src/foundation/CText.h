@@ -10,6 +10,8 @@
 #include "foundation/CMap.h"
 #include "foundation/CString256.h"
 
+namespace foundation {
+
 class CDelimiters;
 
 // A text buffer for texts of any length: web pages, files, reports.
@@ -93,9 +95,9 @@ public:
     void reverse();
     void reverse_text() { reverse(); }
     static void reverse(char* p, long n);
-    static const char* STRSTR(const char* t, const char* p) { return ::STRSTR(t, p); }
-    static char* STRSTR(char* t, const char* p) { return ::STRSTR(t, p); }
-    static int STRNCMP(const char* a, const char* b, int n) { return ::STRNCMP(a, b, n); }
+    static const char* STRSTR(const char* t, const char* p) { return foundation::STRSTR(t, p); }
+    static char* STRSTR(char* t, const char* p) { return foundation::STRSTR(t, p); }
+    static int STRNCMP(const char* a, const char* b, int n) { return foundation::STRNCMP(a, b, n); }
     long find_pattern(long start, const char* p) const;
     long find_pattern(const char* p) const { return find_pattern(0, p); }
     long find_pattern_nocase(long start, const char* p) const;
@@ -232,3 +234,5 @@ private:
     int extractAndChange(long s, const char* a, const char* b, bool nocase, PairChange change,
                          const char* r, CText& out);
 };
+
+}  // namespace foundation

@@ -9,6 +9,8 @@
 #include "foundation/CText.h"
 #include "foundation/UniqueFd.h"
 
+namespace foundation {
+
 namespace {
 
 // Reads up to size bytes; answers how many arrived, or -1 on a read error.
@@ -117,3 +119,5 @@ int CText::operator>>(const char* path) const {
     }
     return foundation::WriteAll(fd.get(), std::string_view(text, static_cast<std::size_t>(length)));
 }
+
+}  // namespace foundation

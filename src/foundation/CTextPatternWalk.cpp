@@ -4,6 +4,8 @@
 
 #include "foundation/CText.h"
 
+namespace foundation {
+
 namespace {
 
 bool sameNocase(char x, char y) {
@@ -81,3 +83,5 @@ void CText::extract_and_remove_all_between_patterns_nocase(const char* a, const 
     std::memmove(text + kept, text + next, static_cast<std::size_t>(length) - next + 1);
     length -= static_cast<int32_t>(next - kept);
 }
+
+}  // namespace foundation

@@ -5,6 +5,8 @@
 
 #include "foundation/CText.h"
 
+namespace foundation {
+
 bool CText::findPair(long start, const char* a, const char* b, bool nocase, bool bFromStartOfA,
                      PairMatch& m) const {
     long aAt = find(start, a, nocase);
@@ -204,3 +206,5 @@ int CText::extract_list(const char* a, const char* b, CList<CString256>& list) {
     }
     return 1;
 }
+
+}  // namespace foundation

@@ -7,6 +7,8 @@
 
 #include "foundation/ICMapEntry.h"
 
+namespace foundation {
+
 namespace {
 
 constexpr auto npos = std::string_view::npos;
@@ -196,3 +198,5 @@ void CURL::extract_anchor(const char* u, CString256& anchor) {
         assignArgs(s, '#', '$', '?', anchor);
     }
 }
+
+}  // namespace foundation

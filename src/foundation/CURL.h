@@ -5,6 +5,8 @@
 #include "foundation/CList.h"
 #include "foundation/CString256.h"
 
+namespace foundation {
+
 enum class ip_protocols { unset = 0, http = 1, ftp = 2, https = 3 };
 
 // A URL taken apart by plain scanning for "://", "/", "?", "$" and "#". Nothing is decoded
@@ -51,3 +53,5 @@ public:
     static int extract_searchArgs(const char* u, CString256& searchArgs);
     static void extract_anchor(const char* u, CString256& anchor);
 };
+
+}  // namespace foundation

@@ -3,6 +3,8 @@
 #include "foundation/CText.h"
 #include "foundation/CURL.h"
 
+namespace foundation {
+
 unsigned char CText::href_is_relative(const CString256& href) {
     return std::strstr(href.c_str(), "://") == nullptr ? 1 : 0;
 }
@@ -56,3 +58,5 @@ void CText::partial_href_to_full_url(const CString256& base, const CString256& h
     out += "/";
     out += h;
 }
+
+}  // namespace foundation

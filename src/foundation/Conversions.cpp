@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace foundation {
+
 namespace {
 
 // Writes up to maxDigits of the lowest digits of magnitude, then "-" when negative, and
@@ -219,3 +221,5 @@ std::optional<std::string> ConvertHFSPathToPosixPath(std::string_view hfsPath) {
     }
     return posix;
 }
+
+}  // namespace foundation

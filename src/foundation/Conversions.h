@@ -6,6 +6,8 @@
 
 #include "foundation/CString256.h"
 
+namespace foundation {
+
 // Decimal text. The allocating forms return a new[] array owned by the caller, or null when
 // no memory could be had. Every value converts in full, the most negative ones included.
 char* itoa(unsigned long value);
@@ -52,3 +54,5 @@ void ConvertPosixPathToHFSPath(CString256& path);
 // convert) is returned as it is. Anything else, including empty names ("Root::x"), gives
 // nothing.
 std::optional<std::string> ConvertHFSPathToPosixPath(std::string_view hfsPath);
+
+}  // namespace foundation

@@ -5,6 +5,8 @@
 #include "foundation/CMap.h"
 #include "foundation/CString256.h"
 
+namespace foundation {
+
 // One file-mapping record: how a file name extension or four-character file type maps to
 // a kind of document. Text fields are Pascal strings (length byte, then the bytes).
 // A default-constructed entry is all zeros.
@@ -27,3 +29,5 @@ struct ICMapEntry {
 // from before main() until exit and start empty.
 extern CMap<CString256, ICMapEntry> gSuffixMap;
 extern CMap<unsigned long, ICMapEntry> gTypeMap;
+
+}  // namespace foundation

@@ -9,6 +9,8 @@
 #include "foundation/Conversions.h"
 #include "foundation/ICMapEntry.h"
 
+namespace foundation {
+
 namespace {
 
 // Characters that end a URL-like run around a dot.
@@ -171,3 +173,5 @@ void CText::extract_hrefs(const CString256& base, CMap<CString256, CString256>& 
     }
     classic_extract_hrefs(base, links);
 }
+
+}  // namespace foundation

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <new>
 
+namespace foundation {
+
 // Fixed-size storage for one node type, handed out from blocks of 256 slots.
 //
 // A free slot holds nothing but the link to the next free slot, so the pool costs no
@@ -88,3 +90,5 @@ struct PoolAllocated {
         NodePool<Derived>::release(p, size);
     }
 };
+
+}  // namespace foundation

@@ -11,6 +11,8 @@
 
 #include "foundation/UniqueFd.h"
 
+namespace foundation {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -173,3 +175,5 @@ void ChangeFilesSuffix(const fs::path& item, const std::string& oldSuffix,
     // Another item that already has the new name is never overwritten.
     ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
 }
+
+}  // namespace foundation

@@ -6,6 +6,8 @@
 
 #include "foundation/CList.h"
 
+namespace foundation {
+
 // Folder paths held as lists of their folder names, outermost first ("directories lists").
 //
 // Statuses are 0 on success or the errno value of the failing call. Names are compared
@@ -44,3 +46,5 @@ int16_t MakeFile(const std::filesystem::path& parent, CList<std::string>& list,
 // existing item of the new name is never replaced.
 void ChangeFilesSuffix(const std::filesystem::path& item, const std::string& oldSuffix,
                        const std::string& newSuffix);
+
+}  // namespace foundation

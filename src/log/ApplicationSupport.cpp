@@ -10,6 +10,8 @@
 #include "platform/Folders.h"
 #include "platform/Launcher.h"
 
+namespace eventlog {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -74,3 +76,5 @@ void OpenConsole() {
     }
     LaunchFSRef(logFile);
 }
+
+}  // namespace eventlog

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string_view>
 
+namespace eventlog {
+
 // The program's folder for its own files, "OrbalenStatus" inside
 // "Kestrune Software" inside the user's data folder ($XDG_DATA_HOME), and the
 // file-system helpers that find and make it.
@@ -28,3 +30,5 @@ int LaunchFSRef(const std::filesystem::path& item);
 void OpenConsole();
 
 inline constexpr std::string_view kLogFileName = "OrbalenStatus.log";
+
+}  // namespace eventlog

@@ -13,6 +13,8 @@
 #include "log/FileErrors.h"
 #include "platform/SystemLog.h"
 
+namespace eventlog {
+
 std::string LogDateDescription() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -26,7 +28,7 @@ CLog::~CLog() = default;
 
 short CLog::OpenLogFile(const char* path) {
     m_fd.reset();
-    const auto posix = path ? ConvertHFSPathToPosixPath(path) : std::nullopt;
+    const auto posix = path ? foundation::ConvertHFSPathToPosixPath(path) : std::nullopt;
     if (!posix) {
         return kBdNamErr;
     }
@@ -76,3 +78,5 @@ short CLog::append(const std::string& line) {
     m_lineOpen = error != 0;
     return FileErrorFromErrno(error);
 }
+
+}  // namespace eventlog

@@ -4,6 +4,8 @@
 
 #include "foundation/UniqueFd.h"
 
+namespace eventlog {
+
 // The private log file: opened once per run, only ever appended to, framed by
 // a start line and a stop line. Error codes are the 16-bit file-system codes
 // the callers expect (0 for success); with no file open, writing and closing
@@ -35,3 +37,5 @@ private:
 
 // The current local time as log lines show it: "2024-05-01 13:45:10 +0200".
 std::string LogDateDescription();
+
+}  // namespace eventlog

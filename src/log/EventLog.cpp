@@ -11,6 +11,8 @@
 #include "platform/SystemLog.h"
 #include "settings/Readers.h"
 
+namespace eventlog {
+
 // The one log file writer of the process; null outside StartLogging/StopLogging.
 CLog* gLogger = nullptr;
 
@@ -78,9 +80,9 @@ void StartLogging() {
     std::string path = (folder / kLogFileName).string();
     // The colon-separated form holds 255 bytes; a longer path is used as it
     // is rather than cut into the name of some other file.
-    if (path.size() <= CString256::kCapacity) {
-        CString256 converted(path.c_str());
-        ConvertPosixPathToHFSPath(converted);
+    if (path.size() <= foundation::CString256::kCapacity) {
+        foundation::CString256 converted(path.c_str());
+        foundation::ConvertPosixPathToHFSPath(converted);
         path = converted.c_str();
     }
     auto logger = std::make_unique<CLog>();
@@ -97,3 +99,5 @@ void StopLogging() {
     delete gLogger;
     gLogger = nullptr;
 }
+
+}  // namespace eventlog

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace eventlog {
+
 short FileErrorFromErrno(int error) {
     switch (error) {
         case 0:
@@ -24,3 +26,5 @@ short FileErrorFromErrno(int error) {
             return kIoErr;
     }
 }
+
+}  // namespace eventlog

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace eventlog {
+
 // The classic file-system error codes that the log's routines return.
 constexpr short kNoErr = 0;
 constexpr short kDskFulErr = -34;
@@ -12,3 +14,5 @@ constexpr short kWrPermErr = -61;
 
 // The nearest of those for an errno value.
 short FileErrorFromErrno(int error);
+
+}  // namespace eventlog

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+namespace eventlog {
+
 std::string LogDateDescriptionAt(std::chrono::system_clock::time_point when) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     std::tm local{};
@@ -10,3 +12,5 @@ std::string LogDateDescriptionAt(std::chrono::system_clock::time_point when) {
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
     return std::string(text, length);
 }
+
+}  // namespace eventlog

@@ -13,7 +13,7 @@ std::function<void(const std::string&)> gObserver;
 }  // namespace
 
 void LogMailEvent(const std::string& line) {
-    LogEntry(line);
+    eventlog::LogEntry(line);
     std::lock_guard lock(gObserverMutex);
     if (gObserver) {
         gObserver(line);

@@ -15,9 +15,9 @@
 #include "settings/Preferences.h"
 #include "settings/Readers.h"
 
-namespace {
+namespace mail {
 
-using mail::LogMailEvent;
+namespace {
 
 constexpr const char* kSubject = "OrbalenStatus Notification";
 
@@ -52,7 +52,7 @@ std::string Printable(const std::string& text) {
 
 }  // namespace
 
-std::shared_ptr<SSMTP> SSMTP::create(platform::RunLoop& loop, mail::SmtpOptions options) {
+std::shared_ptr<SSMTP> SSMTP::create(platform::RunLoop& loop, SmtpOptions options) {
     return std::shared_ptr<SSMTP>(new SSMTP(loop, std::move(options)));
 }
 
@@ -73,7 +73,7 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     if (!toRecipient || toRecipient->empty() || _smtp || !settings::ReadMailServer()) {
         return;
     }
-    const std::optional<std::string> recipient = mail::PlainAddress(*toRecipient);
+    const std::optional<std::string> recipient = PlainAddress(*toRecipient);
     if (!recipient) {
         LogMailEvent("Message not composed: the recipient \"" + Printable(*toRecipient) +
                      "\" is not a plain address (local@domain).");
@@ -82,8 +82,7 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     LogMailEvent("Composing message to " + *recipient + ".");
     settings::AppSynchronize();
 
-    std::optional<mail::MailMessage> message =
-        compose(*recipient, newAddress, oldAddress, usingMessage);
+    std::optional<MailMessage> message = compose(*recipient, newAddress, oldAddress, usingMessage);
     const settings::MailPort port = settings::ReadMailPort();
     if (message && !port.port) {
         LogMailEvent("Message not sent: the mail server port \"" + Printable(port.stored) +
@@ -93,11 +92,11 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     if (!message || !port.port || !server) {
         return;
     }
-    _smtp = mail::SmtpClient::create(loop_, *server, *port.port, options_);
+    _smtp = SmtpClient::create(loop_, *server, *port.port, options_);
     _smtp->setDelegate(this);
     _smtp->setMessage(std::move(*message));
     _smtp->setAllowUntrustedCertificates(settings::ReadAllowUntrustedCertificates());
-    mail::ConversationPlan plan = stepWhenReady();
+    ConversationPlan plan = stepWhenReady();
     plan.startTLS = useSSL() && !_smtp->usesImplicitTls();
     _smtp->setPlan(std::move(plan));
     self_ = shared_from_this();
@@ -106,21 +105,21 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     _smtp->connectInBackgroundAndNotify();
 }
 
-std::optional<mail::MailMessage> SSMTP::compose(const std::string& recipient,
-                                                const std::string& newAddress,
-                                                const std::optional<std::string>& oldAddress,
-                                                const std::string& usingMessage) {
-    mail::MailMessage message;
+std::optional<MailMessage> SSMTP::compose(const std::string& recipient,
+                                          const std::string& newAddress,
+                                          const std::optional<std::string>& oldAddress,
+                                          const std::string& usingMessage) {
+    MailMessage message;
     message.subject = kSubject;
     message.recipient = recipient;
     message.content =
-        mail::NotificationBody(usingMessage, platform::CopyMachineName(), oldAddress, newAddress);
+        NotificationBody(usingMessage, platform::CopyMachineName(), oldAddress, newAddress);
     if (oldAddress) {
         LogMailEvent(message.content);
     }
     // Submission servers may accept only the account's own address as sender.
     const std::optional<std::string> from = settings::ReadEmailFrom();
-    message.from = from ? mail::PlainAddress(*from).value_or("") : recipient;
+    message.from = from ? PlainAddress(*from).value_or("") : recipient;
     if (message.from.empty()) {
         LogMailEvent("Message not sent: the sender address \"" + Printable(*from) +
                      "\" (EmailFrom) is not a plain address (local@domain).");
@@ -129,9 +128,9 @@ std::optional<mail::MailMessage> SSMTP::compose(const std::string& recipient,
     return message;
 }
 
-mail::ConversationPlan SSMTP::stepWhenReady() const {
-    using WhenReady = mail::ConversationPlan::WhenReady;
-    mail::ConversationPlan step;
+ConversationPlan SSMTP::stepWhenReady() const {
+    using WhenReady = ConversationPlan::WhenReady;
+    ConversationPlan step;
     const std::optional<long long> mode = settings::ReadAuthenticationMode();
     if (!mode) {
         return step;  // nothing further to do: close
@@ -141,7 +140,7 @@ mail::ConversationPlan SSMTP::stepWhenReady() const {
         return step;
     }
     const std::optional<std::string> user = settings::ReadUsername();
-    const std::optional<std::string> password = mail::ReadSmtpPassword();
+    const std::optional<std::string> password = ReadSmtpPassword();
     if (!user || !password) {
         return step;
     }
@@ -183,16 +182,16 @@ void SSMTP::serviceInitialized() {
         }
         LogMailEvent("SSL handshaking completed.");
     }
-    const mail::ConversationPlan next = stepWhenReady();
+    const ConversationPlan next = stepWhenReady();
     switch (next.whenReady) {
-        case mail::ConversationPlan::WhenReady::Close:
+        case ConversationPlan::WhenReady::Close:
             // Nothing more to say: hang up rather than hold the server's line.
             _smtp->close();
             break;
-        case mail::ConversationPlan::WhenReady::Send:
+        case ConversationPlan::WhenReady::Send:
             _smtp->sendMessage();
             break;
-        case mail::ConversationPlan::WhenReady::Authenticate:
+        case ConversationPlan::WhenReady::Authenticate:
             _smtp->authenticate(next.username, next.password, next.mechanism);
             break;
     }
@@ -274,3 +273,5 @@ void SSMTP::releaseClient() {
         loop_.post([last = std::move(self_)] {});
     }
 }
+
+}  // namespace mail

@@ -9,8 +9,8 @@
 #include "platform/RunLoop.h"
 
 namespace mail {
+
 class SmtpClient;
-}
 
 // Sends one notification e-mail to one recipient: each sender holds one SMTP
 // conversation and writes one event-log line per step of it. Nothing is
@@ -19,10 +19,10 @@ class SmtpClient;
 // has ended.
 //
 //     SSMTP::create(loop)->sendMessage(newAddress, oldAddress, recipient, format);
-class SSMTP final : private mail::SmtpClientDelegate, public std::enable_shared_from_this<SSMTP> {
+class SSMTP final : private SmtpClientDelegate, public std::enable_shared_from_this<SSMTP> {
 public:
     // options: how the client connects; tests change them.
-    static std::shared_ptr<SSMTP> create(platform::RunLoop& loop, mail::SmtpOptions options = {});
+    static std::shared_ptr<SSMTP> create(platform::RunLoop& loop, SmtpOptions options = {});
     ~SSMTP() override;
 
     // The user default "useSSL", read afresh; YES when absent.
@@ -35,7 +35,7 @@ public:
                      const std::string& usingMessage);
 
 private:
-    SSMTP(platform::RunLoop& loop, mail::SmtpOptions options)
+    SSMTP(platform::RunLoop& loop, SmtpOptions options)
         : loop_(loop), options_(std::move(options)) {}
 
     // The client's calls, one per step of the conversation.
@@ -52,18 +52,20 @@ private:
 
     // The message to recipient, or nothing (logged) when the settings make
     // one impossible.
-    static std::optional<mail::MailMessage> compose(const std::string& recipient,
-                                                    const std::string& newAddress,
-                                                    const std::optional<std::string>& oldAddress,
-                                                    const std::string& usingMessage);
+    static std::optional<MailMessage> compose(const std::string& recipient,
+                                              const std::string& newAddress,
+                                              const std::optional<std::string>& oldAddress,
+                                              const std::string& usingMessage);
     // What the settings ask for once the service is ready (STARTTLS aside).
-    mail::ConversationPlan stepWhenReady() const;
+    ConversationPlan stepWhenReady() const;
     void releaseClient();
     template <typename Step>
     void guarded(Step step);
 
     platform::RunLoop& loop_;
-    const mail::SmtpOptions options_;
-    std::shared_ptr<mail::SmtpClient> _smtp;
+    const SmtpOptions options_;
+    std::shared_ptr<SmtpClient> _smtp;
     std::shared_ptr<SSMTP> self_;  // held while a conversation is in flight
 };
+
+}  // namespace mail

@@ -9,8 +9,8 @@ std::optional<std::string> ReadSmtpPassword() {
     const auto server = settings::ReadMailServer();
     const auto user = settings::ReadUsername();
     if (server && user && !user->empty()) {
-        CString256 password;
-        if (RetrieveKeychainPassword(server->c_str(), user->c_str(), password) == 0 &&
+        foundation::CString256 password;
+        if (netinfo::RetrieveKeychainPassword(server->c_str(), user->c_str(), password) == 0 &&
             password.c_str()[0] != '\0') {
             return std::string(password.c_str());
         }
@@ -32,7 +32,7 @@ std::optional<std::string> FindStoredPassword(const std::string& server, const s
 bool KeepPasswordInStore(const std::string& server, const std::string& user,
                          const std::string& password) {
     return !server.empty() && !user.empty() && !password.empty() &&
-           AddKeychainPassword(server.c_str(), user.c_str(), password.c_str()) == 0;
+           netinfo::AddKeychainPassword(server.c_str(), user.c_str(), password.c_str()) == 0;
 }
 
 }  // namespace mail

@@ -9,6 +9,8 @@
 #include "netinfo/NetlinkSocket.h"
 #include "netinfo/Require.h"
 
+namespace netinfo {
+
 namespace {
 
 // Each look takes its own short-lived socket, so a dump that failed half
@@ -143,3 +145,5 @@ std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop& runLoop,
     NETINFO_REQUIRE((err == 0) == (*sourceRef != 0), "(err == noErr) == (*sourceRef != NULL)");
     return err;
 }
+
+}  // namespace netinfo

@@ -6,6 +6,8 @@
 #include "netinfo/InterfaceAddressList.h"
 #include "platform/RunLoop.h"
 
+namespace netinfo {
+
 // Change notification for the address list: a lasting subscription to the
 // kernel's IPv4 address, link and route events.
 class IPAddressListStore;
@@ -45,3 +47,5 @@ std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop& runLoop,
                                                   void* context,
                                                   std::unique_ptr<IPAddressListStore>* storeRef,
                                                   platform::RunLoop::WatchId* sourceRef);
+
+}  // namespace netinfo

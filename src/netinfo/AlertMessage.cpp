@@ -2,6 +2,10 @@
 
 #include "platform/Alert.h"
 
+namespace netinfo {
+
 std::int32_t ShowAlertMessage(std::string_view message, std::string_view explanation) {
     return platform::CurrentAlert().showStopAlert(message, explanation);
 }
+
+}  // namespace netinfo

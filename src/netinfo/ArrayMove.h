@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace netinfo {
+
 // Moves the element at `from` to `to`, shifting the ones in between by one
 // towards `from`. Equal indexes, or either outside the array, change nothing.
 // Always answers 0.
@@ -21,3 +23,5 @@ std::int32_t MoveArrayItem(std::vector<T>& array, std::int32_t from, std::int32_
     }
     return 0;
 }
+
+}  // namespace netinfo

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string_view>
 
+namespace netinfo {
+
 namespace {
 
 // The user's locale, except that the C/POSIX locale (which ICU reads as
@@ -60,3 +62,5 @@ void SortCFMutableArrayOfCFStringsLikeTheFinder(std::vector<std::string>& array)
         return CompareLikeTheFinder(a, b) < 0;
     });
 }
+
+}  // namespace netinfo

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace netinfo {
+
 // File names in the order a file browser shows them: numbers by value
 // ("file 2" before "file 10"), case and width ignored, accents and
 // punctuation significant, in the user's locale. Texts of any length.
@@ -12,3 +14,5 @@
 int CompareLikeTheFinder(const std::string& a, const std::string& b, void* context = nullptr);
 
 void SortCFMutableArrayOfCFStringsLikeTheFinder(std::vector<std::string>& array);
+
+}  // namespace netinfo

@@ -113,14 +113,14 @@ void HostNameCache::remember(const std::string& address, std::optional<std::stri
     answers_[address] = Answer{std::move(name), clock_() + options_.lifetime};
 }
 
-}  // namespace netinfo
-
 std::string Inet_HostName(const char* address) {
     static std::mutex mutex;
-    static netinfo::HostNameCache cache;
+    static HostNameCache cache;
     if (!address) {
         return "Unknown host";
     }
     std::lock_guard lock(mutex);
     return cache.nameFor(address).value_or("Unknown host");
 }
+
+}  // namespace netinfo

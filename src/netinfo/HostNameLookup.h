@@ -60,8 +60,8 @@ private:
     std::map<std::string, std::shared_ptr<Job>> running_;
 };
 
-}  // namespace netinfo
-
 // The host name of a dotted-quad address, or "Unknown host" when none comes
 // back within about a second. Answers are cached for the whole process.
 std::string Inet_HostName(const char* address);
+
+}  // namespace netinfo

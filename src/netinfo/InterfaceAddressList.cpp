@@ -7,8 +7,10 @@
 #include "netinfo/NetlinkSocket.h"
 #include "netinfo/Require.h"
 
-void GetIPAddressListFromValue(const netinfo::LinkRecord* key,
-                               const std::vector<std::uint32_t>* value, AddressList* context) {
+namespace netinfo {
+
+void GetIPAddressListFromValue(const LinkRecord* key, const std::vector<std::uint32_t>* value,
+                               AddressList* context) {
     NETINFO_REQUIRE(key != nullptr, "key != NULL");
     NETINFO_REQUIRE(value != nullptr, "value != NULL");
     NETINFO_REQUIRE(context != nullptr, "context != NULL");
@@ -19,8 +21,6 @@ void GetIPAddressListFromValue(const netinfo::LinkRecord* key,
         context->emplace_back(text);
     }
 }
-
-namespace netinfo {
 
 AddressList BuildAddressList(const NetworkState& state) {
     AddressList list;
@@ -34,19 +34,17 @@ std::int32_t StatusFromErrno(int error) {
     return error != 0 ? error : kAddressListGenericFailure;
 }
 
-}  // namespace netinfo
-
 std::int32_t CopyIPAddressListSCF(std::unique_ptr<AddressList>* addrList) {
     NETINFO_REQUIRE(addrList != nullptr, "addrList != NULL");
     NETINFO_REQUIRE(*addrList == nullptr, "*addrList == NULL");
 
     std::int32_t err = 0;
     try {
-        netinfo::NetlinkSocket connection;
+        NetlinkSocket connection;
         if (auto state = connection.dumpState()) {
-            *addrList = std::make_unique<AddressList>(netinfo::BuildAddressList(*state));
+            *addrList = std::make_unique<AddressList>(BuildAddressList(*state));
         } else {
-            err = netinfo::StatusFromErrno(connection.error());
+            err = StatusFromErrno(connection.error());
         }
     } catch (const std::bad_alloc&) {
         addrList->reset();
@@ -56,3 +54,5 @@ std::int32_t CopyIPAddressListSCF(std::unique_ptr<AddressList>* addrList) {
     NETINFO_REQUIRE((err == 0) == (*addrList != nullptr), "(err == noErr) == (*addrList != NULL)");
     return err;
 }
+
+}  // namespace netinfo

@@ -7,6 +7,8 @@
 
 #include "netinfo/AddressOrder.h"
 
+namespace netinfo {
+
 // The machine's IPv4 addresses, read from the kernel over rtnetlink.
 
 // Dotted quads, best first (see OrderInterfaces for the order).
@@ -23,10 +25,8 @@ std::int32_t CopyIPAddressListSCF(std::unique_ptr<AddressList>* addrList);
 
 // Appends one interface's addresses (key: the interface, value: its
 // addresses in list order) to the list being built (context).
-void GetIPAddressListFromValue(const netinfo::LinkRecord* key,
-                               const std::vector<std::uint32_t>* value, AddressList* context);
-
-namespace netinfo {
+void GetIPAddressListFromValue(const LinkRecord* key, const std::vector<std::uint32_t>* value,
+                               AddressList* context);
 
 // The address list that a dump describes.
 AddressList BuildAddressList(const NetworkState& state);

@@ -4,6 +4,10 @@
 
 #include <functional>
 
+namespace netinfo {
+
+using foundation::CString256;
+
 std::map<std::string, std::string> gMailserverPasswords;
 
 namespace {
@@ -110,7 +114,7 @@ std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256
     }
     const std::string account = Account(server, user);
     std::string found;
-    const std::int32_t status = netinfo::LookupKeychainPassword(server, user, found);
+    const std::int32_t status = LookupKeychainPassword(server, user, found);
     if (status == 0) {
         password = found.c_str();
         gMailserverPasswords[account] = found;
@@ -122,8 +126,6 @@ std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256
     }
     return status;
 }
-
-namespace netinfo {
 
 std::int32_t LookupKeychainPassword(const CString256& server, const CString256& user,
                                     std::string& password) {

@@ -7,6 +7,8 @@
 
 #include "foundation/CString256.h"
 
+namespace netinfo {
+
 // Mail server passwords in the user's secret store (the Secret Service,
 // through libsecret): one item per account "server:user" of the service
 // "OrbalenStatus".
@@ -27,21 +29,24 @@ extern std::map<std::string, std::string> gMailserverPasswords;
 
 // Stores password for server and user, replacing any earlier one. Any empty
 // text: nothing is done and 0 is answered.
-std::int32_t AddKeychainPassword(const CString256& server, const CString256& user,
-                                 const CString256& password);
+std::int32_t AddKeychainPassword(const foundation::CString256& server,
+                                 const foundation::CString256& user,
+                                 const foundation::CString256& password);
 
 // Fetches the password of server and user into password and answers 0; when
 // the store has none (or cannot be reached) a password found earlier in this
 // run answers instead. Otherwise the store's status, password unchanged. An
 // empty server or user: 0, password unchanged.
-std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256& user,
-                                      CString256& password);
+std::int32_t RetrieveKeychainPassword(const foundation::CString256& server,
+                                      const foundation::CString256& user,
+                                      foundation::CString256& password);
 
-namespace netinfo {
 // The store's password of server and user, without the cache of this run:
 // callable from any thread. 0 and password set, or the store's status.
-std::int32_t LookupKeychainPassword(const CString256& server, const CString256& user,
-                                    std::string& password);
+std::int32_t LookupKeychainPassword(const foundation::CString256& server,
+                                    const foundation::CString256& user, std::string& password);
 // Removes the stored password of server and user; the cache keeps its copy.
-std::int32_t DeleteKeychainPassword(const CString256& server, const CString256& user);
+std::int32_t DeleteKeychainPassword(const foundation::CString256& server,
+                                    const foundation::CString256& user);
+
 }  // namespace netinfo

@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <string>
 
+namespace netinfo {
+
 // Opens the file at a POSIX path with its default application. The open's
 // own outcome is not waited for; an empty path does nothing. Always 0.
 std::int32_t LaunchPath(const std::string& path);
+
+}  // namespace netinfo

@@ -6,6 +6,8 @@
 #include "platform/SystemLog.h"
 #include "transfer/CurlHandles.h"
 
+namespace netinfo {
+
 namespace {
 
 constexpr long kMaxRedirects = 5;
@@ -21,7 +23,7 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
     auto* body = static_cast<Body*>(user);
     const std::size_t n = size * count;
     // Returning less aborts the transfer: too large to be a page.
-    body->tooLarge = !netinfo::AppendCapped(body->bytes, {data, n}, body->limit);
+    body->tooLarge = !AppendCapped(body->bytes, {data, n}, body->limit);
     return body->tooLarge ? 0 : n;
 }
 
@@ -73,7 +75,7 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
     transfer::StringList headers;
     if (asBrowser) {
         // The literal behind kFetchUserAgent ends in a NUL.
-        curl_easy_setopt(e, CURLOPT_USERAGENT, netinfo::kFetchUserAgent.data());
+        curl_easy_setopt(e, CURLOPT_USERAGENT, kFetchUserAgent.data());
         if (transfer::Append(headers, "Cache-Control: no-cache") &&
             transfer::Append(headers, "Pragma: no-cache")) {
             curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
@@ -89,7 +91,7 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
 
 }  // namespace
 
-std::optional<std::string> DownloadURL(std::string_view url, const netinfo::FetchLimits& limits) {
+std::optional<std::string> DownloadURL(std::string_view url, const FetchLimits& limits) {
     platform::WriteToSystemLog("Downloading URL: " + std::string(url));
     const std::string text(url);
     const auto failed = [&text](const std::string& reason) {
@@ -107,9 +109,11 @@ std::optional<std::string> DownloadURL(std::string_view url, const netinfo::Fetc
     if (!bytes) {
         return failed(reason);
     }
-    std::optional<std::string> page = netinfo::PageText(std::move(*bytes), limits.maxBodyBytes);
+    std::optional<std::string> page = PageText(std::move(*bytes), limits.maxBodyBytes);
     if (!page) {
         return failed("its text is larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
     }
     return page;
 }
+
+}  // namespace netinfo

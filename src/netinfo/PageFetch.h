@@ -21,13 +21,12 @@ inline constexpr std::string_view kFetchUserAgent =
     "Mozilla/5.0 (Macintosh; U; Intel Mac OS X 10_6_6; en-us) AppleWebKit/533.20.25 (KHTML, like "
     "Gecko) Version/5.0.4 Safari/533.20.27";
 
-}  // namespace netinfo
-
 // Fetches an http or https page and returns its text, blocking the caller.
 // A plain GET comes first; when it gives nothing, one more GET with the
 // browser's User-Agent and no caching. Whatever body arrives is the page,
 // whatever the status. Bytes that are not UTF-8 are read as Mac OS Roman.
 // Nothing on an invalid URL, no connection, a time-out, or a body or text
 // larger than limits.maxBodyBytes.
-std::optional<std::string> DownloadURL(std::string_view url,
-                                       const netinfo::FetchLimits& limits = {});
+std::optional<std::string> DownloadURL(std::string_view url, const FetchLimits& limits = {});
+
+}  // namespace netinfo

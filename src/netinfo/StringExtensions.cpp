@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace netinfo {
+
 namespace {
 
 using Folded = std::vector<UChar32>;
@@ -120,3 +122,5 @@ std::string cleanForFilename(std::string_view text) {
 std::optional<std::string> runScript(std::string_view /*source*/) {
     return std::nullopt;
 }
+
+}  // namespace netinfo

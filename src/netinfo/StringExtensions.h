@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace netinfo {
+
 // Text tools for cutting values out of pages and reports. Markers are
 // matched ignoring case (Unicode simple case folding) and are never part of
 // the result; an empty marker is never found.
@@ -22,3 +24,5 @@ std::string cleanForFilename(std::string_view text);
 
 // There is no script runner on Linux: every script gives nothing.
 std::optional<std::string> runScript(std::string_view source);
+
+}  // namespace netinfo

@@ -6,8 +6,10 @@
 #include "netinfo/WirelessReport.h"
 #include "platform/Folders.h"
 
+namespace netinfo {
+
 std::optional<std::string> GetCurrentWirelessNetwork() {
-    LogEntry("Looking up wireless network name...");
+    eventlog::LogEntry("Looking up wireless network name...");
     const auto folder = platform::UserTemporaryFolder();
     if (!folder) {
         return std::nullopt;
@@ -22,3 +24,5 @@ std::optional<std::string> GetCurrentWirelessNetwork() {
     }
     return netinfo::ExtractWirelessNetworkName(foundation::DecodeLegacyText(*bytes));
 }
+
+}  // namespace netinfo

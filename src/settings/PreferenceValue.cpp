@@ -8,6 +8,8 @@
 #include "settings/PreferenceDomain.h"
 #include "settings/Preferences.h"
 
+namespace settings {
+
 namespace {
 
 constexpr std::size_t kMaxValueBytes = 255;
@@ -73,3 +75,5 @@ int WritePreferenceValue(char* value, const unsigned char* key, unsigned char al
     settings::AppSynchronize();
     return 0;
 }
+
+}  // namespace settings

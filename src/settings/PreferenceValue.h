@@ -1,5 +1,7 @@
 #pragma once
 
+namespace settings {
+
 // One string setting under a Pascal-string key (length byte, then the bytes).
 // allUsers asks for the store shared by all users of this machine first; the
 // current user's store of the settings domain serves otherwise, and as the
@@ -11,3 +13,5 @@ char* ReadPreferenceValue(const unsigned char* key, unsigned char allUsers);
 
 // Stores value (NUL-terminated) under key. Always returns 0.
 int WritePreferenceValue(char* value, const unsigned char* key, unsigned char allUsers);
+
+}  // namespace settings

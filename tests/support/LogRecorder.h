@@ -53,9 +53,9 @@ public:
 class EventLogRecorder : public LineRecorder {
 public:
     EventLogRecorder() {
-        SetEventLogObserver([this](std::string_view line) { record(line); });
+        eventlog::SetEventLogObserver([this](std::string_view line) { record(line); });
     }
-    ~EventLogRecorder() { SetEventLogObserver(nullptr); }
+    ~EventLogRecorder() { eventlog::SetEventLogObserver(nullptr); }
     EventLogRecorder(const EventLogRecorder&) = delete;
     EventLogRecorder& operator=(const EventLogRecorder&) = delete;
 };

@@ -18,7 +18,7 @@ public:
     void wireInto(controller::AppControllerServices& services) {
         services.startMail = [this](platform::RunLoop&, const controller::MailAlert& alert) {
             alerts_.push_back(alert);
-            LogEntry(kStartLine + alert.recipient);
+            eventlog::LogEntry(kStartLine + alert.recipient);
         };
     }
 

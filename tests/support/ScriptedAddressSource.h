@@ -13,9 +13,9 @@ namespace testing_support {
 // the installed change callback as the loop would.
 class ScriptedAddressSource {
 public:
-    void answer(AddressList list) { list_ = std::move(list); }
+    void answer(netinfo::AddressList list) { list_ = std::move(list); }
     void failReads() { list_.reset(); }
-    void failChangeSource() { changeSourceStatus_ = kAddressListGenericFailure; }
+    void failChangeSource() { changeSourceStatus_ = netinfo::kAddressListGenericFailure; }
 
     bool changeSourceInstalled() const { return callback_ != nullptr; }
     void notify() const {
@@ -25,16 +25,17 @@ public:
     }
 
     void wireInto(controller::AppControllerServices& services) {
-        services.copyIPAddressList = [this](std::unique_ptr<AddressList>* out) -> std::int32_t {
+        services.copyIPAddressList =
+            [this](std::unique_ptr<netinfo::AddressList>* out) -> std::int32_t {
             if (!list_) {
-                return kAddressListGenericFailure;
+                return netinfo::kAddressListGenericFailure;
             }
-            *out = std::make_unique<AddressList>(*list_);
+            *out = std::make_unique<netinfo::AddressList>(*list_);
             return 0;
         };
         services.createIPAddressListChangeCallback =
-            [this](platform::RunLoop&, IPAddressListChangeCallback callback, void* context,
-                   std::unique_ptr<IPAddressListStore>*, platform::RunLoop::WatchId*) {
+            [this](platform::RunLoop&, netinfo::IPAddressListChangeCallback callback, void* context,
+                   std::unique_ptr<netinfo::IPAddressListStore>*, platform::RunLoop::WatchId*) {
                 if (changeSourceStatus_ == 0) {
                     callback_ = callback;
                     context_ = context;
@@ -44,9 +45,9 @@ public:
     }
 
 private:
-    std::optional<AddressList> list_;
+    std::optional<netinfo::AddressList> list_;
     std::int32_t changeSourceStatus_ = 0;
-    IPAddressListChangeCallback callback_ = nullptr;
+    netinfo::IPAddressListChangeCallback callback_ = nullptr;
     void* context_ = nullptr;
 };
 

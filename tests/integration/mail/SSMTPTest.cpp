@@ -20,6 +20,8 @@
 #include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
+using mail::SSMTP;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -17,6 +17,10 @@
 #include "platform/ManualRunLoop.h"
 #include "support/ChildProcess.h"
 
+using netinfo::AddressList;
+using netinfo::CopyIPAddressListSCF;
+using netinfo::IPAddressListStore;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -12,6 +12,9 @@
 #include "support/ChildProcess.h"
 #include "support/ScopedEnv.h"
 
+using namespace netinfo;
+using foundation::CString256;
+
 namespace {
 
 using namespace std::chrono_literals;

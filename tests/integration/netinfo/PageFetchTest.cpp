@@ -10,6 +10,8 @@
 #include "platform/SystemLog.h"
 #include "support/ChildProcess.h"
 
+using netinfo::DownloadURL;
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -23,7 +25,8 @@ TEST(PageFetch, AgainstALoopbackServer) {
 
     const auto page = DownloadURL(base + "/lookup");
     ASSERT_TRUE(page);
-    EXPECT_EQ(extractBetweenPattern(*page, "Current IP Address: ", "</body></html>"), "10.0.0.1");
+    EXPECT_EQ(netinfo::extractBetweenPattern(*page, "Current IP Address: ", "</body></html>"),
+              "10.0.0.1");
 
     const std::string tooLarge = "failed: the page is larger than 1048576 bytes.";
     const struct {

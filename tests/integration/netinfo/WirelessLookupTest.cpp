@@ -10,6 +10,8 @@
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
 
+using netinfo::GetCurrentWirelessNetwork;
+
 namespace {
 
 TEST(WirelessLookup, AnswersWhatTheKernelReports) {

@@ -25,6 +25,8 @@
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
 
+using mail::SSMTP;
+
 namespace prefpane {
 namespace {
 

@@ -46,11 +46,11 @@ protected:
 
     void SetUp() override {
         tzset();
-        gAddresses.clear();
-        gExternalIPAddress.reset();
-        gWirelessNetwork.reset();
-        gLastInternalChange.reset();
-        gLastExternalChange.reset();
+        controller::gAddresses.clear();
+        controller::gExternalIPAddress.reset();
+        controller::gWirelessNetwork.reset();
+        controller::gLastInternalChange.reset();
+        controller::gLastExternalChange.reset();
         platform::SetSystemLogObserver([this](std::string_view line) { log_.emplace_back(line); });
         store(keys::kExternalIPLookupURL, std::string(kLookupURL));
         addresses_.wireInto(services_);
@@ -74,7 +74,7 @@ protected:
     }
     void TearDown() override {
         controller_.reset();
-        StopLogging();
+        eventlog::StopLogging();
         platform::SetSystemLogObserver(nullptr);
     }
 

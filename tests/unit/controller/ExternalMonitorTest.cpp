@@ -1,5 +1,7 @@
 #include "ControllerTest.h"
 
+using controller::gExternalIPAddress;
+
 namespace {
 
 class ExternalMonitorTest : public ControllerTest {

@@ -1,5 +1,7 @@
 #include "ControllerTest.h"
 
+using controller::gExternalIPAddress;
+
 namespace {
 
 constexpr const char* kDown = "http://127.0.0.1:8080/down";

@@ -1,5 +1,9 @@
 #include "ControllerTest.h"
 
+using controller::gAddresses;
+using controller::gWirelessNetwork;
+using netinfo::AddressList;
+
 namespace {
 
 class RefreshCycleTest : public ControllerTest {

@@ -2,6 +2,8 @@
 
 #include "ControllerTest.h"
 
+using controller::gAddresses;
+
 namespace {
 
 class StartUpTest : public ControllerTest {};

@@ -6,6 +6,9 @@
 
 #include "FoundationTestSupport.h"
 
+using foundation::CList;
+using foundation::CString256;
+
 namespace {
 
 CString256 Repeated(char c, std::size_t n) {

@@ -1,5 +1,7 @@
 #include "FoundationTestSupport.h"
 
+using namespace foundation;
+
 namespace {
 
 float Score(void (CString256::*member)(const CString256&, float*) const noexcept,

@@ -2,6 +2,10 @@
 
 #include "FoundationTestSupport.h"
 
+using foundation::CList;
+using foundation::CString256;
+using foundation::CText;
+
 namespace {
 
 TEST(CTextGrowth, CapacityStepsAtTheQuantumIncludingByteByByteAppends) {

@@ -3,6 +3,8 @@
 
 #include "FoundationTestSupport.h"
 
+using namespace foundation;
+
 namespace {
 
 // head, tail and count agree with the chain itself.

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace foundation;
+
 namespace {
 
 template <typename T>

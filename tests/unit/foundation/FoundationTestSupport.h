@@ -16,7 +16,7 @@ using testing_support::TempFolder;
 using testing_support::WriteText;
 using Texts = std::vector<std::string>;
 
-inline std::string TextOf(const CString256& s) {
+inline std::string TextOf(const foundation::CString256& s) {
     return s.c_str();
 }
 inline std::string TextOf(const std::string& s) {
@@ -25,9 +25,9 @@ inline std::string TextOf(const std::string& s) {
 
 // The list's values in order, to compare as a whole.
 template <typename T>
-Texts TextsOf(const CList<T>& list) {
+Texts TextsOf(const foundation::CList<T>& list) {
     Texts out;
-    for (const elem<T>* e = list.head; e != nullptr; e = e->next) {
+    for (const foundation::elem<T>* e = list.head; e != nullptr; e = e->next) {
         out.push_back(TextOf(e->value));
     }
     return out;
@@ -35,7 +35,7 @@ Texts TextsOf(const CList<T>& list) {
 
 // Replaces what the list holds.
 template <typename T>
-CList<T>& Fill(CList<T>& list, const Texts& values) {
+foundation::CList<T>& Fill(foundation::CList<T>& list, const Texts& values) {
     list.clear();
     for (const auto& v : values) {
         list.append(T(v.c_str()));
@@ -44,6 +44,6 @@ CList<T>& Fill(CList<T>& list, const Texts& values) {
 }
 
 // The whole text, embedded NUL bytes included; "<absent>" for an absent text.
-inline std::string Bytes(const CText& t) {
+inline std::string Bytes(const foundation::CText& t) {
     return t.text == nullptr ? "<absent>" : std::string(t.text, static_cast<std::size_t>(t.length));
 }

@@ -6,6 +6,8 @@
 
 #include "FoundationTestSupport.h"
 
+using namespace foundation;
+
 namespace {
 
 std::string ValueOf(CMap<CString256, CString256>& map, const char* key) {

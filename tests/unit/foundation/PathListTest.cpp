@@ -2,6 +2,8 @@
 
 #include "FoundationTestSupport.h"
 
+using namespace foundation;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include "FoundationTestSupport.h"
 
+using namespace foundation;
+
 namespace {
 
 // A type of its own, so its pool starts empty whatever the other tests did.

@@ -16,6 +16,10 @@
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
 
+using eventlog::LogEntry;
+using eventlog::StartLogging;
+using eventlog::StopLogging;
+
 namespace fs = std::filesystem;
 using testing_support::ScopedEnv;
 using Texts = std::vector<std::string>;

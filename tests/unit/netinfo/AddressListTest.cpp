@@ -17,6 +17,10 @@
 #include "netinfo/InterfaceAddressList.h"
 #include "platform/ManualRunLoop.h"
 
+using netinfo::AddressList;
+using netinfo::CopyIPAddressListSCF;
+using netinfo::IPAddressListStore;
+
 namespace {
 
 using netinfo::NetworkState;

@@ -8,6 +8,8 @@
 
 #include "netinfo/HostNameLookup.h"
 
+using netinfo::Inet_HostName;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -2,6 +2,8 @@
 
 #include "netinfo/StringExtensions.h"
 
+using netinfo::cleanForFilename;
+
 namespace {
 
 struct Case {
@@ -27,15 +29,15 @@ TEST(ExtractBetween, FirstStartThenFirstEndAfterItIgnoringCase) {
         {"k\xff=v\xfe;", "\xff=", ";", "v\xfe"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(extractBetweenPattern(c.text, c.start, c.end), c.wanted) << c.text;
+        EXPECT_EQ(netinfo::extractBetweenPattern(c.text, c.start, c.end), c.wanted) << c.text;
     }
 }
 
 TEST(ReverseExtractBetween, TakesTheStartNearestBeforeTheFirstEnd) {
-    EXPECT_EQ(reverseExtractBetweenPattern("a[x]b[y]", "[", "]"), "x");
-    EXPECT_EQ(reverseExtractBetweenPattern("[[x]", "[", "]"), "x");
-    EXPECT_EQ(reverseExtractBetweenPattern("x] [y", "[", "]"), std::nullopt);
-    EXPECT_EQ(reverseExtractBetweenPattern("<A>v</a>", "<a>", "</A>"), "v");
+    EXPECT_EQ(netinfo::reverseExtractBetweenPattern("a[x]b[y]", "[", "]"), "x");
+    EXPECT_EQ(netinfo::reverseExtractBetweenPattern("[[x]", "[", "]"), "x");
+    EXPECT_EQ(netinfo::reverseExtractBetweenPattern("x] [y", "[", "]"), std::nullopt);
+    EXPECT_EQ(netinfo::reverseExtractBetweenPattern("<A>v</a>", "<a>", "</A>"), "v");
 }
 
 TEST(TextTools, FilenameCleaning) {

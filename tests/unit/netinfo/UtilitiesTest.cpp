@@ -6,6 +6,10 @@
 #include "netinfo/ArrayMove.h"
 #include "netinfo/FinderSort.h"
 
+using netinfo::CompareLikeTheFinder;
+using netinfo::MoveArrayItem;
+using netinfo::SortCFMutableArrayOfCFStringsLikeTheFinder;
+
 namespace {
 
 using Names = std::vector<std::string>;

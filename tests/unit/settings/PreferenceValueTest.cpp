@@ -4,6 +4,9 @@
 
 #include "SettingsTestFolders.h"
 
+using settings::ReadPreferenceValue;
+using settings::WritePreferenceValue;
+
 namespace {
 
 class PreferenceValueTest : public SettingsTestFolders {
