@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include "mail/MailLog.h"
+#include "log/EventLog.h"
 #include "mail/SSMTP.h"
 #include "platform/ManualRunLoop.h"
 #include "settings/Preferences.h"
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
 
     int sent = 0;
     int ended = 0;
-    mail::SetMailLogObserverForTesting([&](const std::string& line) {
+    eventlog::SetEventLogObserver([&](std::string_view line) {
         sent += line == "Message sent. Closing the connection.";
         ended += line == "Connection terminated." || line == "Connection timed out.";
     });
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     const bool done = loop.runUntil([&] { return ended == count; }, 60s);
     const Clock::duration total = Clock::now() - start;
     loop.runOnce(10ms);
-    mail::SetMailLogObserverForTesting(nullptr);
+    eventlog::SetEventLogObserver(nullptr);
     std::filesystem::remove_all(folder);
 
     std::printf("conversations: %d, delivered: %d%s\n", count, sent, done ? "" : " (timed out)");

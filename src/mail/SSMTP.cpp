@@ -6,7 +6,7 @@
 #include <typeinfo>
 
 #include "foundation/Utf8.h"
-#include "mail/MailLog.h"
+#include "log/EventLog.h"
 #include "mail/NotificationBody.h"
 #include "mail/SenderSettings.h"
 #include "mail/SmtpClient.h"
@@ -75,18 +75,18 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     }
     const std::optional<std::string> recipient = PlainAddress(*toRecipient);
     if (!recipient) {
-        LogMailEvent("Message not composed: the recipient \"" + Printable(*toRecipient) +
-                     "\" is not a plain address (local@domain).");
+        eventlog::LogEntry("Message not composed: the recipient \"" + Printable(*toRecipient) +
+                           "\" is not a plain address (local@domain).");
         return;
     }
-    LogMailEvent("Composing message to " + *recipient + ".");
+    eventlog::LogEntry("Composing message to " + *recipient + ".");
     settings::AppSynchronize();
 
     std::optional<MailMessage> message = compose(*recipient, newAddress, oldAddress, usingMessage);
     const settings::MailPort port = settings::ReadMailPort();
     if (message && !port.port) {
-        LogMailEvent("Message not sent: the mail server port \"" + Printable(port.stored) +
-                     "\" is not a number from 1 to 65535.");
+        eventlog::LogEntry("Message not sent: the mail server port \"" + Printable(port.stored) +
+                           "\" is not a number from 1 to 65535.");
     }
     const std::optional<std::string> server = settings::ReadMailServer();
     if (!message || !port.port || !server) {
@@ -101,7 +101,7 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     _smtp->setPlan(std::move(plan));
     self_ = shared_from_this();
 
-    LogMailEvent("Connecting to the " + *server + " server...");
+    eventlog::LogEntry("Connecting to the " + *server + " server...");
     _smtp->connectInBackgroundAndNotify();
 }
 
@@ -115,14 +115,14 @@ std::optional<MailMessage> SSMTP::compose(const std::string& recipient,
     message.content =
         NotificationBody(usingMessage, platform::CopyMachineName(), oldAddress, newAddress);
     if (oldAddress) {
-        LogMailEvent(message.content);
+        eventlog::LogEntry(message.content);
     }
     // Submission servers may accept only the account's own address as sender.
     const std::optional<std::string> from = settings::ReadEmailFrom();
     message.from = from ? PlainAddress(*from).value_or("") : recipient;
     if (message.from.empty()) {
-        LogMailEvent("Message not sent: the sender address \"" + Printable(*from) +
-                     "\" (EmailFrom) is not a plain address (local@domain).");
+        eventlog::LogEntry("Message not sent: the sender address \"" + Printable(*from) +
+                           "\" (EmailFrom) is not a plain address (local@domain).");
         return std::nullopt;
     }
     return message;
@@ -156,15 +156,15 @@ void SSMTP::guarded(Step step) {
     try {
         step();
     } catch (const std::exception& e) {
-        LogMailEvent("Error (" + ExceptionName(e) + "): " + e.what());
+        eventlog::LogEntry("Error (" + ExceptionName(e) + "): " + e.what());
     }
 }
 
 void SSMTP::connectionEstablished() {
-    LogMailEvent("Connected.");
+    eventlog::LogEntry("Connected.");
     guarded([this] {
         if (_smtp && useSSL() && _smtp->connection().isSSL()) {
-            LogMailEvent("Starting SSL.");
+            eventlog::LogEntry("Starting SSL.");
             _smtp->connection().startSSL();
         }
     });
@@ -176,11 +176,11 @@ void SSMTP::serviceInitialized() {
     }
     if (useSSL()) {
         if (!_smtp->connection().isSSL()) {
-            LogMailEvent("SSL handshaking...");
+            eventlog::LogEntry("SSL handshaking...");
             _smtp->startTLS();
             return;
         }
-        LogMailEvent("SSL handshaking completed.");
+        eventlog::LogEntry("SSL handshaking completed.");
     }
     const ConversationPlan next = stepWhenReady();
     switch (next.whenReady) {
@@ -198,7 +198,7 @@ void SSMTP::serviceInitialized() {
 }
 
 void SSMTP::authenticationCompleted() {
-    LogMailEvent("Authentication completed. Sending the message...");
+    eventlog::LogEntry("Authentication completed. Sending the message...");
     guarded([this] {
         if (_smtp) {
             _smtp->sendMessage();
@@ -207,7 +207,7 @@ void SSMTP::authenticationCompleted() {
 }
 
 void SSMTP::authenticationFailed() {
-    LogMailEvent("Authentication failed. Closing the connection...");
+    eventlog::LogEntry("Authentication failed. Closing the connection...");
     guarded([this] {
         if (!_smtp) {
             return;
@@ -217,14 +217,14 @@ void SSMTP::authenticationFailed() {
         if (std::optional<std::string> reply = _smtp->lastResponse();
             reply && _smtp->lastResponseAnswersAuthentication() &&
             foundation::IsValidUtf8(*reply)) {
-            LogMailEvent("Server reply: " + *reply);
+            eventlog::LogEntry("Server reply: " + *reply);
         }
         _smtp->close();
     });
 }
 
 void SSMTP::messageSent() {
-    LogMailEvent("Message sent. Closing the connection.");
+    eventlog::LogEntry("Message sent. Closing the connection.");
     if (_smtp) {
         _smtp->close();
     }
@@ -234,31 +234,31 @@ void SSMTP::messageNotSent() {
     if (_smtp) {
         if (std::optional<std::string> reply = _smtp->lastResponse();
             reply && foundation::IsValidUtf8(*reply)) {
-            LogMailEvent("Message not sent: " + *reply);
+            eventlog::LogEntry("Message not sent: " + *reply);
         }
         _smtp->close();
     }
 }
 
 void SSMTP::connectionFailed(const std::string& name, const std::string& reason) {
-    LogMailEvent("Error (" + name + "): " + reason);
+    eventlog::LogEntry("Error (" + name + "): " + reason);
 }
 
 void SSMTP::connectionLost() {
-    LogMailEvent("Connection lost.");
+    eventlog::LogEntry("Connection lost.");
     if (_smtp && !_smtp->lossReason().empty()) {
-        LogMailEvent("Error (SMTP): " + _smtp->lossReason());
+        eventlog::LogEntry("Error (SMTP): " + _smtp->lossReason());
     }
     connectionTerminated();
 }
 
 void SSMTP::connectionTimedOut() {
-    LogMailEvent("Connection timed out.");
+    eventlog::LogEntry("Connection timed out.");
     releaseClient();
 }
 
 void SSMTP::connectionTerminated() {
-    LogMailEvent("Connection terminated.");
+    eventlog::LogEntry("Connection terminated.");
     releaseClient();
 }
 

@@ -13,11 +13,11 @@
 
 #include "integration/shared/SmtpTestServer.h"
 #include "mail/LocalIdentity.h"
-#include "mail/MailLog.h"
 #include "platform/MachineName.h"
 #include "platform/ManualRunLoop.h"
 #include "settings/Preferences.h"
 #include "support/ChildProcess.h"
+#include "support/LogRecorder.h"
 #include "support/TempFolder.h"
 
 using mail::SSMTP;
@@ -118,21 +118,20 @@ protected:
     static Lines Converse(const std::optional<std::string>& oldAddress,
                           const std::string& format = kFormat,
                           const mail::SmtpOptions& options = Options()) {
-        Lines lines;
-        bool ended = false;
-        mail::SetMailLogObserverForTesting([&](const std::string& line) {
-            lines.push_back(line);
-            ended |= line == "Connection terminated." || line == "Connection timed out.";
-        });
+        testing_support::EventLogRecorder log;
         {
             platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
             SSMTP::create(loop, options)
                 ->sendMessage("10.0.0.2", oldAddress, "ops@example.org", format);
-            EXPECT_TRUE(loop.runUntil([&] { return ended; }, 20s));
+            EXPECT_TRUE(loop.runUntil(
+                [&] {
+                    return log.contains("Connection terminated.") ||
+                           log.contains("Connection timed out.");
+                },
+                20s));
             loop.runOnce(10ms);  // the sender lets go of itself
         }
-        mail::SetMailLogObserverForTesting(nullptr);
-        return lines;
+        return log.lines();
     }
 
     static inline std::unique_ptr<testing_support::TempFolder> folder_;
@@ -312,11 +311,9 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
     platform::ManualRunLoop loop;
     for (const auto& c : cases) {
         Store(c.settings);
-        Lines lines;
-        mail::SetMailLogObserverForTesting([&](const std::string& line) { lines.push_back(line); });
+        testing_support::EventLogRecorder log;
         SSMTP::create(loop, Options())->sendMessage("10.0.0.2", std::nullopt, c.to, kFormat);
-        mail::SetMailLogObserverForTesting(nullptr);
-        EXPECT_EQ(lines, Split(c.log, '|')) << ::testing::PrintToString(c.to);
+        EXPECT_EQ(log.lines(), Split(c.log, '|')) << ::testing::PrintToString(c.to);
     }
     EXPECT_FALSE(loop.runOnce(0ms));  // no conversation was started
 }
