@@ -64,8 +64,12 @@ std::optional<std::string> ReadReportFile(const std::filesystem::path& temporary
     if (!folder) {
         return std::nullopt;
     }
-    const UniqueFd file(openat(folder.get(), kFileName, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!file) {
+    // Non-blocking, so a FIFO in the report's place cannot stall the caller
+    // before the check below turns it away.
+    const UniqueFd file(
+        openat(folder.get(), kFileName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!file || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
     return foundation::ReadAll(file.get(), kMaxReportBytes);

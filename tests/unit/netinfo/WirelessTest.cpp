@@ -40,7 +40,7 @@ TEST(WirelessReport, HostileNamesStayOnTheirLine) {
     EXPECT_EQ(ExtractWirelessNetworkName(report), "a\\x0aCurrent Wireless Network: evil");
 }
 
-TEST(ReportFile, PrivateFolderReplacedReportAndNoPlantedLinksFollowed) {
+TEST(ReportFile, PrivateFolderReplacedReportAndNoPlantedLinksOrFifosFollowed) {
     testing_support::TempFolder temp;
     ASSERT_TRUE(netinfo::WriteReportFile(temp.path(), "first report, longer\n"));
     ASSERT_TRUE(netinfo::WriteReportFile(temp.path(), "second\n"));
@@ -60,6 +60,11 @@ TEST(ReportFile, PrivateFolderReplacedReportAndNoPlantedLinksFollowed) {
     std::string kept;
     std::ifstream(temp / "target") >> kept;
     EXPECT_EQ(kept, "keep");
+
+    // Nor is a FIFO read, or waited on.
+    fs::remove(report);
+    ASSERT_EQ(mkfifo(report.c_str(), 0600), 0);
+    EXPECT_EQ(netinfo::ReadReportFile(temp.path()), std::nullopt);
 
     // A link in place of the folder is refused.
     fs::remove_all(temp / "orbalen");
