@@ -23,22 +23,6 @@ void TrayFrontEnd::showStatus(const StatusSnapshot& status) {
     renderer_.render(status.menu);
 }
 
-void TrayFrontEnd::putOnClipboard(const std::string& text) {
-    dialogs_.putOnClipboard(text);
-}
-
-void TrayFrontEnd::bringToFront() {
-    dialogs_.bringToFront();
-}
-
-void TrayFrontEnd::showAboutPanel() {
-    dialogs_.showAboutPanel();
-}
-
-void TrayFrontEnd::showPreferences() {
-    dialogs_.showPreferences();
-}
-
 void TrayFrontEnd::withdraw() {
     tray_.hide();
     dialogs_.closeAll();

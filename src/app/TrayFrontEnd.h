@@ -4,8 +4,7 @@
 #include <QSystemTrayIcon>
 #include <optional>
 
-#include "app/DesktopDialogs.h"
-#include "app/FrontEnd.h"
+#include "app/DisplayFrontEnd.h"
 #include "app/MenuRenderer.h"
 
 namespace app {
@@ -13,15 +12,11 @@ namespace app {
 // A QSystemTrayIcon for panels with a system tray: the title as its
 // tooltip, the icon by resource name, the controller's menu rendered from
 // the model. Opening the menu asks the controller to refresh it.
-class TrayFrontEnd : public FrontEnd {
+class TrayFrontEnd : public DisplayFrontEnd {
 public:
     explicit TrayFrontEnd(UserActions actions);
 
     void showStatus(const StatusSnapshot& status) override;
-    void putOnClipboard(const std::string& text) override;
-    void bringToFront() override;
-    void showAboutPanel() override;
-    void showPreferences() override;
     void withdraw() override;
 
 private:
@@ -30,7 +25,6 @@ private:
     MenuRenderer renderer_;
     QSystemTrayIcon tray_;
     std::optional<std::string> image_;
-    DesktopDialogs dialogs_;
 };
 
 }  // namespace app

@@ -18,22 +18,6 @@ void PanelFrontEnd::showStatus(const StatusSnapshot& status) {
     menu_.setMenu(status.menu);
 }
 
-void PanelFrontEnd::putOnClipboard(const std::string& text) {
-    dialogs_.putOnClipboard(text);
-}
-
-void PanelFrontEnd::bringToFront() {
-    dialogs_.bringToFront();
-}
-
-void PanelFrontEnd::showAboutPanel() {
-    dialogs_.showAboutPanel();
-}
-
-void PanelFrontEnd::showPreferences() {
-    dialogs_.showPreferences();
-}
-
 void PanelFrontEnd::withdraw() {
     menu_.setMenu(nullptr);
     item_.withdraw();
