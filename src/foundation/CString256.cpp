@@ -87,7 +87,7 @@ CString256& CString256::operator=(const unsigned char* pascal) noexcept {
 CString256& CString256::operator=(const std::string& utf8) noexcept {
     std::size_t n = strnlen(utf8.c_str(), kCapacity + 1);
     if (n > kCapacity) {
-        n = foundation::CutToCharacterBoundary(std::string_view(utf8.c_str(), n), kCapacity).size();
+        n = CutToCharacterBoundary(std::string_view(utf8.c_str(), n), kCapacity).size();
     }
     assign(utf8.c_str(), n);
     return *this;
@@ -259,7 +259,7 @@ int CString256::print(int fd) const noexcept {
     std::size_t len = length();
     std::memcpy(line, m_text, len);
     line[len] = '\n';
-    return foundation::WriteAll(fd, std::string_view(line, len + 1));
+    return WriteAll(fd, std::string_view(line, len + 1));
 }
 
 std::string CString256::MakeCFString() const {

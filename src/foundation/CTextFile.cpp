@@ -36,7 +36,7 @@ ssize_t readFully(int fd, char* buffer, std::size_t size) {
 
 int CText::init_from_fsref(const std::filesystem::path& file) {
     // Non-blocking, so that a FIFO without a writer cannot hold us up; it reads as empty.
-    foundation::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     int status = 0;
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
@@ -88,12 +88,11 @@ int CText::operator>>(const std::filesystem::path& file) const {
     if (text == nullptr) {
         return EINVAL;
     }
-    foundation::UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         return errno;
     }
-    if (int status = foundation::WriteAll(fd.get(),
-                                          std::string_view(text, static_cast<std::size_t>(length)));
+    if (int status = WriteAll(fd.get(), std::string_view(text, static_cast<std::size_t>(length)));
         status != 0) {
         return status;
     }
@@ -113,11 +112,11 @@ int CText::operator>>(const char* path) const {
     if (::unlink(path) != 0 && errno != ENOENT) {
         return errno;
     }
-    foundation::UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0) {
         return errno;
     }
-    return foundation::WriteAll(fd.get(), std::string_view(text, static_cast<std::size_t>(length)));
+    return WriteAll(fd.get(), std::string_view(text, static_cast<std::size_t>(length)));
 }
 
 }  // namespace foundation

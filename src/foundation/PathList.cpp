@@ -143,8 +143,7 @@ int16_t MakeFile(const fs::path& parent, CList<std::string>& list, const std::st
     fs::path file = folder / name;
     struct stat info {};
     if (::lstat(file.c_str(), &info) != 0) {
-        const foundation::UniqueFd fd(
-            ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        const UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd) {
             return static_cast<int16_t>(errno);
         }

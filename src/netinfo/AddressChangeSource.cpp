@@ -15,8 +15,8 @@ namespace {
 
 // Each look takes its own short-lived socket, so a dump that failed half
 // way can leave nothing behind for the next one to read.
-std::optional<netinfo::NetworkState> DumpFreshState(int* error) {
-    netinfo::NetlinkSocket connection;
+std::optional<NetworkState> DumpFreshState(int* error) {
+    NetlinkSocket connection;
     auto state = connection.dumpState();
     if (!state) {
         *error = connection.error();
@@ -28,10 +28,10 @@ std::optional<netinfo::NetworkState> DumpFreshState(int* error) {
 // (a Wi-Fi network switch keeps its address) even when the list stays.
 using CarrierMap = std::map<int, bool>;
 
-CarrierMap CarriersOf(const std::vector<netinfo::LinkRecord>& links) {
+CarrierMap CarriersOf(const std::vector<LinkRecord>& links) {
     CarrierMap carriers;
-    for (const netinfo::LinkRecord& link : links) {
-        carriers[link.index] = netinfo::HasCarrier(link);
+    for (const LinkRecord& link : links) {
+        carriers[link.index] = HasCarrier(link);
     }
     return carriers;
 }
@@ -50,13 +50,13 @@ struct IPAddressListStore::Impl {
     // lost, the look that follows reads the whole state afresh. A carrier
     // that went and came back before the look still counts as a change.
     void eventsArrived() {
-        netinfo::NetworkState seen;
+        NetworkState seen;
         events.drain(&seen);
         // Every record counts, not just the last one of each link.
-        for (const netinfo::LinkRecord& link : seen.links) {
+        for (const LinkRecord& link : seen.links) {
             const auto known = carriers.find(link.index);
-            carrierFlapped = carrierFlapped || (known != carriers.end() &&
-                                                known->second != netinfo::HasCarrier(link));
+            carrierFlapped =
+                carrierFlapped || (known != carriers.end() && known->second != HasCarrier(link));
         }
         scheduler.eventArrived();
     }
@@ -67,7 +67,7 @@ struct IPAddressListStore::Impl {
         if (!state) {
             return false;
         }
-        AddressList fresh = netinfo::BuildAddressList(*state);
+        AddressList fresh = BuildAddressList(*state);
         CarrierMap freshCarriers = CarriersOf(state->links);
         const bool changed = fresh != current || freshCarriers != carriers || carrierFlapped;
         carriers = std::move(freshCarriers);
@@ -84,12 +84,12 @@ struct IPAddressListStore::Impl {
     IPAddressListChangeCallback callback;
     void* context;
     IPAddressListStore* owner = nullptr;
-    netinfo::NetlinkSocket events;
+    NetlinkSocket events;
     AddressList current;
     CarrierMap carriers;
     bool carrierFlapped = false;
     platform::RunLoop::WatchId watch = 0;
-    netinfo::LookScheduler scheduler;
+    LookScheduler scheduler;
 };
 
 IPAddressListStore::IPAddressListStore(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {
@@ -121,14 +121,14 @@ std::int32_t CreateIPAddressListChangeCallbackSCF(platform::RunLoop& runLoop,
     try {
         auto impl = std::make_unique<IPAddressListStore::Impl>(runLoop, callback, context);
         // Subscribe before the first look so that no change falls between.
-        std::optional<netinfo::NetworkState> state;
+        std::optional<NetworkState> state;
         int error = 0;
         if (!impl->events.valid()) {
-            err = netinfo::StatusFromErrno(impl->events.error());
+            err = StatusFromErrno(impl->events.error());
         } else if (!(state = DumpFreshState(&error))) {
-            err = netinfo::StatusFromErrno(error);
+            err = StatusFromErrno(error);
         } else {
-            impl->current = netinfo::BuildAddressList(*state);
+            impl->current = BuildAddressList(*state);
             impl->carriers = CarriersOf(state->links);
             IPAddressListStore::Impl* raw = impl.get();
             storeRef->reset(new IPAddressListStore(std::move(impl)));

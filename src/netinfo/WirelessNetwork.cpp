@@ -14,15 +14,15 @@ std::optional<std::string> GetCurrentWirelessNetwork() {
     if (!folder) {
         return std::nullopt;
     }
-    const auto report = netinfo::CopyWirelessReport();
-    if (!report || !netinfo::WriteReportFile(*folder, *report)) {
+    const auto report = CopyWirelessReport();
+    if (!report || !WriteReportFile(*folder, *report)) {
         return std::nullopt;
     }
-    const auto bytes = netinfo::ReadReportFile(*folder);
+    const auto bytes = ReadReportFile(*folder);
     if (!bytes) {
         return std::nullopt;
     }
-    return netinfo::ExtractWirelessNetworkName(foundation::DecodeLegacyText(*bytes));
+    return ExtractWirelessNetworkName(foundation::DecodeLegacyText(*bytes));
 }
 
 }  // namespace netinfo

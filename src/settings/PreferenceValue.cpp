@@ -22,7 +22,7 @@ std::optional<std::string> KeyText(const unsigned char* key) {
         std::string_view(reinterpret_cast<const char*>(key + 1), key[0]));
 }
 
-std::optional<std::string> StringIn(const std::optional<settings::Value>& value) {
+std::optional<std::string> StringIn(const std::optional<Value>& value) {
     const std::string* text = value ? std::get_if<std::string>(&*value) : nullptr;
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }
@@ -36,13 +36,13 @@ char* ReadPreferenceValue(const unsigned char* key, unsigned char allUsers) {
     }
     std::optional<std::string> text;
     if (allUsers) {
-        if (settings::PreferenceDomain* shared = settings::SystemDomain(settings::kDomain)) {
+        if (PreferenceDomain* shared = SystemDomain(kDomain)) {
             shared->synchronize();
             text = StringIn(shared->copy(*name));
         }
     }
     if (!text) {
-        text = StringIn(settings::CopyAppValue(*name));
+        text = StringIn(CopyAppValue(*name));
     }
     if (!text) {
         return nullptr;
@@ -63,7 +63,7 @@ int WritePreferenceValue(char* value, const unsigned char* key, unsigned char al
     // reads back unchanged.
     const std::string text = foundation::DecodeLegacyText(value);
     if (allUsers) {
-        if (settings::PreferenceDomain* shared = settings::SystemDomain(settings::kDomain)) {
+        if (PreferenceDomain* shared = SystemDomain(kDomain)) {
             shared->set(*name, text);
             if (shared->synchronize()) {
                 return 0;
@@ -71,8 +71,8 @@ int WritePreferenceValue(char* value, const unsigned char* key, unsigned char al
             shared->discardPending();  // not stored there: must not read back from there
         }
     }
-    settings::SetAppValue(*name, text);
-    settings::AppSynchronize();
+    SetAppValue(*name, text);
+    AppSynchronize();
     return 0;
 }
 
