@@ -33,6 +33,9 @@ void ControllerThread::postToServices(ServiceAction action) {
 }
 
 void ControllerThread::requestTerminate() {
+    // Set here, not in the posted work: that only runs once the controller's
+    // current handler, perhaps a fetch of up to 40 s, has returned.
+    fetchCancel_->cancel();
     post([this](controller::AppController& controller) {
         if (!terminated_) {
             terminated_ = true;
@@ -48,7 +51,9 @@ void ControllerThread::run() {
     platform::QtRunLoop loop;
     platform::DBusNotificationCenter center(bus_);
     GuiBridge bridge(gui_, sink_);
-    controller::AppController controller(loop, center, bridge, bridge);
+    controller::AppControllerServices services;
+    services.fetchCancel = fetchCancel_;
+    controller::AppController controller(loop, center, bridge, bridge, services);
     open(loop, center, controller);
     controller.init();
     exec();

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QThread>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -38,7 +39,9 @@ public:
     using ServiceAction = std::function<void(platform::RunLoop&, platform::NotificationCenter&)>;
     void postToServices(ServiceAction action);
 
-    // Any thread: applicationWillTerminate() once, then the thread ends.
+    // Any thread: applicationWillTerminate() once, then the thread ends. A
+    // page fetch in progress is cancelled at once rather than waited for,
+    // and none starts after.
     void requestTerminate();
 
 protected:
@@ -59,6 +62,9 @@ private:
     std::vector<Action> early_;
     bool ended_ = false;
     bool terminated_ = false;  // controller thread only
+    // Shared with the controller's services; cancelled by requestTerminate().
+    const std::shared_ptr<netinfo::FetchCancel> fetchCancel_ =
+        std::make_shared<netinfo::FetchCancel>();
 };
 
 }  // namespace app

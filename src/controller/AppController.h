@@ -103,6 +103,9 @@ private:
     void sendEmailAlerts(const std::string& newAddress,
                          const std::optional<std::string>& oldAddress, const std::string& message);
     void logNextExternalCheck();
+    // The program is ending and the external lookup was cut short before any
+    // service answered: there is nothing true to report.
+    bool lookupCutShort() const;
     void installChangeSource();
     void installEventLoopTimers();
     void observePreferencesChanges();

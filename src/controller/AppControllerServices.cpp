@@ -9,8 +9,9 @@
 
 namespace controller {
 
-std::optional<std::string> AppControllerServices::DefaultDownloadURL(std::string_view url) {
-    return netinfo::DownloadURL(url);
+std::optional<std::string> AppControllerServices::DefaultDownloadURL(
+    std::string_view url, const netinfo::FetchCancel& cancel) {
+    return netinfo::DownloadURL(url, {.cancel = &cancel});
 }
 
 AppControllerServices::ReverseLookup AppControllerServices::DefaultReverseLookup() {

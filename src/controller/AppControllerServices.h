@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "netinfo/AddressChangeSource.h"
+#include "netinfo/FetchCancel.h"
 #include "netinfo/InterfaceAddressList.h"
 #include "platform/RunLoop.h"
 
@@ -31,7 +32,8 @@ struct AppControllerServices {
     using CreateChangeSource = std::function<std::int32_t(
         platform::RunLoop&, netinfo::IPAddressListChangeCallback, void*,
         std::unique_ptr<netinfo::IPAddressListStore>*, platform::RunLoop::WatchId*)>;
-    using FetchPage = std::function<std::optional<std::string>(std::string_view url)>;
+    using FetchPage = std::function<std::optional<std::string>(std::string_view url,
+                                                               const netinfo::FetchCancel& cancel)>;
     using ReverseLookup = std::function<std::optional<std::string>(const std::string& address)>;
     using OptionalText = std::function<std::optional<std::string>()>;
     using StartMail = std::function<void(platform::RunLoop&, const MailAlert&)>;
@@ -41,6 +43,10 @@ struct AppControllerServices {
     CreateChangeSource createIPAddressListChangeCallback =
         netinfo::CreateIPAddressListChangeCallbackSCF;
     FetchPage downloadURL = DefaultDownloadURL;
+    // Cancelled from any thread when the program starts ending: the fetch in
+    // progress ends, no lookup starts, and a check cut short reports nothing.
+    // Copies of the services share it.
+    std::shared_ptr<netinfo::FetchCancel> fetchCancel = std::make_shared<netinfo::FetchCancel>();
     // Shares one host-name cache between copies of the services.
     ReverseLookup reverseLookup = DefaultReverseLookup();
     OptionalText currentWirelessNetwork = DefaultCurrentWirelessNetwork;
@@ -53,7 +59,8 @@ struct AppControllerServices {
     std::string bundleName = "OrbalenStatus";
     std::string bundleShortVersion = DefaultBundleShortVersion();
 
-    static std::optional<std::string> DefaultDownloadURL(std::string_view url);
+    static std::optional<std::string> DefaultDownloadURL(std::string_view url,
+                                                         const netinfo::FetchCancel& cancel);
     static ReverseLookup DefaultReverseLookup();
     static std::optional<std::string> DefaultCurrentWirelessNetwork();
     static std::optional<std::string> DefaultCopyMachineName();

@@ -29,8 +29,11 @@ std::string AppController::externalIP() {
     }
     // Each service in turn until one answers with an address.
     for (const std::string& url : LookupURLs(settings::ReadExternalIPLookupURL())) {
+        if (services_.fetchCancel->cancelled()) {
+            break;  // the program is ending: no service is asked any more
+        }
         eventlog::LogEntry("Loading external IP address...(from " + url + ")");
-        const auto page = services_.downloadURL(url);
+        const auto page = services_.downloadURL(url, *services_.fetchCancel);
         if (const auto address = page ? AddressFromLookupPage(*page) : std::nullopt) {
             platform::WriteToSystemLog("External ip = " + *address);
             gExternalIPAddress = *address;
@@ -40,6 +43,10 @@ std::string AppController::externalIP() {
         }
     }
     return std::string(texts::kNoAddress);  // not cached: the next call asks again
+}
+
+bool AppController::lookupCutShort() const {
+    return services_.fetchCancel->cancelled() && !gExternalIPAddress;
 }
 
 void AppController::clearExternalIPAddress() {
@@ -64,6 +71,9 @@ void AppController::checkExternalIPAddressNow() {
 void AppController::externalIPAddressChangedTimerAction() {
     eventlog::LogEntry("Checking external IP");
     const std::string current = externalIP();
+    if (lookupCutShort()) {
+        return;  // nothing was learnt: no change to log, mail or store
+    }
     eventlog::LogEntry("Current external IP address: " + current);
     const std::string last = lastExternalIPAddress();
     eventlog::LogEntry("Last external IP address: " + last);

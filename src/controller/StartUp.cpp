@@ -60,7 +60,10 @@ void AppController::init() {
     setup();
     observePreferencesChanges();
     initTimerAndRegisterNotifications();
-    eventlog::LogEntry("The current external IP address is:" + externalIP());
+    const std::string external = externalIP();
+    if (!lookupCutShort()) {
+        eventlog::LogEntry("The current external IP address is:" + external);
+    }
     std::unique_ptr<netinfo::AddressList> addresses;
     if (services_.copyIPAddressList(&addresses) == 0 && addresses && !addresses->empty()) {
         eventlog::LogEntry("The current (first) internal IP address is:" + addresses->front());

@@ -5,6 +5,7 @@
 #include "netinfo/PageText.h"
 #include "platform/SystemLog.h"
 #include "transfer/CurlHandles.h"
+#include "transfer/StoppablePerform.h"
 
 namespace netinfo {
 
@@ -47,10 +48,19 @@ std::string TooLarge(std::size_t maxBody) {
     return "the page is larger than " + std::to_string(maxBody) + " bytes";
 }
 
+bool Cancelled(const FetchLimits& limits) {
+    return limits.cancel != nullptr && limits.cancel->cancelled();
+}
+
+CURLcode Perform(CURL* easy, const FetchCancel* cancel) {
+    return cancel ? transfer::PerformUnlessStopped(easy, cancel->flag()) : curl_easy_perform(easy);
+}
+
 // One GET; the body when the transfer completed, whatever the status, else
 // nothing and why.
 std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds timeout,
-                               std::size_t maxBody, bool asBrowser, std::string& reason) {
+                               const FetchLimits& limits, bool asBrowser, std::string& reason) {
+    const std::size_t maxBody = limits.maxBodyBytes;
     const transfer::EasyHandle easy = transfer::NewEasyHandle();
     if (!easy) {
         reason = "no transfer could be set up";
@@ -81,7 +91,7 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
             curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
         }
     }
-    if (const CURLcode result = curl_easy_perform(e); result != CURLE_OK) {
+    if (const CURLcode result = Perform(e, limits.cancel); result != CURLE_OK) {
         const bool tooLarge = body.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
         reason = tooLarge ? TooLarge(maxBody) : error[0] ? error : curl_easy_strerror(result);
         return std::nullopt;
@@ -92,6 +102,9 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
 }  // namespace
 
 std::optional<std::string> DownloadURL(std::string_view url, const FetchLimits& limits) {
+    if (Cancelled(limits)) {
+        return std::nullopt;  // the program is ending: no new fetch
+    }
     platform::WriteToSystemLog("Downloading URL: " + std::string(url));
     const std::string text(url);
     const auto failed = [&text](const std::string& reason) {
@@ -102,9 +115,14 @@ std::optional<std::string> DownloadURL(std::string_view url, const FetchLimits& 
         return failed("not an http or https URL");
     }
     std::string reason;
-    auto bytes = Get(text, limits.firstAttemptTimeout, limits.maxBodyBytes, false, reason);
-    if (!bytes) {
-        bytes = Get(text, limits.secondAttemptTimeout, limits.maxBodyBytes, true, reason);
+    auto bytes = Get(text, limits.firstAttemptTimeout, limits, false, reason);
+    if (!bytes && !Cancelled(limits)) {
+        bytes = Get(text, limits.secondAttemptTimeout, limits, true, reason);
+    }
+    if (!bytes && Cancelled(limits)) {
+        // Cut short, not failed: the service may well be fine.
+        platform::WriteToSystemLog("Download of " + text + " cancelled: the program is ending.");
+        return std::nullopt;
     }
     if (!bytes) {
         return failed(reason);

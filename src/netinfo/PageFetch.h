@@ -6,14 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "netinfo/FetchCancel.h"
+
 namespace netinfo {
 
 // Bounds of one page fetch. A page is a small text, so anything larger
-// than maxBodyBytes is refused rather than held in memory.
+// than maxBodyBytes is refused rather than held in memory. A fetch also
+// ends, answering nothing, once cancel (when given) is cancelled.
 struct FetchLimits {
     std::chrono::milliseconds firstAttemptTimeout{10'000};
     std::chrono::milliseconds secondAttemptTimeout{30'000};
     std::size_t maxBodyBytes = 4 * 1024 * 1024;
+    const FetchCancel* cancel = nullptr;
 };
 
 // The User-Agent text of the second attempt.
@@ -25,8 +29,9 @@ inline constexpr std::string_view kFetchUserAgent =
 // A plain GET comes first; when it gives nothing, one more GET with the
 // browser's User-Agent and no caching. Whatever body arrives is the page,
 // whatever the status. Bytes that are not UTF-8 are read as Mac OS Roman.
-// Nothing on an invalid URL, no connection, a time-out, or a body or text
-// larger than limits.maxBodyBytes.
+// Nothing on an invalid URL, no connection, a time-out, a body or text
+// larger than limits.maxBodyBytes, or a cancelled fetch; a cancelled one
+// makes no further attempt.
 std::optional<std::string> DownloadURL(std::string_view url, const FetchLimits& limits = {});
 
 }  // namespace netinfo

@@ -17,6 +17,11 @@ EasyHandle NewEasyHandle() {
     return EasyHandle(curl_easy_init());
 }
 
+MultiHandle NewMultiHandle() {
+    InitialiseOnce();
+    return MultiHandle(curl_multi_init());
+}
+
 UrlHandle NewUrlHandle() {
     InitialiseOnce();
     return UrlHandle(curl_url());

@@ -14,6 +14,11 @@ struct CurlDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using EasyHandle = std::unique_ptr<CURL, CurlDeleter>;
+// CURLM is void like CURL, so it needs a deleter of its own.
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 using UrlHandle = std::unique_ptr<CURLU, CurlDeleter>;
 using StringList = std::unique_ptr<curl_slist, CurlDeleter>;
 
@@ -21,6 +26,9 @@ using StringList = std::unique_ptr<curl_slist, CurlDeleter>;
 // the process sets libcurl up; that loads the TLS library and takes
 // milliseconds, so make it on a worker rather than on a run loop.
 EasyHandle NewEasyHandle();
+
+// A new multi handle, empty when libcurl could make none.
+MultiHandle NewMultiHandle();
 
 // A new URL handle, empty when libcurl could make none.
 UrlHandle NewUrlHandle();

@@ -27,7 +27,7 @@ public:
     const std::vector<std::string>& fetchedURLs() const { return fetched_; }
 
     void wireInto(controller::AppControllerServices& services) {
-        services.downloadURL = [this](std::string_view url) {
+        services.downloadURL = [this](std::string_view url, const netinfo::FetchCancel&) {
             fetched_.emplace_back(url);
             const auto own = byURL_.find(std::string(url));
             return own != byURL_.end() ? own->second : page_;

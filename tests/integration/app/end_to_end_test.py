@@ -3,7 +3,7 @@ loopback lookup service list, a loopback SMTP server, a desktop notification
 service and a private session bus: start-up, its interface on the bus and
 orbalenstatus-query, internal and external address changes (logged, signalled,
 notified, mailed), a settings reload, a second start refused and the end on
-SIGTERM.
+SIGTERM, also while a lookup hangs.
 
 Usage: end_to_end_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT QUERY_TOOL
                           NOTIFICATION_SERVER INTROSPECTION_XML
@@ -221,18 +221,26 @@ class Program(unittest.TestCase):
             self.assertEqual((done.returncode, done.stdout), (1, ""), args)
             self.assertIn("OrbalenStatus is not running", done.stderr)
 
-    def test_11_a_bus_that_never_answers_delays_the_start_only_briefly(self):
+    def test_11_a_silent_bus_delays_the_start_and_a_hung_lookup_the_end_only_briefly(self):
         s = scenario
         start = len(s.log_lines())
+        s.lookup.page = "hang"
         with s.silent_bus():
             s.start("--headless")
             self.assertIsNotNone(s.wait_for_line("Starting up...", after=start, timeout=5))
+            self.assertIsNotNone(s.wait_for_line(
+                "Loading external IP address...(from %s)" % s.lookup.url, after=start))
             # Without the bus, the lock file keeps a second one out.
             status, stderr = run_again()
             self.assertEqual(status, 0)
             self.assertIn("already running", stderr)
+            # SIGTERM cuts the hung lookup short instead of waiting 40 s for it.
+            begun = time.monotonic()
             self.assertEqual(s.terminate(), 0)
-        self.assertEqual(s.log_lines()[-1], "stop")
+            self.assertLess(time.monotonic() - begun, 3)
+        lines = s.log_lines()[start:]
+        self.assertEqual(lines[-1], "stop")
+        self.assertFalse([line for line in lines if line.startswith("Current external")], lines)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 // The page fetch against a real web server on loopback.
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,13 +17,21 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Each page as fetched, and for a failed fetch the reason the system log gives.
-TEST(PageFetch, AgainstALoopbackServer) {
-    testing_support::ChildProcess server({"/usr/bin/python3", NETINFO_FIXTURES "/http_fixture.py"});
-    const auto port = server.readLine(10s);
-    ASSERT_TRUE(port) << "the loopback web server did not start";
-    const std::string base = "http://127.0.0.1:" + *port;
+class PageFetch : public testing::Test {
+protected:
+    void SetUp() override {
+        const auto port = server_.readLine(10s);
+        ASSERT_TRUE(port) << "the loopback web server did not start";
+        base = "http://127.0.0.1:" + *port;
+    }
 
+    testing_support::ChildProcess server_{
+        {"/usr/bin/python3", NETINFO_FIXTURES "/http_fixture.py"}};
+    std::string base;
+};
+
+// Each page as fetched, and for a failed fetch the reason the system log gives.
+TEST_F(PageFetch, AgainstALoopbackServer) {
     const auto page = DownloadURL(base + "/lookup");
     ASSERT_TRUE(page);
     EXPECT_EQ(netinfo::extractBetweenPattern(*page, "Current IP Address: ", "</body></html>"),
@@ -63,6 +72,29 @@ TEST(PageFetch, AgainstALoopbackServer) {
     platform::SetSystemLogObserver(nullptr);
     // The silent server costs both time-outs, nothing more.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
+// Quitting cancels a fetch that a silent server holds: it ends long before
+// its 10 s time-out, without a second attempt, and no fetch starts after.
+TEST_F(PageFetch, CancelledFetchEndsAtOnceAndIsNotRetried) {
+    netinfo::FetchCancel cancel;
+    std::vector<std::string> lines;
+    platform::SetSystemLogObserver([&](std::string_view line) { lines.emplace_back(line); });
+    const auto start = std::chrono::steady_clock::now();
+    std::jthread quitter([&cancel] {
+        std::this_thread::sleep_for(300ms);
+        cancel.cancel();
+    });
+    EXPECT_EQ(DownloadURL(base + "/silent", {.cancel = &cancel}), std::nullopt);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_EQ(DownloadURL(base + "/plain", {.cancel = &cancel}), std::nullopt);
+    platform::SetSystemLogObserver(nullptr);
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Downloading URL: " + base + "/silent",
+                         "Download of " + base + "/silent cancelled: the program is ending.",
+                     }));
+    EXPECT_EQ(DownloadURL(base + "/hits/silent"), "1");
+    EXPECT_EQ(DownloadURL(base + "/hits/plain"), "0");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 """Loopback web server for the page fetch tests; prints its port, then serves."""
+import collections
 import http.server
 import socketserver
 import time
@@ -12,6 +13,8 @@ PAGES = {
     "/empty": (200, b""),
     "/huge-declared": (200, b"x" * (8 * 1024 * 1024)),
 }
+# How many GETs each path had, for the tests that count attempts.
+HITS = collections.Counter()
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -34,8 +37,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         agent = self.headers.get("User-Agent", "")
+        HITS[self.path] += 1
         if self.path in PAGES:
             self.reply(*PAGES[self.path])
+        elif self.path.startswith("/hits/"):
+            self.reply(200, str(HITS[self.path[len("/hits"):]]).encode())
         elif self.path == "/silent":
             time.sleep(30)
         elif self.path == "/huge-streamed":

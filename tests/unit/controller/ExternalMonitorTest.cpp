@@ -112,4 +112,33 @@ TEST_F(ExternalMonitorTest, ChangeIsOnlyLoggedAndRememberedWithMailAndIconOff) {
     EXPECT_EQ(stored(keys::kLastExternalIPAddress), settings::Value("198.51.100.2"s));
 }
 
+// The user quits while the first service is silent: the check ends there,
+// asking no other service and reporting, storing and mailing nothing, and
+// the start-up says nothing of an address it never learnt.
+TEST_F(ExternalMonitorTest, CheckCutShortByQuittingReportsNothing) {
+    const std::string second = "http://127.0.0.2:8080/ip";
+    store(keys::kExternalIPLookupURL, std::string(kLookupURL) + " " + second);
+    store(keys::kLastExternalIPAddress, "198.51.100.9"s);
+    store(keys::kEmailChangesToExternalIPAddress, true);
+    store(keys::kLastIPAddress, "10.0.0.5"s);  // no internal change to mail either
+    Lines fetched;
+    services_.downloadURL = [this, &fetched](std::string_view url, const netinfo::FetchCancel&) {
+        fetched.emplace_back(url);
+        services_.fetchCancel->cancel();
+        return std::optional<std::string>();
+    };
+
+    controller().init();
+
+    EXPECT_EQ(fetched, Lines{kLookupURL});
+    Lines external;
+    std::ranges::copy_if(takeLog(), std::back_inserter(external), [](const std::string& line) {
+        return line.find("xternal") != std::string::npos;
+    });
+    EXPECT_EQ(external, (Lines{"Checking external IP", "Loading external IP address...(from " +
+                                                           std::string(kLookupURL) + ")"}));
+    EXPECT_EQ(stored(keys::kLastExternalIPAddress), settings::Value("198.51.100.9"s));
+    EXPECT_TRUE(mail_.alerts().empty());
+}
+
 }  // namespace
