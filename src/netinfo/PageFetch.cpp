@@ -4,8 +4,8 @@
 
 #include "netinfo/PageText.h"
 #include "platform/SystemLog.h"
+#include "transfer/CancellablePerform.h"
 #include "transfer/CurlHandles.h"
-#include "transfer/StoppablePerform.h"
 
 namespace netinfo {
 
@@ -53,7 +53,7 @@ bool Cancelled(const FetchLimits& limits) {
 }
 
 CURLcode Perform(CURL* easy, const FetchCancel* cancel) {
-    return cancel ? transfer::PerformUnlessStopped(easy, cancel->flag()) : curl_easy_perform(easy);
+    return cancel ? transfer::PerformUnlessCancelled(easy, *cancel) : curl_easy_perform(easy);
 }
 
 // One GET; the body when the transfer completed, whatever the status, else

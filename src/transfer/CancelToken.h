@@ -1,0 +1,31 @@
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+namespace transfer {
+
+// Cancels transfers from another thread: once cancelled, every transfer
+// that watches it ends at once, wherever it waits, and none starts. It stays
+// cancelled.
+class CancelToken {
+public:
+    CancelToken() = default;
+    CancelToken(const CancelToken&) = delete;
+    CancelToken& operator=(const CancelToken&) = delete;
+
+    void cancel();  // any thread
+    bool cancelled() const noexcept { return cancelled_.load(); }
+
+private:
+    friend class WaitingTransfer;
+
+    std::atomic<bool> cancelled_{false};
+    // The transfers waiting now, woken by cancel(); the token is logically
+    // const to the transfers that watch it.
+    mutable std::mutex mutex_;
+    mutable std::vector<void*> waiting_;  // CURLM*, kept opaque to callers
+};
+
+}  // namespace transfer
