@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "mail/SSMTP.h"
 #include "netinfo/AddressChangeSource.h"
 #include "netinfo/FetchCancel.h"
 #include "netinfo/InterfaceAddressList.h"
@@ -21,6 +22,7 @@ struct MailAlert {
     std::optional<std::string> oldAddress;
     std::string recipient;
     std::string message;  // "%@" stand for machine name, old and new address
+    mail::MailKind kind = mail::MailKind::Internal;
 };
 
 // The outside services the controller calls (address list and its change

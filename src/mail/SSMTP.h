@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,17 @@
 namespace mail {
 
 class SmtpClient;
+
+// What a notification is about. Conversations of one kind go out one at a
+// time, in order, so a mail server that hangs holds one connection per kind.
+enum class MailKind { Internal, External, Test };
+
+// How one conversation is going, for a window that shows it.
+struct MailProgress {
+    enum class Step { Sending, Sent, NotSent };
+    Step step = Step::Sending;
+    std::string detail;  // NotSent: the reason, as the log gives it
+};
 
 // Sends one notification e-mail to one recipient: each sender holds one SMTP
 // conversation and writes one event-log line per step of it. Nothing is
@@ -24,6 +36,14 @@ public:
     // options: how the client connects; tests change them.
     static std::shared_ptr<SSMTP> create(platform::RunLoop& loop, SmtpOptions options = {});
     ~SSMTP() override;
+
+    // Set before sendMessage(); Internal when not set.
+    void setKind(MailKind kind) { kind_ = kind; }
+    // Called on the loop as the conversation goes: Sending once it starts,
+    // then Sent or NotSent. Set before sendMessage().
+    void setProgressHandler(std::function<void(const MailProgress&)> handler) {
+        progress_ = std::move(handler);
+    }
 
     // The user default "useSSL", read afresh; YES when absent.
     bool useSSL() const;
@@ -66,6 +86,8 @@ private:
     const SmtpOptions options_;
     std::shared_ptr<SmtpClient> _smtp;
     std::shared_ptr<SSMTP> self_;  // held while a conversation is in flight
+    MailKind kind_ = MailKind::Internal;
+    std::function<void(const MailProgress&)> progress_;
 };
 
 }  // namespace mail

@@ -82,6 +82,16 @@ std::optional<std::string> HostNameCache::nameFor(const std::string& address) {
     return await(address, job);
 }
 
+// Placeholder: answers through the waiting call until the worker hand-off lands.
+void HostNameCache::nameFor(const std::string& address, platform::RunLoop& loop, NameDone done) {
+    std::weak_ptr<const bool> alive = alive_;
+    loop.post([this, alive, address, done = std::move(done)] {
+        if (alive.lock()) {
+            done(nameFor(address));
+        }
+    });
+}
+
 std::optional<std::string> HostNameCache::await(const std::string& address,
                                                 const std::shared_ptr<Job>& job) {
     std::unique_lock lock(job->mutex);

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/RunLoop.h"
+
 namespace netinfo {
 
 // Names an IPv4 address (dotted quad); nothing when it has no name. May
@@ -42,6 +44,12 @@ public:
     // or no answer came before the deadline. One thread at a time.
     std::optional<std::string> nameFor(const std::string& address);
 
+    // The same answer without waiting: done runs on loop (never inside this
+    // call) with the name, or nothing, no later than the deadline. Loop
+    // thread only; nothing is delivered once the cache is gone.
+    using NameDone = std::function<void(std::optional<std::string> name)>;
+    void nameFor(const std::string& address, platform::RunLoop& loop, NameDone done);
+
 private:
     struct Job;
     struct Answer {
@@ -58,6 +66,7 @@ private:
     Clock clock_;
     std::map<std::string, Answer> answers_;
     std::map<std::string, std::shared_ptr<Job>> running_;
+    std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
 };
 
 // The host name of a dotted-quad address, or "Unknown host" when none comes
