@@ -35,7 +35,7 @@ TEST(CText, AppendsKeepRawBytesAndSurviveTheirOwnBuffer) {
     EXPECT_EQ(t.length, 18);
 }
 
-TEST(CText, RangesOutsideTheTextAreClampedOrAbsentAndNamedValuesAppend) {
+TEST(CText, RangesOutsideTheTextAreClampedOrAbsent) {
     const char* s = "abc";
     CText range(s + 1, s);  // ends before it starts: absent until appended to
     EXPECT_EQ(range.find_pattern("a"), -1);
@@ -48,12 +48,6 @@ TEST(CText, RangesOutsideTheTextAreClampedOrAbsentAndNamedValuesAppend) {
     t.remove_range(7L, 9L);
     t.remove_range(3L, 99L);
     EXPECT_EQ(Bytes(t), "hel");
-
-    CText named("");
-    named.pretty_append_named_value("size", 12L);
-    CList<CString256> list;
-    named.append_named_list("n", Fill(list, {"a", "b"}));
-    EXPECT_EQ(Bytes(named), "\t\tsize : 12\r\rn a,b\xE2\x80\xA2\r");
 }
 
 TEST(CText, ReadingTurnsNulBytesIntoSpacesAndWritingLeavesExactlyTheText) {
@@ -139,21 +133,17 @@ TEST(CTextPatterns, EveryMemberOnAFoundPairAMissingMarkerAndReversedMarkers) {
     }
 }
 
-TEST(CTextPatterns, CaseSensitiveMembersAndTheStartOffset) {
-    CText t("x<B>keep</B>y");
+TEST(CTextPatterns, CaseOffsetAndRemovingAllPairs) {
     CText out;
-    EXPECT_EQ(t.extract_between_patterns("<b>", "</b>", out), 0);
+    EXPECT_EQ(CText("x<B>keep</B>y").extract_between_patterns("<b>", "</b>", out), 0);
     // The offset picks the later pair, and that pair is the one removed.
     CText pairs("<a>1</a><a>2</a>");
     EXPECT_EQ(pairs.extract_and_remove_between_patterns(3, "<a>", "</a>", out), 1);
     EXPECT_EQ(Bytes(out) + "|" + Bytes(pairs), "2|<a>1</a>");
     EXPECT_EQ(pairs.extract_between_patterns(99, "<a>", "</a>", out), 0);
-}
-
-TEST(CTextPatterns, RemovingAllPairs) {
-    CText t("a<b>1</b>b<B>2</b>c<b>open");
-    t.remove_between_patterns_inclusive_all_nocase("<b>", "</b>");
-    EXPECT_EQ(Bytes(t), "abc<b>open");
+    CText all("a<b>1</b>b<B>2</b>c<b>open");
+    all.remove_between_patterns_inclusive_all_nocase("<b>", "</b>");
+    EXPECT_EQ(Bytes(all), "abc<b>open");
     // Removing a pair can join two halves of a new opening pattern.
     CText seam("<<b>x</b>b>y</b>z");
     seam.remove_between_patterns_inclusive_all_nocase("<b>", "</b>");
@@ -168,19 +158,6 @@ TEST(CTextPatterns, RemovingAllPairs) {
     CText cased("C1D c<i>2</i>d");
     cased.remove_between_patterns_inclusive_all_nocase_between("<i>", "</i>", "c", "d");
     EXPECT_EQ(Bytes(cased), "C1D cd");
-}
-
-TEST(CTextPatterns, ExtractListTakesThePiecesOfThePairCappedAt255) {
-    CText t(("a[1,,2]b[" + std::string(300, 'x') + "]").c_str());
-    CList<CString256> list;
-    list.append("old");
-    EXPECT_EQ(t.extract_list("[", "]", list), 1);
-    EXPECT_EQ(TextsOf(list), (Texts{"1", "2"}));
-    EXPECT_EQ(t.extract_list("[", "]", list), 1);
-    EXPECT_EQ(list.head->value.length(), 255u);
-    EXPECT_EQ(Bytes(t), "ab");
-    EXPECT_EQ(t.extract_list("[", "]", list), 0);
-    EXPECT_EQ(list.count, 1);
 }
 
 }  // namespace

@@ -172,13 +172,4 @@ TEST(CollectURLs, TakesTheRunAroundEachDotWithAnExtensionAndMailApart) {
     EXPECT_EQ(ValueOf(mail, "someone@example.com"), "Someone");
 }
 
-TEST(ExtractHrefs, CombinesBothWaysIntoOneMap) {
-    CText page("<img SRC=logo.gif alt=x> text (see/more.html) <a href='../up.html'>");
-    CMap<CString256, CString256> links;
-    page.extract_hrefs("http://h/a/b/index.html", links);
-    EXPECT_EQ(ValueOf(links, "logo.gif"), "http://h/a/b/logo.gif");
-    EXPECT_EQ(ValueOf(links, "see/more.html"), "http://h/a/b/see/more.html");
-    EXPECT_EQ(ValueOf(links, "../up.html"), "http://h/a/up.html");
-}
-
 }  // namespace
