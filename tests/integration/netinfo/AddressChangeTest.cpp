@@ -63,7 +63,7 @@ AddressList Copy() {
 }
 
 // A store watching the kernel from a loop of its own: how often its callback
-// ran, and the list the callback found each time.
+// ran, and the list the store handed it each time.
 struct Watched {
     Watched() {
         platform::RunLoop::WatchId source = 0;
@@ -71,10 +71,10 @@ struct Watched {
         EXPECT_NE(source, 0u);
     }
 
-    static void Changed(IPAddressListStore*, void* context) {
+    static void Changed(IPAddressListStore* store, void* context) {
         auto* self = static_cast<Watched*>(context);
         ++self->calls;
-        self->lastList = Copy();
+        self->lastList = store->addresses();
     }
 
     bool settlesOn(const AddressList& wanted, std::chrono::milliseconds timeout = 5s) {
@@ -176,7 +176,6 @@ TEST(AddressChanges, OverflowedEventsStillEndInTheRightList) {
         const AddressList wanted{"10.1.0.1", "10.4.4.1"};
         ASSERT_EQ(Copy(), wanted);
         EXPECT_TRUE(watched.settlesOn(wanted, 10s));
-        EXPECT_EQ(watched.store->addresses(), wanted);
         // Once settled, nothing more happens.
         EXPECT_TRUE(watched.staysQuiet(200ms));
     });
@@ -198,7 +197,6 @@ TEST(AddressChanges, CarrierLossTakesTheLinkOutOfTheList) {
         // the route no longer puts it first when it returns.
         ASSERT_TRUE(Ip("link set p1 down"));
         EXPECT_TRUE(watched.settlesOn({"10.1.0.1"}));
-        EXPECT_EQ(watched.store->addresses(), AddressList{"10.1.0.1"});
         ASSERT_TRUE(Ip("link set p1 up"));
         EXPECT_TRUE(watched.settlesOn(both));
 
