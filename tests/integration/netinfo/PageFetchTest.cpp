@@ -97,7 +97,7 @@ TEST_F(PageFetch, BackgroundFetchLeavesTheLoopFreeAndEndsPromptly) {
     int ticks = 0;
     loop.addTimer(10ms, 10ms, [&] { ++ticks; });
     EXPECT_TRUE(loop.runUntil([&] { return ticks == 20; }, 2s));
-    auto ending = std::chrono::steady_clock::now();
+    const auto ending = std::chrono::steady_clock::now();
     fetch.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - ending, 1s);
     EXPECT_FALSE(quit->cancelled());  // the program's token is not the fetch's to cancel
@@ -115,13 +115,12 @@ TEST_F(PageFetch, BackgroundFetchLeavesTheLoopFreeAndEndsPromptly) {
     fetch = std::make_unique<netinfo::BackgroundPageFetch>(loop, quit);
     fetch->start(base + "/silent", record);
     std::this_thread::sleep_for(200ms);  // the server has the request
-    ending = std::chrono::steady_clock::now();
     quit->cancel();
     EXPECT_TRUE(loop.runUntil([&] { return pages.size() == 2; }, 1s));
-    EXPECT_EQ(pages[1], std::nullopt);
-    EXPECT_LT(std::chrono::steady_clock::now() - ending, 1s);
     fetch->start(base + "/plain", record);
     EXPECT_TRUE(loop.runUntil([&] { return pages.size() == 3; }, 1s));
+    EXPECT_EQ(pages[1], std::nullopt);
+    EXPECT_EQ(pages[2], std::nullopt);
     platform::SetSystemLogObserver(nullptr);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "Downloading URL: " + base + "/silent",

@@ -4,10 +4,8 @@ import http.server
 import socketserver
 import time
 
-LOOKUP = (b"<html><head><title>Current IP Check</title></head>"
-          b"<body>Current IP Address: 10.0.0.1</body></html>\r\n")
+LOOKUP = b"<html><body>Current IP Address: 10.0.0.1</body></html>"
 PAGES = {
-    "/lookup": (200, LOOKUP),
     "/refused-403": (403, LOOKUP),
     "/refused-429": (429, LOOKUP),
     "/plain": (200, b"<html><body>nothing to see</body></html>"),

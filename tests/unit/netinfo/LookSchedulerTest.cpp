@@ -64,22 +64,24 @@ TEST(LookScheduler, LooksAtOnceCoalescesBurstsAndRetriesFailures) {
 
 TEST(LookScheduler, MayBeDestroyedByItsLookOrWithATimerPending) {
     platform::ManualRunLoop loop;
+    int looks = 0;
     std::unique_ptr<netinfo::LookScheduler> scheduler;
-    scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] {
-        scheduler.reset();
-        return true;
-    });
-    scheduler->eventArrived();
-    EXPECT_FALSE(scheduler);
-    loop.advance(1s);
-
-    int calls = 0;
-    scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] { return ++calls, false; });
-    scheduler->eventArrived();
-    scheduler->eventArrived();  // the window is open and the list stale
-    scheduler.reset();
-    loop.advance(1h);
-    EXPECT_EQ(calls, 1);
+    for (const bool succeeds : {true, false}) {
+        // A successful look ends it at once; after a failed one, with the
+        // window open, the list stale and a retry pending, the test does.
+        scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] {
+            ++looks;
+            return succeeds && (scheduler.reset(), true);
+        });
+        scheduler->eventArrived();
+        EXPECT_EQ(scheduler == nullptr, succeeds);
+        if (scheduler) {
+            scheduler->eventArrived();
+            scheduler.reset();
+        }
+        loop.advance(1h);
+    }
+    EXPECT_EQ(looks, 2);
 }
 
 }  // namespace
