@@ -50,7 +50,6 @@ TEST_F(PageFetch, AgainstALoopbackServer) {
         {"/error", std::nullopt, "failed: HTTP 500.", 2},
         {"/refused-403", std::nullopt, "refused by the service: HTTP 403.", 1},
         {"/refused-429", std::nullopt, "refused by the service: HTTP 429.", 1},
-        {"/missing", std::nullopt, "failed: HTTP 404.", 2},
         {"/silent", std::nullopt, "failed: Operation timed out after 3", 0},
         {"/huge-declared", std::nullopt, tooLarge, 0},
         {"/huge-streamed", std::nullopt, tooLarge, 0},

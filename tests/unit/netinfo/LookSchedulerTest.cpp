@@ -22,21 +22,12 @@ TEST(LookScheduler, LooksAtOnceCoalescesBurstsAndRetriesFailures) {
         int failingLooks;  // the first looks that fail
         Times looks;
     } cases[] = {
-        {"a single event looks at once", {0}, 0, {0}},
-        {"events a window apart each look at once", {0, 30}, 0, {0, 30}},
-        {"a burst costs one look per window, the last after the last event",
-         {0, 1, 5, 19, 21, 22, 45, 58},
-         0,
-         {0, 20, 40, 60}},
-        {"failed looks are retried with growing pauses, then given up",
-         {0},
-         10,
-         {0, 1000, 3000, 7000, 15000, 31000, 63000}},
+        {"one event looks at once", {0}, 0, {0}},
+        {"events a window apart both look at once", {0, 30}, 0, {0, 30}},
+        {"a burst: a look per window, the last after it", {0, 1, 19, 21, 58}, 0, {0, 20, 40, 60}},
+        {"failures back off, then give up", {0}, 10, {0, 1000, 3000, 7000, 15000, 31000, 63000}},
         {"a retry that succeeds ends the series", {0}, 1, {0, 1000}},
-        {"an event during the retry pause looks at once and backs off afresh",
-         {0, 2000},
-         3,
-         {0, 1000, 2000, 3000}},
+        {"an event in the pause looks, backs off afresh", {0, 2000}, 3, {0, 1000, 2000, 3000}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
