@@ -1,5 +1,5 @@
 // The address list and its change events against the kernel, in a network
-// namespace of the test's own: two veth interfaces, the default route on
+// namespace of the test's own: three veth pairs, the default route on
 // the second, a link-local and a point-to-point address.
 #include <linux/netlink.h>
 #include <sched.h>
