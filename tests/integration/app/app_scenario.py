@@ -2,11 +2,12 @@
 
 Shared by the end-to-end and panel tests and the figures script: it moves
 this process into new network and mount namespaces (two veth interfaces, the
-default route on the second, lookups answered at once by a resolver that is
-not there), starts a private session bus, a loopback lookup service whose
-page the caller sets, and a loopback SMTP server, writes the settings with
-orbalenstatus-defaults into a private folder, and starts and stops the
-program. Needs root (or the right to make namespaces).
+default route on the second, a name server at 127.0.0.1 that refuses at once
+or, on demand, never answers), starts a private session bus, a loopback
+lookup service whose page the caller sets, and a loopback SMTP server, writes
+the settings with orbalenstatus-defaults into a private folder, and starts
+and stops the program. The kernel's address messages are timed as they
+arrive. Needs root (or the right to make namespaces).
 """
 
 import contextlib
@@ -18,6 +19,7 @@ import re
 import signal
 import socket
 import socketserver
+import struct
 import subprocess
 import sys
 import tempfile
@@ -26,6 +28,7 @@ import time
 
 CLONE_NEWNS = 0x00020000
 CLONE_NEWNET = 0x40000000
+RTMGRP_IPV4_IFADDR, RTM_NEWADDR, RTM_DELADDR, IFA_ADDRESS = 0x10, 20, 21, 1
 DOMAIN = "com.kestrune.OrbalenStatus"
 STATUS = [DOMAIN, "/com/kestrune/OrbalenStatus", "com.kestrune.OrbalenStatus1"]
 
@@ -44,11 +47,11 @@ def enter_own_namespace(folder):
     if libc.unshare(CLONE_NEWNET | CLONE_NEWNS) != 0:
         raise NoNamespace(os.strerror(ctypes.get_errno()))
     run("mount", "--make-rprivate", "/")
-    # Reverse look-ups then fail at once instead of waiting on a name server
-    # that can never be reached from here.
+    # Nothing listens on port 53 unless silent_name_server() runs, so look-ups
+    # are refused at once; the resolver's own time-outs are left as shipped.
     resolv = os.path.join(folder, "resolv.conf")
     with open(resolv, "w") as f:
-        f.write("nameserver 127.0.0.1\noptions timeout:1 attempts:1\n")
+        f.write("nameserver 127.0.0.1\n")
     run("mount", "--bind", resolv, "/etc/resolv.conf")
     ip("link set lo up",
        "link add v0 type veth peer name p0", "link add v1 type veth peer name p1",
@@ -127,6 +130,40 @@ class Lines:
         self.process.stdout.close()
 
 
+class AddressEvents:
+    """The kernel's IPv4 address messages in this namespace, each timed as it
+    arrives (time.monotonic_ns): the moment a change became known."""
+
+    def __init__(self):
+        self.socket = socket.socket(socket.AF_NETLINK, socket.SOCK_RAW, socket.NETLINK_ROUTE)
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 22)
+        self.socket.bind((0, RTMGRP_IPV4_IFADDR))
+        self.events = []  # (ns, "add" or "del", address)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        while True:
+            data = self.socket.recv(1 << 16)
+            now = time.monotonic_ns()
+            while len(data) >= 32:
+                # A header, an ifaddrmsg, then IFA_ADDRESS first of the attributes
+                # (the local address but on point-to-point links).
+                length, kind = struct.unpack_from("=IH", data)
+                if kind in (RTM_NEWADDR, RTM_DELADDR) and struct.unpack_from(
+                        "=HH", data, 24) == (8, IFA_ADDRESS):
+                    self.events.append((now, "add" if kind == RTM_NEWADDR else "del",
+                                        socket.inet_ntoa(data[28:32])))
+                data = data[max(16, (length + 3) & ~3):]
+
+    def seen(self, kind, address, timeout=5.0):
+        """When the message that `kind` ("add"/"del") `address` arrived."""
+        def find():
+            return next((ns for ns, k, a in reversed(self.events) if (k, a) == (kind, address)),
+                        None)
+        wait_until(find, timeout)
+        return find()
+
+
 class LookupService:
     """A loopback lookup service: `page` is the body it serves (None: an
     error status; "hang": no answer for `hang_seconds`)."""
@@ -134,6 +171,7 @@ class LookupService:
     def __init__(self, host="127.0.0.1"):
         self.page = None
         self.hang_seconds = 40
+        self.requests = 0
         service = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -143,6 +181,7 @@ class LookupService:
                 pass
 
             def do_GET(self):
+                service.requests += 1
                 page = service.page
                 if page == "hang":
                     time.sleep(service.hang_seconds)
@@ -210,6 +249,7 @@ class Scenario:
         self.defaults = defaults
         self.folder = tempfile.mkdtemp(prefix="orbalen-app-")
         enter_own_namespace(self.folder)
+        self.addresses = AddressEvents()
         self.env = private_env(self.folder)
         self.bus = SessionBus()
         self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
@@ -248,6 +288,28 @@ class Scenario:
         finally:
             self.env["DBUS_SESSION_BUS_ADDRESS"] = saved
             listener.close()
+
+    @contextlib.contextmanager
+    def silent_name_server(self):
+        """A name server at 127.0.0.1:53 that reads every query and answers
+        none, for the duration: the resolver waits its full time-outs."""
+        server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        server.bind(("127.0.0.1", 53))
+        stop = threading.Event()
+
+        def drop():
+            server.settimeout(0.2)
+            while not stop.is_set():
+                with contextlib.suppress(OSError):
+                    server.recv(4096)
+        reader = threading.Thread(target=drop, daemon=True)
+        reader.start()
+        try:
+            yield
+        finally:
+            stop.set()
+            reader.join()
+            server.close()
 
     def start(self, *args):
         if self.process:
