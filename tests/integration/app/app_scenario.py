@@ -6,8 +6,7 @@ default route on the second, a name server at 127.0.0.1 that refuses at once
 or, on demand, never answers), starts a private session bus, a loopback
 lookup service whose page the caller sets, and a loopback SMTP server, writes
 the settings with orbalenstatus-defaults into a private folder, and starts
-and stops the program. The kernel's address messages are timed as they
-arrive. Needs root (or the right to make namespaces).
+and stops the program. Needs root (or the right to make namespaces).
 """
 
 import contextlib
@@ -19,7 +18,6 @@ import re
 import signal
 import socket
 import socketserver
-import struct
 import subprocess
 import sys
 import tempfile
@@ -28,7 +26,6 @@ import time
 
 CLONE_NEWNS = 0x00020000
 CLONE_NEWNET = 0x40000000
-RTMGRP_IPV4_IFADDR, RTM_NEWADDR, RTM_DELADDR, IFA_ADDRESS = 0x10, 20, 21, 1
 DOMAIN = "com.kestrune.OrbalenStatus"
 STATUS = [DOMAIN, "/com/kestrune/OrbalenStatus", "com.kestrune.OrbalenStatus1"]
 
@@ -130,43 +127,10 @@ class Lines:
         self.process.stdout.close()
 
 
-class AddressEvents:
-    """The kernel's IPv4 address messages in this namespace, each timed as it
-    arrives (time.monotonic_ns): the moment a change became known."""
-
-    def __init__(self):
-        self.socket = socket.socket(socket.AF_NETLINK, socket.SOCK_RAW, socket.NETLINK_ROUTE)
-        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 22)
-        self.socket.bind((0, RTMGRP_IPV4_IFADDR))
-        self.events = []  # (ns, "add" or "del", address)
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        while True:
-            data = self.socket.recv(1 << 16)
-            now = time.monotonic_ns()
-            while len(data) >= 32:
-                # A header, an ifaddrmsg, then IFA_ADDRESS first of the attributes
-                # (the local address but on point-to-point links).
-                length, kind = struct.unpack_from("=IH", data)
-                if kind in (RTM_NEWADDR, RTM_DELADDR) and struct.unpack_from(
-                        "=HH", data, 24) == (8, IFA_ADDRESS):
-                    self.events.append((now, "add" if kind == RTM_NEWADDR else "del",
-                                        socket.inet_ntoa(data[28:32])))
-                data = data[max(16, (length + 3) & ~3):]
-
-    def seen(self, kind, address, timeout=5.0):
-        """When the message that `kind` ("add"/"del") `address` arrived."""
-        def find():
-            return next((ns for ns, k, a in reversed(self.events) if (k, a) == (kind, address)),
-                        None)
-        wait_until(find, timeout)
-        return find()
-
-
 class LookupService:
     """A loopback lookup service: `page` is the body it serves (None: an
-    error status; "hang": no answer for `hang_seconds`)."""
+    error status; "hang": no answer for `hang_seconds`, then the connection
+    closes)."""
 
     def __init__(self, host="127.0.0.1"):
         self.page = None
@@ -185,6 +149,7 @@ class LookupService:
                 page = service.page
                 if page == "hang":
                     time.sleep(service.hang_seconds)
+                    self.close_connection = True  # and then gives up
                     return
                 status, body = (500, b"busy") if page is None else (200, page.encode())
                 self.send_response(status)
@@ -249,7 +214,6 @@ class Scenario:
         self.defaults = defaults
         self.folder = tempfile.mkdtemp(prefix="orbalen-app-")
         enter_own_namespace(self.folder)
-        self.addresses = AddressEvents()
         self.env = private_env(self.folder)
         self.bus = SessionBus()
         self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
@@ -295,19 +259,17 @@ class Scenario:
         none, for the duration: the resolver waits its full time-outs."""
         server = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         server.bind(("127.0.0.1", 53))
-        stop = threading.Event()
 
         def drop():
-            server.settimeout(0.2)
-            while not stop.is_set():
-                with contextlib.suppress(OSError):
-                    server.recv(4096)
+            while server.recv(4096):  # b"" once shut down
+                pass
         reader = threading.Thread(target=drop, daemon=True)
         reader.start()
         try:
             yield
         finally:
-            stop.set()
+            with contextlib.suppress(OSError):  # wakes the reader, then says ENOTCONN
+                server.shutdown(socket.SHUT_RDWR)
             reader.join()
             server.close()
 
