@@ -25,11 +25,14 @@ Needs root and Xvfb. Usage: bench/app_figures.py [--quick] [build-dir]
 """
 
 import os
+import socket
 import statistics
+import struct
 import subprocess
 import sys
 import threading
 import time
+import types
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "integration", "app"))
@@ -44,6 +47,41 @@ BASE = "169.254.1.1"  # the one address the default route's interface keeps
 CHANGED = "(First) Internal IP address changed from:"
 HANG = 10  # seconds a hanging lookup takes before it gives up
 IDLE = 10 if QUICK else 60
+RTMGRP_IPV4_IFADDR, RTM_NEWADDR, RTM_DELADDR, IFA_ADDRESS = 0x10, 20, 21, 1
+
+
+class AddressEvents:
+    """The kernel's IPv4 address messages in this namespace, each timed as it
+    arrives (time.monotonic_ns): the moment a change became known."""
+
+    def __init__(self):
+        self.socket = socket.socket(socket.AF_NETLINK, socket.SOCK_RAW, socket.NETLINK_ROUTE)
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 22)
+        self.socket.bind((0, RTMGRP_IPV4_IFADDR))
+        self.events = []  # (ns, "add" or "del", address)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        while True:
+            data = self.socket.recv(1 << 16)
+            now = time.monotonic_ns()
+            while len(data) >= 32:
+                # A header, an ifaddrmsg, then IFA_ADDRESS first of the attributes
+                # (the local address but on point-to-point links).
+                length, kind = struct.unpack_from("=IH", data)
+                if kind in (RTM_NEWADDR, RTM_DELADDR) and struct.unpack_from(
+                        "=HH", data, 24) == (8, IFA_ADDRESS):
+                    self.events.append((now, "add" if kind == RTM_NEWADDR else "del",
+                                        socket.inet_ntoa(data[28:32])))
+                data = data[max(16, (length + 3) & ~3):]
+
+    def seen(self, kind, address, timeout=5.0):
+        """When the message that `kind` ("add"/"del") `address` arrived."""
+        def find():
+            return next((ns for ns, k, a in reversed(self.events) if (k, a) == (kind, address)),
+                        None)
+        wait_until(find, timeout)
+        return find()
 
 
 class LogWatch:
@@ -203,30 +241,30 @@ class Panel:
         self.xvfb.wait()
 
 
-def change(s, panel, log, monitor, address, timeout):
+def change(w, address, timeout):
     """Adds `address` where it becomes the first one, times its arrival at
     each listener, and takes it away again: (label, property, line, limit)."""
-    s.ip("addr add %s/24 dev v1" % address)
-    known = s.addresses.seen("add", address) / 1e9
-    label = first(lambda: panel.events("label"), lambda text: text == address, known, timeout)
-    bus = first(lambda: panel.events("property"),
+    w.s.ip("addr add %s/24 dev v1" % address)
+    known = w.kernel.seen("add", address) / 1e9
+    label = first(lambda: w.panel.events("label"), lambda text: text == address, known, timeout)
+    bus = first(lambda: w.panel.events("property"),
                 lambda text: text == "InternalAddress " + address, known, timeout)
-    line = first(lambda: log.lines, lambda text: text.endswith(CHANGED + BASE + " to:" + address),
-                 known, timeout)
-    limit = first(lambda: monitor.lines, lambda text: "inet %s/" % address in text
+    line = first(lambda: w.log.lines,
+                 lambda text: text.endswith(CHANGED + BASE + " to:" + address), known, timeout)
+    limit = first(lambda: w.monitor.lines, lambda text: "inet %s/" % address in text
                   and not text.startswith("Deleted"), known, timeout)
-    s.ip("addr del %s/24 dev v1" % address)
-    first(lambda: log.lines, lambda text: text.endswith(CHANGED + address + " to:" + BASE),
+    w.s.ip("addr del %s/24 dev v1" % address)
+    first(lambda: w.log.lines, lambda text: text.endswith(CHANGED + address + " to:" + BASE),
           known, 30)
     return [None if at is None else at - known for at in (label, bus, line, limit)]
 
 
-def changes(s, panel, log, monitor, figures, condition, count, before=None, timeout=5):
+def changes(w, figures, condition, count, before=None, timeout=5):
     samples = []
     for n in range(count):
         if before:
             before()
-        samples.append(change(s, panel, log, monitor, "10.%d.%d.1" % (
+        samples.append(change(w, "10.%d.%d.1" % (
             10 + len(figures.rows), n), timeout))
     label, bus, line, limit = ([sample[i] for sample in samples] for i in range(4))
     limit = [value for value in limit if value is not None] or [None]
@@ -256,9 +294,10 @@ def hung_lookup(s):
 hung_lookup.began = 0.0
 
 
-def burst(s, panel, log, monitor, figures):
+def burst(w, figures):
     """1000 changes in 2 s: each address added comes first once the one
     before it is deleted."""
+    s, log, monitor = w.s, w.log, w.monitor
     s.write_settings(SendEmailNotifications=True)
     s.notify()
     time.sleep(2)
@@ -278,7 +317,7 @@ def burst(s, panel, log, monitor, figures):
     batch.stdin.close()
     batch.wait()
     last = addresses[-1]
-    first(lambda: panel.events("label"), lambda text: text == last, begun, 60)
+    first(lambda: w.panel.events("label"), lambda text: text == last, begun, 60)
     first(lambda: log.lines, lambda text: text.endswith(" to:" + last), begun, 60)
     # Mails settle: none new for 3 s.
     count = -1
@@ -293,7 +332,7 @@ def burst(s, panel, log, monitor, figures):
                 "-", unit="")
     figures.add("  mails internal / external", "%d / %d" % (len(sent) - external, external),
                 "<= 4 per kind")
-    labels = panel.events("label")
+    labels = w.panel.events("label")
     figures.add("  final title (label; Title property)", "%s; %s" % (
         labels[-1][1] if labels else None, s.status("Title")), last)
 
@@ -302,7 +341,8 @@ def main():
     s = Scenario(os.path.join(BUILD, "bin", "orbalenstatus"),
                  os.path.join(BUILD, "bin", "orbalenstatus-defaults"),
                  os.path.join(ROOT, "tests", "integration", "mail", "smtp_test_server.py"))
-    figures, panel = Figures(), None
+    figures = Figures()
+    w = types.SimpleNamespace(s=s, kernel=AddressEvents(), panel=None)
     try:
         s.lookup.page = None
         s.write_settings(Initial_Refresh=3600, ExternalIPLookupURL=s.lookup.url,
@@ -314,8 +354,8 @@ def main():
         # link-local one (which comes last), becomes the first one.
         s.ip("addr add %s/16 dev v1" % BASE, "addr del 10.2.0.1/24 dev v1",
              "route replace default dev v1")
-        monitor = Lines(["ip", "monitor", "address"], s.env)
-        log = LogWatch(s.log_path)
+        w.monitor = monitor = Lines(["ip", "monitor", "address"], s.env)
+        w.log = LogWatch(s.log_path)
         start_to_first_title(s, figures)
 
         s.start("--headless")
@@ -323,24 +363,24 @@ def main():
         idle(s, figures, monitor, "headless")
         s.terminate()
 
-        panel = Panel(s)
-        changes(s, panel, log, monitor, figures, "", 20 if QUICK else 50)
+        w.panel = Panel(s)
+        changes(w, figures, "", 20 if QUICK else 50)
         with s.silent_name_server():
-            changes(s, panel, log, monitor, figures, ", no name server", 5 if QUICK else 10)
+            changes(w, figures, ", no name server", 5 if QUICK else 10)
         s.write_settings(EmailChangesToExternalIPAddress=True)
         s.notify()
-        changes(s, panel, log, monitor, figures, ", 2 s into a hung lookup", 2 if QUICK else 5,
+        changes(w, figures, ", 2 s into a hung lookup", 2 if QUICK else 5,
                 lambda: hung_lookup(s), HANG + 2)
         s.lookup.page = None
         time.sleep(HANG)
         idle(s, figures, monitor, "with the panel")
-        burst(s, panel, log, monitor, figures)
+        burst(w, figures)
         s.terminate()
         monitor.stop()
     finally:
         figures.print()
-        if panel:
-            panel.close()
+        if w.panel:
+            w.panel.close()
         s.close()
 
 
