@@ -36,7 +36,7 @@ import types
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "integration", "app"))
-from app_scenario import DOMAIN, Lines, Scenario, run, wait_until  # noqa: E402
+from app_scenario import DOMAIN, Lines, Scenario, ip, run, wait_until  # noqa: E402
 
 QUICK = "--quick" in sys.argv
 ARGS = [arg for arg in sys.argv[1:] if arg != "--quick"]
@@ -223,8 +223,11 @@ class Panel:
             s.env["DISPLAY"] = ":" + display.readline().strip()
         self.probe = Lines([PROBE, "watch"], s.env)
         assert wait_until(lambda: self.probe.texts()[:1] == ["ready"])
+        start = len(s.log_lines())
         s.start()
         assert wait_until(lambda: self.events("registered")), "no item registered"
+        assert s.wait_for_line("The current (first) internal IP address is:" + BASE,
+                               after=start) is not None, s.log_lines()[start:]
 
     def events(self, kind):
         """(arrival, text) of the probe's `kind` lines, arrival as it timed it."""
@@ -244,7 +247,7 @@ class Panel:
 def change(w, address, timeout):
     """Adds `address` where it becomes the first one, times its arrival at
     each listener, and takes it away again: (label, property, line, limit)."""
-    w.s.ip("addr add %s/24 dev v1" % address)
+    ip("addr add %s/24 dev v1" % address)
     known = w.kernel.seen("add", address) / 1e9
     label = first(lambda: w.panel.events("label"), lambda text: text == address, known, timeout)
     bus = first(lambda: w.panel.events("property"),
@@ -253,7 +256,7 @@ def change(w, address, timeout):
                  lambda text: text.endswith(CHANGED + BASE + " to:" + address), known, timeout)
     limit = first(lambda: w.monitor.lines, lambda text: "inet %s/" % address in text
                   and not text.startswith("Deleted"), known, timeout)
-    w.s.ip("addr del %s/24 dev v1" % address)
+    ip("addr del %s/24 dev v1" % address)
     first(lambda: w.log.lines, lambda text: text.endswith(CHANGED + address + " to:" + BASE),
           known, 30)
     return [None if at is None else at - known for at in (label, bus, line, limit)]
@@ -264,14 +267,17 @@ def changes(w, figures, condition, count, before=None, timeout=5):
     for n in range(count):
         if before:
             before()
-        samples.append(change(w, "10.%d.%d.1" % (
-            10 + len(figures.rows), n), timeout))
+        samples.append(change(w, "10.%d.%d.1" % (10 + len(figures.rows), n), timeout))
+        if sum(None in sample[:3] for sample in samples) == 2:
+            break  # two changes that late are figure enough
     label, bus, line, limit = ([sample[i] for sample in samples] for i in range(4))
     limit = [value for value in limit if value is not None] or [None]
-    each = "%d changes" % count + condition
+    each = "%d changes" % len(samples) + condition
     figures.timed("ip addr add -> label (median, %s)" % each, label, limit,
                   "< 3 ms" if not condition else "< 5 ms", missing=timeout)
-    if not condition:
+    if condition:
+        figures.timed("ip addr add -> label (max, %s)" % each, label, limit, "-", max, timeout)
+    else:
         figures.timed("ip addr add -> label (p99)", label, limit, "< 10 ms", p99, timeout)
         figures.timed("ip addr add -> bus property (median)", bus, limit, "< 3 ms",
                       missing=timeout)
@@ -284,9 +290,11 @@ def hung_lookup(s):
     """Starts a lookup that hangs for HANG seconds and waits 2 s into it,
     once the one before has given up."""
     time.sleep(max(0, hung_lookup.began + HANG + 0.5 - time.monotonic()))
-    s.lookup.page, asked = "hang", s.lookup.requests
+    s.lookup.page, start = "hang", len(s.log_lines())
     assert s.call("CheckExternal")
-    assert wait_until(lambda: s.lookup.requests > asked), s.log_lines()[-30:]
+    assert s.wait_for_line("Loading external IP address...(from %s)" % s.lookup.url,
+                           start) is not None, \
+        s.log_lines()[start:]
     hung_lookup.began = time.monotonic()
     time.sleep(2)
 
@@ -352,7 +360,7 @@ def main():
                          logToSystemConsole=False, logToPrivateConsoleLog=True)
         # Each address added to the default route's interface, beside its
         # link-local one (which comes last), becomes the first one.
-        s.ip("addr add %s/16 dev v1" % BASE, "addr del 10.2.0.1/24 dev v1",
+        ip("addr add %s/16 dev v1" % BASE, "addr del 10.2.0.1/24 dev v1",
              "route replace default dev v1")
         w.monitor = monitor = Lines(["ip", "monitor", "address"], s.env)
         w.log = LogWatch(s.log_path)

@@ -12,8 +12,8 @@
 //         property NS NAME VALUE     PropertiesChanged of the status interface (Title,
 //                                    InternalAddress)
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDBusArgument>
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <chrono>

@@ -129,13 +129,11 @@ class Lines:
 
 class LookupService:
     """A loopback lookup service: `page` is the body it serves (None: an
-    error status; "hang": no answer for `hang_seconds`, then the connection
-    closes)."""
+    error status; "hang": no answer for `hang_seconds`, then a hang-up)."""
 
     def __init__(self, host="127.0.0.1"):
         self.page = None
         self.hang_seconds = 40
-        self.requests = 0
         service = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -145,7 +143,6 @@ class LookupService:
                 pass
 
             def do_GET(self):
-                service.requests += 1
                 page = service.page
                 if page == "hang":
                     time.sleep(service.hang_seconds)
@@ -165,12 +162,17 @@ class LookupService:
         self.url = "http://%s:%d/ip" % (host, self.server.server_address[1])
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
-    def answer(self, address):
-        self.page = ("<html><head><title>Current IP Check</title></head>"
-                     "<body>Current IP Address: %s</body></html>\r\n" % address)
+
+class Child:
+    """A helper process that ends with the scenario."""
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
+        self.process.stdout.close()
 
 
-class MailServer:
+class MailServer(Child):
     """smtp_test_server.py in plain mode; `messages` fills as mail arrives."""
 
     def __init__(self, script):
@@ -187,23 +189,13 @@ class MailServer:
             if entry.get("event") == "message":
                 self.messages.append(entry)
 
-    def stop(self):
-        self.process.kill()
-        self.process.wait()
-        self.process.stdout.close()
 
-
-class SessionBus:
+class SessionBus(Child):
     def __init__(self, env=None):
         self.process = subprocess.Popen(
             ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=env)
         self.address = self.process.stdout.readline().strip()
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait()
-        self.process.stdout.close()
 
 
 class Scenario:
@@ -230,9 +222,6 @@ class Scenario:
                     "-int" if isinstance(value, int) else "-string")
             text = ("YES" if value else "NO") if isinstance(value, bool) else str(value)
             run(self.defaults, "write", DOMAIN, key.replace("_", " "), kind, text, env=self.env)
-
-    def ip(self, *commands):
-        ip(*commands)
 
     def notify(self):
         run(self.defaults, "notify", env=self.env)
