@@ -1,49 +1,58 @@
-// Asks the running program's status service on the session bus, for the
-// figures script (app_figures.py):
+// Watches the running program on the session bus, for the figures script
+// (app_figures.py). Times are steady-clock nanoseconds (CLOCK_MONOTONIC, as
+// Python's time.monotonic_ns), taken as each message arrives here.
 //   app_status_probe first-title SECONDS
 //       prints "ready", then polls the Title property until it is not empty and prints
-//       the steady-clock time (ns) when it was first seen.
-//   app_status_probe stall SECONDS
-//       reads the Title property every 5 ms for SECONDS and prints the median, the 99th
-//       percentile and the longest round trip (ms): the GUI thread answers
-//       these, so a long one is a stall of that thread (or of the bus daemon
-//       or this probe: compare with an idle run).
+//       the time it was first seen.
+//   app_status_probe watch
+//       stands in for the panel (a StatusNotifierWatcher, so the program serves its item)
+//       and prints, until killed, one line per event:
+//         registered NS SERVICE      an item registered with the watcher
+//         label NS TEXT              the item's XAyatanaNewLabel signal
+//         property NS NAME VALUE     PropertiesChanged of the status interface (Title,
+//                                    InternalAddress)
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-QDBusMessage TitleCall() {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("com.kestrune.OrbalenStatus"), QStringLiteral("/com/kestrune/OrbalenStatus"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << QStringLiteral("com.kestrune.OrbalenStatus1") << QStringLiteral("Title");
-    return call;
+const QString kStatusService = QStringLiteral("com.kestrune.OrbalenStatus");
+const QString kStatusPath = QStringLiteral("/com/kestrune/OrbalenStatus");
+const QString kStatusInterface = QStringLiteral("com.kestrune.OrbalenStatus1");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+long long Now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+void Print(const char* kind, const QString& first, const QString& second = {}) {
+    const QByteArray text = (first + (second.isNull() ? QString() : ' ' + second)).toUtf8();
+    std::printf("%s %lld %s\n", kind, Now(), text.constData());
+    std::fflush(stdout);
 }
 
 // The title, or nothing while the program is not there yet.
 std::optional<QString> Title(QDBusConnection& bus) {
-    const QDBusMessage reply = bus.call(TitleCall(), QDBus::Block, 5000);
+    QDBusMessage call = QDBusMessage::createMethodCall(kStatusService, kStatusPath, kProperties,
+                                                       QStringLiteral("Get"));
+    call << kStatusInterface << QStringLiteral("Title");
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         return std::nullopt;
     }
     return reply.arguments().constFirst().value<QDBusVariant>().variant().toString();
-}
-
-long long Nanoseconds(Clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
 }
 
 int FirstTitle(QDBusConnection& bus, Clock::duration limit) {
@@ -52,9 +61,9 @@ int FirstTitle(QDBusConnection& bus, Clock::duration limit) {
     const auto deadline = Clock::now() + limit;
     while (Clock::now() < deadline) {
         const auto title = Title(bus);
-        const auto seen = Clock::now();
+        const long long seen = Now();
         if (title && !title->isEmpty()) {
-            std::printf("%lld\n", Nanoseconds(seen));
+            std::printf("%lld\n", seen);
             return 0;
         }
         std::this_thread::sleep_for(500us);
@@ -62,37 +71,69 @@ int FirstTitle(QDBusConnection& bus, Clock::duration limit) {
     return 1;
 }
 
-int Stall(QDBusConnection& bus, Clock::duration span) {
-    std::vector<double> trips;
-    const auto end = Clock::now() + span;
-    while (Clock::now() < end) {
-        const auto start = Clock::now();
-        if (!Title(bus)) {
-            std::puts("no answer");
-            return 1;
-        }
-        trips.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        std::this_thread::sleep_for(5ms);
+// Stands in for the panel's watcher and prints what the program sends.
+class Watcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+
+public:
+    explicit Watcher(QDBusConnection bus) : bus_(std::move(bus)) {}
+
+    bool start() {
+        return bus_.connect({}, {}, QStringLiteral("org.kde.StatusNotifierItem"),
+                            QStringLiteral("XAyatanaNewLabel"), this,
+                            SLOT(onLabel(QDBusMessage))) &&
+               bus_.connect(kStatusService, kStatusPath, kProperties,
+                            QStringLiteral("PropertiesChanged"), this,
+                            SLOT(onProperties(QDBusMessage))) &&
+               bus_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                                   QDBusConnection::ExportAllSlots) &&
+               bus_.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
     }
-    std::sort(trips.begin(), trips.end());
-    std::printf("calls=%zu median_ms=%.2f p99_ms=%.2f max_ms=%.2f\n", trips.size(),
-                trips[trips.size() / 2], trips[trips.size() * 99 / 100], trips.back());
-    return 0;
-}
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) { Print("registered", service); }
+    void onLabel(const QDBusMessage& message) {
+        Print("label", message.arguments().value(0).toString());
+    }
+    void onProperties(const QDBusMessage& message) {
+        if (message.arguments().value(0).toString() != kStatusInterface) {
+            return;
+        }
+        const QVariantMap changed = qdbus_cast<QVariantMap>(message.arguments().value(1));
+        for (const char* name : {"Title", "InternalAddress"}) {
+            const auto found = changed.constFind(QString::fromLatin1(name));
+            if (found != changed.constEnd()) {
+                Print("property", QString::fromLatin1(name), found->toString());
+            }
+        }
+    }
+
+private:
+    QDBusConnection bus_;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    if (argc != 3) {
-        std::fputs("usage: app_status_probe first-title|stall SECONDS\n", stderr);
-        return 2;
-    }
-    const std::string mode = argv[1];
-    const auto seconds = std::chrono::seconds(std::stoi(argv[2]));
+    const std::string mode = argc > 1 ? argv[1] : "";
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (mode == "first-title") {
-        return FirstTitle(bus, seconds);
+    if (mode == "first-title" && argc == 3) {
+        return FirstTitle(bus, std::chrono::seconds(std::stoi(argv[2])));
     }
-    return mode == "stall" ? Stall(bus, seconds) : 2;
+    if (mode == "watch" && argc == 2) {
+        Watcher watcher(bus);
+        if (!watcher.start()) {
+            std::fputs("app_status_probe: cannot watch the session bus\n", stderr);
+            return 1;
+        }
+        std::puts("ready");
+        std::fflush(stdout);
+        return QCoreApplication::exec();
+    }
+    std::fputs("usage: app_status_probe first-title SECONDS | watch\n", stderr);
+    return 2;
 }
+
+#include "app_status_probe.moc"

@@ -2,11 +2,11 @@
 
 Shared by the end-to-end and panel tests and the figures script: it moves
 this process into new network and mount namespaces (two veth interfaces, the
-default route on the second, lookups answered at once by a resolver that is
-not there), starts a private session bus, a loopback lookup service whose
-page the caller sets, and a loopback SMTP server, writes the settings with
-orbalenstatus-defaults into a private folder, and starts and stops the
-program. Needs root (or the right to make namespaces).
+default route on the second, a name server at 127.0.0.1 that refuses at once
+or, on demand, never answers), starts a private session bus, a loopback
+lookup service whose page the caller sets, and a loopback SMTP server, writes
+the settings with orbalenstatus-defaults into a private folder, and starts
+and stops the program. Needs root (or the right to make namespaces).
 """
 
 import contextlib
@@ -44,11 +44,11 @@ def enter_own_namespace(folder):
     if libc.unshare(CLONE_NEWNET | CLONE_NEWNS) != 0:
         raise NoNamespace(os.strerror(ctypes.get_errno()))
     run("mount", "--make-rprivate", "/")
-    # Reverse look-ups then fail at once instead of waiting on a name server
-    # that can never be reached from here.
+    # Nothing listens on port 53 unless silent_name_server() runs, so look-ups
+    # are refused at once; the resolver's own time-outs are left as shipped.
     resolv = os.path.join(folder, "resolv.conf")
     with open(resolv, "w") as f:
-        f.write("nameserver 127.0.0.1\noptions timeout:1 attempts:1\n")
+        f.write("nameserver 127.0.0.1\n")
     run("mount", "--bind", resolv, "/etc/resolv.conf")
     ip("link set lo up",
        "link add v0 type veth peer name p0", "link add v1 type veth peer name p1",
@@ -129,7 +129,7 @@ class Lines:
 
 class LookupService:
     """A loopback lookup service: `page` is the body it serves (None: an
-    error status; "hang": no answer for `hang_seconds`)."""
+    error status; "hang": no answer for `hang_seconds`, then a hang-up)."""
 
     def __init__(self, host="127.0.0.1"):
         self.page = None
@@ -146,6 +146,7 @@ class LookupService:
                 page = service.page
                 if page == "hang":
                     time.sleep(service.hang_seconds)
+                    self.close_connection = True  # and then gives up
                     return
                 status, body = (500, b"busy") if page is None else (200, page.encode())
                 self.send_response(status)
@@ -161,12 +162,17 @@ class LookupService:
         self.url = "http://%s:%d/ip" % (host, self.server.server_address[1])
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
-    def answer(self, address):
-        self.page = ("<html><head><title>Current IP Check</title></head>"
-                     "<body>Current IP Address: %s</body></html>\r\n" % address)
+
+class Child:
+    """A helper process that ends with the scenario."""
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
+        self.process.stdout.close()
 
 
-class MailServer:
+class MailServer(Child):
     """smtp_test_server.py in plain mode; `messages` fills as mail arrives."""
 
     def __init__(self, script):
@@ -183,23 +189,13 @@ class MailServer:
             if entry.get("event") == "message":
                 self.messages.append(entry)
 
-    def stop(self):
-        self.process.kill()
-        self.process.wait()
-        self.process.stdout.close()
 
-
-class SessionBus:
+class SessionBus(Child):
     def __init__(self, env=None):
         self.process = subprocess.Popen(
             ["dbus-daemon", "--session", "--nofork", "--print-address=1"],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=env)
         self.address = self.process.stdout.readline().strip()
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait()
-        self.process.stdout.close()
 
 
 class Scenario:
@@ -227,9 +223,6 @@ class Scenario:
             text = ("YES" if value else "NO") if isinstance(value, bool) else str(value)
             run(self.defaults, "write", DOMAIN, key.replace("_", " "), kind, text, env=self.env)
 
-    def ip(self, *commands):
-        ip(*commands)
-
     def notify(self):
         run(self.defaults, "notify", env=self.env)
 
@@ -248,6 +241,16 @@ class Scenario:
         finally:
             self.env["DBUS_SESSION_BUS_ADDRESS"] = saved
             listener.close()
+            os.unlink(path)
+
+    @contextlib.contextmanager
+    def silent_name_server(self):
+        """A name server at 127.0.0.1:53 that never answers, for the
+        duration: queries queue unread (and are dropped once the queue is
+        full), so the resolver waits its full time-outs."""
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as server:
+            server.bind(("127.0.0.1", 53))
+            yield
 
     def start(self, *args):
         if self.process:
