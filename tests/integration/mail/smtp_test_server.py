@@ -5,7 +5,7 @@ Listens on an ephemeral 127.0.0.1 port, prints "PORT <n>" once it accepts
 connections, then one JSON line per AUTH attempt ({"event": "auth"}) and per
 accepted message ({"event": "message"}), each before its reply. Runs until killed.
 Modes: plain; starttls (required before mail); tls (from the first byte);
-silent (never greets); drop (greets, reads one command, hangs up); flood
+silent (never greets; records each connection, {"event": "connect"}); drop (greets, reads one command, hangs up); flood
 (answers EHLO with more reply lines than any client keeps). Each MAIL command
 is also recorded ({"event": "mail"}).
 """
@@ -90,6 +90,7 @@ def tls_context():
 
 
 async def silent_client(reader, writer):
+    record({"event": "connect"})
     await reader.read()
 
 

@@ -71,22 +71,20 @@ TEST(LocalIdentityTest, OnlyFullAsciiNamesStandForTheMachine) {
 TEST(MailMessageTest, OnlyPlainAddressesReachTheEnvelope) {
     EXPECT_EQ(PlainAddress(" jo@example.org\t"), "jo@example.org");  // a piece after ", "
     EXPECT_EQ(PlainAddress("jo.b+tag@mx.example.org"), "jo.b+tag@mx.example.org");
-    const char* const refused[] = {
-        "evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <",
-        "Jo Bloggs <jo@example.org>",
-        "jo@example.org,spy@example.org",
-        "jo@example.org;spy@example.org",
-        "\"jo\"@example.org",
-        "jo'@example.org",
-        "jo@example.org\r\nRCPT TO:<x@y.z>",
-        "jo@exa\x7Fmple.org",
-        "jo example@org",
-        "jo@",
-        "@example.org",
-        "jo@b@example.org",
-        "example.org",
-        "   ",
-    };
+    const char* const refused[] = {"evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <",
+                                   "Jo Bloggs <jo@example.org>",
+                                   "jo@example.org,spy@example.org",
+                                   "jo@example.org;spy@example.org",
+                                   "\"jo\"@example.org",
+                                   "jo'@example.org",
+                                   "jo@example.org\r\nRCPT TO:<x@y.z>",
+                                   "jo@exa\x7Fmple.org",
+                                   "jo example@org",
+                                   "jo@",
+                                   "@example.org",
+                                   "jo@b@example.org",
+                                   "example.org",
+                                   "   "};
     for (const char* text : refused) {
         EXPECT_EQ(PlainAddress(text), std::nullopt) << text;
     }
