@@ -95,9 +95,10 @@ void MailWorkers::submit(MailKind kind, std::shared_ptr<QueuedConversation> conv
         lane.waiting.push_back(std::move(conversation));
         wake_.notify_all();
     }
+    // While a retry is due, starting waits for it: one try, one log line.
     if (!lane.thread.joinable()) {
         lane.start = options.startWorker;
-        if (!startLane(lane) && retryTimer_ == 0) {
+        if (retryTimer_ == 0 && !startLane(lane)) {
             scheduleRetry();
         }
     }

@@ -1,13 +1,10 @@
 #!/usr/bin/python3
-"""A local SMTP server for the mail tests, built on Debian's aiosmtpd.
-
-Listens on an ephemeral 127.0.0.1 port, prints "PORT <n>" once it accepts
-connections, then one JSON line per AUTH attempt ({"event": "auth"}) and per
-accepted message ({"event": "message"}), each before its reply. Runs until killed.
-Modes: plain; starttls (required before mail); tls (from the first byte);
-silent (never greets; records each connection, {"event": "connect"}); drop (greets, reads one command, hangs up); flood
-(answers EHLO with more reply lines than any client keeps). Each MAIL command
-is also recorded ({"event": "mail"}).
+"""A local SMTP server for the mail tests (Debian's aiosmtpd) on an ephemeral
+127.0.0.1 port. Prints "PORT <n>" once it accepts connections, then one JSON
+line per event, before its reply: "auth", "mail", "message" and, when silent,
+"connect". Modes: plain; starttls (required before mail); tls (from the first
+byte); silent (never greets); drop (greets, reads one command, hangs up);
+flood (answers EHLO with more lines than any client keeps). Runs until killed.
 """
 
 import argparse
