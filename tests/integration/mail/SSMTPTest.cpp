@@ -357,7 +357,7 @@ TEST_F(SenderTest, WorkersAreFewTakeTurnsByKindAndEndAtOnce) {
         Store("useSSL=NO Authentication=0 Port=" + plain.port);
         send(MailKind::External, 110, failingOnce);
         loop.addTimer(0ms, 5ms, [&] { mostThreads = std::max(mostThreads, ThreadCount()); });
-        EXPECT_TRUE(loop.runUntil([&] { return log.count("Message sent.") == 100; }, 60s));
+        EXPECT_TRUE(loop.runUntil([&] { return steps["Sent|"] == 100; }, 60s));
         const auto ending = std::chrono::steady_clock::now();
         mail::EndConversations(loop);
         EXPECT_LT(std::chrono::steady_clock::now() - ending, 1s);
