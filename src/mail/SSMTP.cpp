@@ -96,7 +96,9 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
 
     std::optional<MailMessage> message = compose(*recipient, newAddress, oldAddress, usingMessage);
     if (!message) {
-        return reportProgress({MailProgress::Step::NotSent, "Message not composed"});
+        return reportProgress({MailProgress::Step::NotSent,
+                               "Message not sent: the sender address (EmailFrom) is not a plain "
+                               "address (local@domain)."});
     }
     const settings::MailPort port = settings::ReadMailPort();
     if (!port.port) {
