@@ -22,6 +22,7 @@
 #include "platform/MachineName.h"
 #include "platform/ManualRunLoop.h"
 #include "settings/Preferences.h"
+#include "support/CaseName.h"
 #include "support/ChildProcess.h"
 #include "support/LogRecorder.h"
 #include "support/TempFolder.h"
@@ -138,10 +139,7 @@ struct Scenario {
     bool noEnvelope = false;  // the conversation must end before any MAIL command
 };
 
-// Failure messages name the scenario instead of dumping its bytes.
-void PrintTo(const Scenario& s, std::ostream* out) {
-    *out << s.name;
-}
+PRINT_CASE_BY_NAME(Scenario)
 
 #define SECURED "Connected.|SSL handshaking...|SSL handshaking completed.|"
 #define SENT "Message sent. Closing the connection.|Connection terminated."
@@ -283,12 +281,9 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
                            body + "\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Mail, ConversationTest, ::testing::ValuesIn(kScenarios),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Mail, ConversationTest, ::testing::ValuesIn(kScenarios), CaseName());
 
 TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
-    const std::string composing = "Composing message to ops@example.org.|";
-    const std::string port = "Message not sent: the mail server port \"";
     const std::string refused = "Message not composed: the recipient \"";
     const std::string notPlain = "\" is not a plain address (local@domain).";
     const struct {
@@ -303,7 +298,8 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
          refused + "ops@example.org\\r\\nRCPT TO:<x@y.z>" + notPlain},
         {std::string("ops@example.org\0x", 17), "", refused + "ops@example.org\\0x" + notPlain},
         {"ops@example.org", "Port=smtp",
-         composing + port + "smtp\" is not a number from 1 to 65535."},
+         "Composing message to ops@example.org.|Message not sent: the mail server port \"smtp\" "
+         "is not a number from 1 to 65535."},
     };
     platform::ManualRunLoop loop;
     for (const auto& c : cases) {
