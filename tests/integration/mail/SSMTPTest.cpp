@@ -74,7 +74,6 @@ public:
     SmtpServer(const std::filesystem::path& certs, const std::string& options)
         : SmtpTestServer(Split(options + " --certs " + certs.string(), ' ')) {}
 
-    // The accepted messages among the events.
     std::vector<nlohmann::json> messages() {
         std::vector<nlohmann::json> found = events();
         std::erase_if(found, [](const nlohmann::json& e) { return e["event"] != "message"; });
@@ -324,8 +323,7 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
 TEST_F(SenderTest, WorkersAreFewTakeTurnsByKindAndEndAtOnce) {
     SmtpServer hanging(folder_->path(), "--mode silent");
     SmtpServer plain(folder_->path(), "--mode plain");
-    const std::size_t threadsBefore = ThreadCount();
-    std::size_t mostThreads = 0;
+    std::size_t mostThreads = 0, threadsBefore = ThreadCount();
     testing_support::EventLogRecorder log;
     std::map<std::string, int> steps;  // as Describe() gives them
     {

@@ -39,7 +39,6 @@ class Handler:
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
         record({"event": "mail"})
         envelope.mail_from = address
-        envelope.mail_options.extend(mail_options)
         return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
@@ -109,8 +108,7 @@ async def flooding_client(reader, writer):
 async def main():
     loop = asyncio.get_running_loop()
     if args.mode in ("silent", "drop", "flood"):
-        client = {"silent": silent_client, "drop": dropping_client,
-                  "flood": flooding_client}[args.mode]
+        client = {"silent": silent_client, "drop": dropping_client, "flood": flooding_client}[args.mode]
         server = await asyncio.start_server(client, "127.0.0.1", 0)
     else:
         kwargs = {"hostname": "localhost", "ident": "test server"}
