@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
     const bool done = loop.runUntil([&] { return ended == count; }, 60s);
     const Clock::duration total = Clock::now() - start;
     loop.runOnce(10ms);
+    mail::EndConversations(loop);
     eventlog::SetEventLogObserver(nullptr);
     std::filesystem::remove_all(folder);
 

@@ -1,6 +1,7 @@
 #include "app/ControllerThread.h"
 
 #include "app/GuiBridge.h"
+#include "mail/SSMTP.h"
 #include "platform/qt/DBusNotificationCenter.h"
 #include "platform/qt/QtRunLoop.h"
 
@@ -57,6 +58,9 @@ void ControllerThread::run() {
     open(loop, center, controller);
     controller.init();
     exec();
+    // The mail workers report to this loop: they end before it goes, and
+    // the conversations still under way are cut short rather than awaited.
+    mail::EndConversations(loop);
     close();
 }
 

@@ -41,7 +41,7 @@ public:
 
     // Any thread: applicationWillTerminate() once, then the thread ends. A
     // page fetch in progress is cancelled at once rather than waited for,
-    // and none starts after.
+    // and none starts after; mail conversations under way are cut short.
     void requestTerminate();
 
 protected:

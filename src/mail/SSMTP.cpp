@@ -7,6 +7,7 @@
 
 #include "foundation/Utf8.h"
 #include "log/EventLog.h"
+#include "mail/MailWorkers.h"
 #include "mail/NotificationBody.h"
 #include "mail/SenderSettings.h"
 #include "mail/SmtpClient.h"
@@ -70,30 +71,48 @@ bool SSMTP::useSSL() const {
 void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::string>& oldAddress,
                         const std::optional<std::string>& toRecipient,
                         const std::string& usingMessage) {
-    if (!toRecipient || toRecipient->empty() || _smtp || !settings::ReadMailServer()) {
-        return;
+    if (_smtp || self_) {
+        return;  // one conversation per sender
+    }
+    if (!toRecipient || toRecipient->empty()) {
+        return reportProgress({MailProgress::Step::NotSent, "No recipient"});
+    }
+    if (!settings::ReadMailServer()) {
+        return reportProgress({MailProgress::Step::NotSent, "No mail server is set"});
     }
     const std::optional<std::string> recipient = PlainAddress(*toRecipient);
     if (!recipient) {
-        eventlog::LogEntry("Message not composed: the recipient \"" + Printable(*toRecipient) +
-                           "\" is not a plain address (local@domain).");
-        return;
+        return refuse("Message not composed: the recipient \"" + Printable(*toRecipient) +
+                      "\" is not a plain address (local@domain).");
+    }
+    const std::shared_ptr<MailWorkers> workers = MailWorkers::forLoop(loop_);
+    if (!workers->hasRoom(kind_)) {
+        return refuse("Message to " + *recipient +
+                      " not sent: " + std::to_string(MailWorkers::kMaxInFlight) +
+                      " messages are already waiting for the mail server.");
     }
     eventlog::LogEntry("Composing message to " + *recipient + ".");
     settings::AppSynchronize();
 
     std::optional<MailMessage> message = compose(*recipient, newAddress, oldAddress, usingMessage);
+    if (!message) {
+        return reportProgress({MailProgress::Step::NotSent,
+                               "Message not sent: the sender address (EmailFrom) is not a plain "
+                               "address (local@domain)."});
+    }
     const settings::MailPort port = settings::ReadMailPort();
-    if (message && !port.port) {
-        eventlog::LogEntry("Message not sent: the mail server port \"" + Printable(port.stored) +
-                           "\" is not a number from 1 to 65535.");
+    if (!port.port) {
+        return refuse("Message not sent: the mail server port \"" + Printable(port.stored) +
+                      "\" is not a number from 1 to 65535.");
     }
     const std::optional<std::string> server = settings::ReadMailServer();
-    if (!message || !port.port || !server) {
-        return;
+    if (!server) {
+        return reportProgress({MailProgress::Step::NotSent, "No mail server is set"});
     }
+    server_ = *server;
     _smtp = SmtpClient::create(loop_, *server, *port.port, options_);
     _smtp->setDelegate(this);
+    _smtp->setKind(kind_);
     _smtp->setMessage(std::move(*message));
     _smtp->setAllowUntrustedCertificates(settings::ReadAllowUntrustedCertificates());
     ConversationPlan plan = stepWhenReady();
@@ -101,8 +120,26 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
     _smtp->setPlan(std::move(plan));
     self_ = shared_from_this();
 
+    reportProgress({MailProgress::Step::Sending, {}});
     eventlog::LogEntry("Connecting to the " + *server + " server...");
     _smtp->connectInBackgroundAndNotify();
+}
+
+void SSMTP::refuse(const std::string& logLine) {
+    eventlog::LogEntry(logLine);
+    reportProgress({MailProgress::Step::NotSent, logLine});
+}
+
+void SSMTP::reportProgress(MailProgress progress) {
+    if (progress_) {
+        progress_(progress);
+    }
+}
+
+void SSMTP::fail(const std::string& reason) {
+    if (failure_.empty()) {
+        failure_ = reason;
+    }
 }
 
 std::optional<MailMessage> SSMTP::compose(const std::string& recipient,
@@ -214,17 +251,21 @@ void SSMTP::authenticationFailed() {
         }
         // The server's words tell a wrong password from a refused mechanism;
         // any other reply (the EHLO list when no mechanism fits) tells nothing.
+        std::string failure = "Authentication failed";
         if (std::optional<std::string> reply = _smtp->lastResponse();
             reply && _smtp->lastResponseAnswersAuthentication() &&
             foundation::IsValidUtf8(*reply)) {
             eventlog::LogEntry("Server reply: " + *reply);
+            failure += ": " + *reply;
         }
+        fail(failure);
         _smtp->close();
     });
 }
 
 void SSMTP::messageSent() {
     eventlog::LogEntry("Message sent. Closing the connection.");
+    sent_ = true;
     if (_smtp) {
         _smtp->close();
     }
@@ -235,25 +276,31 @@ void SSMTP::messageNotSent() {
         if (std::optional<std::string> reply = _smtp->lastResponse();
             reply && foundation::IsValidUtf8(*reply)) {
             eventlog::LogEntry("Message not sent: " + *reply);
+            fail("Message not sent: " + *reply);
         }
+        fail("Message not sent: the server refused it");
         _smtp->close();
     }
 }
 
 void SSMTP::connectionFailed(const std::string& name, const std::string& reason) {
     eventlog::LogEntry("Error (" + name + "): " + reason);
+    fail("Connection failed: " + reason);
 }
 
 void SSMTP::connectionLost() {
     eventlog::LogEntry("Connection lost.");
     if (_smtp && !_smtp->lossReason().empty()) {
         eventlog::LogEntry("Error (SMTP): " + _smtp->lossReason());
+        fail("Connection lost: " + _smtp->lossReason());
     }
+    fail("Connection lost");
     connectionTerminated();
 }
 
 void SSMTP::connectionTimedOut() {
     eventlog::LogEntry("Connection timed out.");
+    fail("Connection timed out");
     releaseClient();
 }
 
@@ -262,10 +309,22 @@ void SSMTP::connectionTerminated() {
     releaseClient();
 }
 
+void SSMTP::connectionCutShort() {
+    eventlog::LogEntry("SMTP conversation with " + server_ + " cut short: the program is ending.");
+    fail("Cut short: the program is ending");
+    // The loop is ending: let go of this sender here, once this call is done,
+    // rather than in work posted to it.
+    const std::shared_ptr<SSMTP> last = std::move(self_);
+    releaseClient();
+}
+
 void SSMTP::releaseClient() {
     if (_smtp) {
         _smtp->setDelegate(nullptr);
         _smtp.reset();
+        fail("Connection terminated before the message was sent");
+        reportProgress(sent_ ? MailProgress{MailProgress::Step::Sent, {}}
+                             : MailProgress{MailProgress::Step::NotSent, failure_});
     }
     // The conversation is over: let the sender go, but only after this
     // callback has returned.

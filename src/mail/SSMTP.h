@@ -13,10 +13,6 @@ namespace mail {
 
 class SmtpClient;
 
-// What a notification is about. Conversations of one kind go out one at a
-// time, in order, so a mail server that hangs holds one connection per kind.
-enum class MailKind { Internal, External, Test };
-
 // How one conversation is going, for a window that shows it.
 struct MailProgress {
     enum class Step { Sending, Sent, NotSent };
@@ -25,10 +21,15 @@ struct MailProgress {
 };
 
 // Sends one notification e-mail to one recipient: each sender holds one SMTP
-// conversation and writes one event-log line per step of it. Nothing is
-// reported back to the caller, which creates a sender, calls sendMessage()
-// once and lets it go; the sender keeps itself alive until its conversation
-// has ended.
+// conversation and writes one event-log line per step of it. The caller
+// creates a sender, calls sendMessage() once and lets it go; the sender keeps
+// itself alive until its conversation has ended. Only a progress handler
+// hears the outcome.
+//
+// Conversations wait their turn on the loop's mail workers: one conversation
+// of each kind at a time, at most MailWorkers::kMaxInFlight of a kind queued
+// or in progress (the sender logs the ones beyond). The loop's owner ends
+// them with EndConversations() before the loop goes.
 //
 //     SSMTP::create(loop)->sendMessage(newAddress, oldAddress, recipient, format);
 class SSMTP final : private SmtpClientDelegate, public std::enable_shared_from_this<SSMTP> {
@@ -69,6 +70,7 @@ private:
     void connectionLost() override;
     void connectionTimedOut() override;
     void connectionTerminated() override;
+    void connectionCutShort() override;
 
     // The message to recipient, or nothing (logged) when the settings make
     // one impossible.
@@ -78,6 +80,11 @@ private:
                                               const std::string& usingMessage);
     // What the settings ask for once the service is ready (STARTTLS aside).
     ConversationPlan stepWhenReady() const;
+    // Why the message did not go; the first reason stands.
+    void fail(const std::string& reason);
+    void refuse(const std::string& logLine);
+    void reportProgress(MailProgress progress);
+    // The conversation is over: tells the outcome and lets go of the client.
     void releaseClient();
     template <typename Step>
     void guarded(Step step);
@@ -88,6 +95,15 @@ private:
     std::shared_ptr<SSMTP> self_;  // held while a conversation is in flight
     MailKind kind_ = MailKind::Internal;
     std::function<void(const MailProgress&)> progress_;
+    std::string server_;
+    bool sent_ = false;
+    std::string failure_;
 };
+
+// On loop's thread, before loop goes: ends every conversation reporting to
+// loop. Those in progress are cancelled, those waiting dropped; each is cut
+// short (logged as such, its sender told NotSent) and nothing of them reaches
+// loop afterwards. Returns within a fraction of a second.
+void EndConversations(platform::RunLoop& loop);
 
 }  // namespace mail

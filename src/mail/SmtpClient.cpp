@@ -3,15 +3,26 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <system_error>
 
+#include "log/EventLog.h"
 #include "mail/LocalIdentity.h"
 #include "mail/SmtpStages.h"
-#include "mail/WorkerLauncher.h"
+#include "transfer/CancellablePerform.h"
 #include "transfer/CurlHandles.h"
 
 namespace mail {
 namespace {
+
+using namespace std::chrono_literals;
+
+// A conversation that finds no memory, handle or socket to begin with is
+// tried this many times in all, waiting 1 s, 2 s, 4 s... between tries.
+constexpr int kTries = 5;
+
+// Results that mean the transfer never got going for lack of resources.
+bool LackedResources(CURLcode result) {
+    return result == CURLE_FAILED_INIT || result == CURLE_OUT_OF_MEMORY;
+}
 
 bool IsEnding(SmtpEvent event) {
     return event == SmtpEvent::ConnectionLost || event == SmtpEvent::ConnectionTimedOut ||
@@ -37,6 +48,7 @@ struct SmtpClient::Conversation {
     }
 
     SmtpClient& client;
+    bool reported = false;  // a stage has gone to the loop: no retry after this
     SmtpStageTracker tracker;
     transfer::EasyHandle easy = transfer::NewEasyHandle();
     transfer::UrlHandle url = transfer::NewUrlHandle();
@@ -58,46 +70,14 @@ std::shared_ptr<SmtpClient> SmtpClient::create(platform::RunLoop& loop, std::str
 SmtpClient::SmtpClient(platform::RunLoop& loop, std::string name, long port, SmtpOptions options)
     : loop_(loop), name_(std::move(name)), port_(port), options_(std::move(options)) {}
 
-SmtpClient::~SmtpClient() {
-    std::thread worker = takeWorker();
-    if (!worker.joinable()) {
-        return;
-    }
-    // Only when the run loop dropped our last callback unrun can the worker
-    // itself hold the last reference.
-    if (worker.get_id() == std::this_thread::get_id()) {
-        worker.detach();
-    } else {
-        abandon();
-        worker.join();
-    }
-}
-
-std::thread SmtpClient::takeWorker() {
-    std::lock_guard lock(mutex_);
-    return std::move(worker_);
-}
-
 void SmtpClient::connectInBackgroundAndNotify() {
     if (started_ || finished_) {
         return;
     }
     started_ = true;
     connection_.secured_ = usesImplicitTls();
-    LaunchInBackground([self = shared_from_this()] { self->startWorker(); });
-}
-
-void SmtpClient::startWorker() {
-    // The worker's stages reach the loop only after this lock is released,
-    // so the ending stage always finds the worker stored and can join it.
-    std::unique_lock lock(mutex_);
-    try {
-        worker_ = std::thread([self = shared_from_this()] { self->run(); });
-    } catch (const std::system_error& e) {
-        lock.unlock();
-        report({SmtpEvent::ConnectionFailed, false}, {}, {"SMTP", e.what()});
-        report({SmtpEvent::ConnectionTerminated, false}, {});
-    }
+    workers_ = MailWorkers::forLoop(loop_);
+    workers_->submit(kind_, shared_from_this(), options_);
 }
 
 void SmtpClient::startTLS() {
@@ -126,6 +106,16 @@ void SmtpClient::close() {
     abandon();
 }
 
+void SmtpClient::cutShort() {
+    if (finished_) {
+        return;
+    }
+    finished_ = true;
+    if (SmtpClientDelegate* d = delegate_; d != nullptr) {
+        d->connectionCutShort();
+    }
+}
+
 void SmtpClient::abandon() {
     std::lock_guard lock(mutex_);
     closeRequested_ = true;
@@ -139,25 +129,51 @@ std::optional<std::string> SmtpClient::lastResponse() const {
     return lastReply_;
 }
 
-void SmtpClient::run() {
-    RunAsBackgroundThread();
+void SmtpClient::converse(const transfer::CancelToken& cancel) {
+    auto delay = std::chrono::milliseconds(1s);
+    for (int tries = 1; !converseOnce(cancel); ++tries, delay *= 2) {
+        if (tries == kTries) {
+            reportFailure("Not enough resources (memory, handles) to talk to the server \"" +
+                          name_ + "\".");
+            return;
+        }
+        workers_->post([text = "Not enough resources to talk to the server \"" + name_ +
+                               "\"; trying again in " + std::to_string(delay.count() / 1000) +
+                               " s."] { eventlog::LogEntry(text); });
+        if (!waitBeforeRetry(delay)) {
+            report({SmtpEvent::ConnectionTerminated, false}, {});
+            return;
+        }
+    }
+}
+
+bool SmtpClient::waitBeforeRetry(std::chrono::milliseconds delay) {
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_for(lock, delay, [this] { return closeRequested_; });
+}
+
+bool SmtpClient::converseOnce(const transfer::CancelToken& cancel) {
     Conversation c(*this, usesImplicitTls());
+    if (!c.easy || !c.url) {
+        return false;
+    }
     // EHLO names the machine by its full name, else by its address: servers
     // refuse a bare host name, and a non-ASCII one must never go out raw.
     const std::optional<std::string> fqdn = FullyQualifiedHostName();
     const std::string ehloName =
         fqdn ? *fqdn : LocalAddressLiteral(name_, port_).value_or("localhost");
     if (!setUrl(c, ehloName)) {
-        report({SmtpEvent::ConnectionFailed, false}, {},
-               {"SMTP", "Cannot connect to the server \"" + name_ + "\": not a valid host name."});
-        report({SmtpEvent::ConnectionTerminated, false}, {});
-        return;
+        reportFailure("Cannot connect to the server \"" + name_ + "\": not a valid host name.");
+        return true;
     }
     setTransportOptions(c);
     setEnvelope(c, fqdn);
     setCallbacks(c);
 
-    const CURLcode result = curl_easy_perform(c.easy.get());
+    const CURLcode result = transfer::PerformUnlessCancelled(c.easy.get(), cancel);
+    if (LackedResources(result) && !c.reported) {
+        return false;
+    }
     const std::string errorText = c.error[0] ? c.error : curl_easy_strerror(result);
     c.closeConnection();
     for (const SmtpStage& stage : c.tracker.finish(result, c.connectOnly)) {
@@ -169,12 +185,15 @@ void SmtpClient::run() {
             report(stage, c.lastReply());
         }
     }
+    return true;
+}
+
+void SmtpClient::reportFailure(const std::string& reason) {
+    report({SmtpEvent::ConnectionFailed, false}, {}, {"SMTP", reason});
+    report({SmtpEvent::ConnectionTerminated, false}, {});
 }
 
 bool SmtpClient::setUrl(Conversation& c, const std::string& ehloName) const {
-    if (!c.easy || !c.url) {
-        return false;
-    }
     const bool literal = name_.find(':') != std::string::npos && name_.front() != '[';
     const std::string host = literal ? "[" + name_ + "]" : name_;
     // The URL's path is the name EHLO gives.
@@ -284,6 +303,7 @@ void SmtpClient::onProtocolText(bool fromServer, std::string_view text, Conversa
         return;
     }
     for (const SmtpStage& stage : c.tracker.serverLines(text)) {
+        c.reported = true;
         report(stage, c.lastReply());
     }
 }
@@ -319,12 +339,16 @@ bool SmtpClient::waitUntilSendRequested() {
 
 void SmtpClient::report(const SmtpStage& stage, Reply lastReply,
                         std::pair<std::string, std::string> error) {
-    {
-        std::lock_guard lock(mutex_);
-        ++posted_;
+    // Counted before it can be heard; a post refused (the workers are ending)
+    // is never heard, and abandon() has then already ended any wait for it.
+    std::unique_lock lock(mutex_);
+    ++posted_;
+    lock.unlock();
+    if (!workers_->post([self = shared_from_this(), stage, lastReply = std::move(lastReply),
+                         error = std::move(error)] { self->deliver(stage, lastReply, error); })) {
+        lock.lock();
+        --posted_;
     }
-    loop_.post([self = shared_from_this(), stage, lastReply = std::move(lastReply),
-                error = std::move(error)] { self->deliver(stage, lastReply, error); });
 }
 
 void SmtpClient::deliver(const SmtpStage& stage, const Reply& lastReply,
@@ -377,11 +401,8 @@ void SmtpClient::deliver(const SmtpStage& stage, const Reply& lastReply,
         ++delivered_;
         changed_.notify_all();
     }
-    // The ending stage is the worker's last act: it is done or nearly so.
     if (IsEnding(stage.event)) {
-        if (std::thread worker = takeWorker(); worker.joinable()) {
-            worker.join();
-        }
+        workers_->finished(*this);
     }
 }
 

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "mail/MailMessage.h"
+#include "mail/MailWorkers.h"
 #include "mail/SmtpClientDelegate.h"
 #include "platform/RunLoop.h"
 
@@ -15,18 +16,19 @@ namespace mail {
 
 struct SmtpStage;
 
-// An SMTP client over libcurl: one conversation on its own worker thread,
+// An SMTP client over libcurl: one conversation, held by one of the loop's
+// mail workers (one per kind, so conversations of a kind take turns) and
 // reported to its delegate on the run loop. The client keeps itself alive
 // (shared ownership) until its last callback has run, so its owner may let
 // it go at any time; clearing the delegate stops all further calls.
 //
 // Server certificates and host names are verified against the system trust
 // store, or the authorities the options name.
-class SmtpClient : public std::enable_shared_from_this<SmtpClient> {
+class SmtpClient : public std::enable_shared_from_this<SmtpClient>, public QueuedConversation {
 public:
     static std::shared_ptr<SmtpClient> create(platform::RunLoop& loop, std::string name, long port,
                                               SmtpOptions options = {});
-    ~SmtpClient();
+    ~SmtpClient() override = default;
     SmtpClient(const SmtpClient&) = delete;
     SmtpClient& operator=(const SmtpClient&) = delete;
 
@@ -35,6 +37,7 @@ public:
     void setMessage(MailMessage message) { message_ = std::move(message); }
     void setPlan(ConversationPlan plan) { plan_ = std::move(plan); }
     void setAllowUntrustedCertificates(bool allow) { allowUntrusted_ = allow; }
+    void setKind(MailKind kind) { kind_ = kind; }
 
     // Returns at once; the outcome arrives as connectionEstablished() or as
     // one of the ending callbacks.
@@ -77,8 +80,13 @@ private:
         std::string text;
         bool answersAuthentication = false;
     };
-    void startWorker();
-    void run();
+    // The worker's side.
+    void converse(const transfer::CancelToken& cancel) override;
+    void abandon() override;
+    void cutShort() override;
+    // One try; false when it could not begin for lack of resources.
+    bool converseOnce(const transfer::CancelToken& cancel);
+    bool waitBeforeRetry(std::chrono::milliseconds delay);
     bool setUrl(Conversation& c, const std::string& ehloName) const;
     void setTransportOptions(Conversation& c) const;
     void setEnvelope(Conversation& c, const std::optional<std::string>& fqdn) const;
@@ -87,12 +95,11 @@ private:
     size_t readBody(char* buffer, size_t size, Conversation& c);
     bool closeRequested() const;
     bool waitUntilSendRequested();
-    std::thread takeWorker();
     void report(const SmtpStage& stage, Reply lastReply,
                 std::pair<std::string, std::string> error = {});
+    void reportFailure(const std::string& reason);
     void deliver(const SmtpStage& stage, const Reply& lastReply,
                  const std::pair<std::string, std::string>& error);
-    void abandon();
 
     platform::RunLoop& loop_;
     const std::string name_;
@@ -101,7 +108,9 @@ private:
     MailMessage message_;
     ConversationPlan plan_;
     bool allowUntrusted_ = false;
+    MailKind kind_ = MailKind::Internal;
     const SmtpOptions options_;
+    std::shared_ptr<MailWorkers> workers_;  // set before the worker starts
 
     // Main loop only.
     Connection connection_;
@@ -114,7 +123,6 @@ private:
     // Shared with the worker.
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::thread worker_;  // set by the launcher thread
     bool sendRequested_ = false;
     bool closeRequested_ = false;
     unsigned posted_ = 0;

@@ -1,11 +1,17 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 
 // What a caller of the SMTP client sees of it without its threads: the
 // delegate it reports to, the plan it follows and the options it takes.
 namespace mail {
+
+// What a notification is about. Conversations of one kind go out one at a
+// time, in order, so a mail server that hangs holds one connection per kind.
+enum class MailKind { Internal, External, Test };
 
 // Hears how a conversation goes. Every call arrives on the client's run loop,
 // one at a time, in the order the conversation reached its stages.
@@ -25,6 +31,8 @@ public:
     virtual void connectionLost() = 0;
     virtual void connectionTimedOut() = 0;
     virtual void connectionTerminated() = 0;
+    // The program ended before the conversation did; nothing follows.
+    virtual void connectionCutShort() = 0;
 };
 
 // What the delegate will ask for once the SMTP service is ready. libcurl runs
@@ -58,6 +66,9 @@ struct SmtpOptions {
     SmtpTimeouts timeouts;
     // Trust only the authorities in this file; empty: the system trust store.
     std::string caFile;
+    // Starts a mail worker running body; throws std::system_error when the
+    // system cannot. Empty: std::thread. Tests make it fail.
+    std::function<std::thread(std::function<void()>)> startWorker;
 };
 
 }  // namespace mail

@@ -1,13 +1,10 @@
 #!/usr/bin/python3
-"""A local SMTP server for the mail tests, built on Debian's aiosmtpd.
-
-Listens on an ephemeral 127.0.0.1 port, prints "PORT <n>" once it accepts
-connections, then one JSON line per AUTH attempt ({"event": "auth"}) and per
-accepted message ({"event": "message"}), each before its reply. Runs until killed.
-Modes: plain; starttls (required before mail); tls (from the first byte);
-silent (never greets); drop (greets, reads one command, hangs up); flood
-(answers EHLO with more reply lines than any client keeps). Each MAIL command
-is also recorded ({"event": "mail"}).
+"""A local SMTP server for the mail tests (Debian's aiosmtpd) on an ephemeral
+127.0.0.1 port. Prints "PORT <n>" once it accepts connections, then one JSON
+line per event, before its reply: "auth", "mail", "message" and, when silent,
+"connect". Modes: plain; starttls (required before mail); tls (from the first
+byte); silent (never greets); drop (greets, reads one command, hangs up);
+flood (answers EHLO with more lines than any client keeps). Runs until killed.
 """
 
 import argparse
@@ -42,7 +39,6 @@ class Handler:
     async def handle_MAIL(self, server, session, envelope, address, mail_options):
         record({"event": "mail"})
         envelope.mail_from = address
-        envelope.mail_options.extend(mail_options)
         return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
@@ -90,6 +86,7 @@ def tls_context():
 
 
 async def silent_client(reader, writer):
+    record({"event": "connect"})
     await reader.read()
 
 
@@ -111,8 +108,7 @@ async def flooding_client(reader, writer):
 async def main():
     loop = asyncio.get_running_loop()
     if args.mode in ("silent", "drop", "flood"):
-        client = {"silent": silent_client, "drop": dropping_client,
-                  "flood": flooding_client}[args.mode]
+        client = {"silent": silent_client, "drop": dropping_client, "flood": flooding_client}[args.mode]
         server = await asyncio.start_server(client, "127.0.0.1", 0)
     else:
         kwargs = {"hostname": "localhost", "ident": "test server"}

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 namespace mail {
@@ -71,23 +72,13 @@ TEST(LocalIdentityTest, OnlyFullAsciiNamesStandForTheMachine) {
 TEST(MailMessageTest, OnlyPlainAddressesReachTheEnvelope) {
     EXPECT_EQ(PlainAddress(" jo@example.org\t"), "jo@example.org");  // a piece after ", "
     EXPECT_EQ(PlainAddress("jo.b+tag@mx.example.org"), "jo.b+tag@mx.example.org");
-    const char* const refused[] = {
-        "evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <",
-        "Jo Bloggs <jo@example.org>",
-        "jo@example.org,spy@example.org",
-        "jo@example.org;spy@example.org",
-        "\"jo\"@example.org",
-        "jo'@example.org",
-        "jo@example.org\r\nRCPT TO:<x@y.z>",
-        "jo@exa\x7Fmple.org",
-        "jo example@org",
-        "jo@",
-        "@example.org",
-        "jo@b@example.org",
-        "example.org",
-        "   ",
-    };
-    for (const char* text : refused) {
+    // One refused text per line.
+    std::istringstream refused(
+        "evil@x> NOTIFY=SUCCESS,FAILURE ORCPT=rfc822;spy@x <\nJo Bloggs <jo@example.org>\n"
+        "jo@example.org,spy@example.org\njo@example.org;spy@example.org\n\"jo\"@example.org\n"
+        "jo'@example.org\njo@example.org\rRCPT TO:<x@y.z>\njo@exa\x7Fmple.org\njo example@org\n"
+        "jo@\n@example.org\njo@b@example.org\nexample.org\n   ");
+    for (std::string text; std::getline(refused, text);) {
         EXPECT_EQ(PlainAddress(text), std::nullopt) << text;
     }
     EXPECT_EQ(PlainAddress(std::string_view("jo@example.org\0x", 16)), std::nullopt);

@@ -23,11 +23,9 @@ std::string Code(const std::vector<SmtpStage>& stages) {
 
 struct Case {
     const char* name;
-    bool securedFromStart;
     const char* transcript;  // '|'-separated lines: "<" from the server, ">" from us
     const char* stages;      // reached during the transcript
     CURLcode result;
-    bool connectOnly;
     const char* closing;  // the stages finish() adds
     const char* lastReply;
     const char* required = "";  // the mechanism authentication must use, after STARTTLS
@@ -36,48 +34,39 @@ struct Case {
 PRINT_CASE_BY_NAME(Case)
 
 const Case kCases[] = {
-    {"StartTlsSecuresWhatFollows", false,
-     "<220 mx|>EHLO h|<250-mx|<250 STARTTLS|>STARTTLS|<220 go|>EHLO h|<250 mx|>AUTH LOGIN|"
-     "<334 VXNlcm5hbWU6|>Ym9i|<235 ok|>MAIL FROM:<a@b>|<250 OK|>RCPT TO:<a@b>|<250 OK|>DATA|"
-     "<354 go|<250 queued|>QUIT|<221 bye",
-     "C I I+ A+", CURLE_OK, false, "S+ E+", "250 queued"},
-    {"ImplicitTlsIsSecuredFromTheGreeting", true, "<220 mx|>EHLO h|<250 mx", "C+ I+", CURLE_OK,
-     true, "E+", "250 mx"},
-    {"RefusalKeepsTheWholeReply", false,
+    {"RefusalKeepsTheWholeReply",
      "<220 mx|>EHLO h|<250 mx|>MAIL FROM:<a@b>|<250 OK|>RCPT TO:<a@b>|<550-5.1.1 no such user|"
      "<550 5.1.1 really|>QUIT|<221 bye",
-     "C I", CURLE_SEND_ERROR, false, "N E", "550-5.1.1 no such user\n550 5.1.1 really"},
+     "C I", CURLE_SEND_ERROR, "N E", "550-5.1.1 no such user\n550 5.1.1 really"},
     // The delegate never asked to send: no success either.
-    {"WithheldBodyIsNotSent", false,
+    {"WithheldBodyIsNotSent",
      "<220 mx|>EHLO h|<250 mx|>MAIL FROM:<a@b>|<250 OK|>RCPT TO:<a@b>|<250 OK|>DATA|<354 go", "C I",
-     CURLE_ABORTED_BY_CALLBACK, false, "N E", "354 go"},
-    {"HangingUpBeforeAnyMailIsACleanEnd", false, "<220 mx|>EHLO h|<250 mx", "C I",
-     CURLE_ABORTED_BY_CALLBACK, true, "E", "250 mx"},
+     CURLE_ABORTED_BY_CALLBACK, "N E", "354 go"},
     // Neither lost nor timed out: an error of its own.
-    {"UnknownHostFails", false, "", "", CURLE_COULDNT_RESOLVE_HOST, false, "X E", ""},
+    {"UnknownHostFails", "", "", CURLE_COULDNT_RESOLVE_HOST, "X E", ""},
     // A second 220, a 235 nobody asked for, a refused EHLO.
-    {"RepliesOutOfTurnReachNoStage", false, "<220 mx|<220 again|<235 odd|>EHLO h|<502 no", "C",
-     CURLE_WEIRD_SERVER_REPLY, false, "X E", "502 no"},
+    {"RepliesOutOfTurnReachNoStage", "<220 mx|<220 again|<235 odd|>EHLO h|<502 no", "C",
+     CURLE_WEIRD_SERVER_REPLY, "X E", "502 no"},
     // Only the offer made over TLS counts; the refusal answers AUTH.
-    {"WrongPasswordAfterTheSecuredOffer", false,
+    {"WrongPasswordAfterTheSecuredOffer",
      "<220 mx|>EHLO h|<250-mx|<250 STARTTLS|>STARTTLS|<220 go|>EHLO h|<250-mx|"
      "<250 AUTH=PLAIN LOGIN|>AUTH LOGIN|<334 VXNlcm5hbWU6|>Ym9i|<535 5.7.8 no",
-     "C I I+", CURLE_LOGIN_DENIED, false, "F+ E+", "535 5.7.8 no", "LOGIN", true},
+     "C I I+", CURLE_LOGIN_DENIED, "F+ E+", "535 5.7.8 no", "LOGIN", true},
     // libcurl would go on to MAIL without authenticating.
-    {"NoAuthenticationOffered", false,
+    {"NoAuthenticationOffered",
      "<220 mx|>EHLO h|<250-mx|<250 STARTTLS|>STARTTLS|<220 go|>EHLO h|<250-mx|<250 SIZE 9",
-     "C I I+", CURLE_WRITE_ERROR, false, "F+ E+", "250-mx\n250 SIZE 9", "PLAIN"},
-    {"ForcedMechanismNotOffered", false,
+     "C I I+", CURLE_WRITE_ERROR, "F+ E+", "250-mx\n250 SIZE 9", "PLAIN"},
+    {"ForcedMechanismNotOffered",
      "<220 mx|>EHLO h|<250-mx|<250 STARTTLS|>STARTTLS|<220 go|>EHLO h|<250-mx|<250 AUTH LOGIN "
      "PLAINX",
-     "C I I+", CURLE_WRITE_ERROR, false, "F+ E+", "250-mx\n250 AUTH LOGIN PLAINX", "PLAIN"},
+     "C I I+", CURLE_WRITE_ERROR, "F+ E+", "250-mx\n250 AUTH LOGIN PLAINX", "PLAIN"},
 };
 
 class SmtpStagesTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(SmtpStagesTest, StagesFollowTheTranscript) {
     const Case& c = GetParam();
-    SmtpStageTracker tracker(c.securedFromStart);
+    SmtpStageTracker tracker(false);
     if (*c.required != '\0') {
         tracker.requireAuthentication(c.required, true);
     }
@@ -93,7 +82,7 @@ TEST_P(SmtpStagesTest, StagesFollowTheTranscript) {
         }
     }
     EXPECT_EQ(Code(stages), c.stages);
-    EXPECT_EQ(Code(tracker.finish(c.result, c.connectOnly)), c.closing);
+    EXPECT_EQ(Code(tracker.finish(c.result, false)), c.closing);
     EXPECT_EQ(tracker.lastReply(), c.lastReply);
     EXPECT_EQ(tracker.lastReplyAnswersAuthentication(), c.replyAnswersAuthentication);
 }
