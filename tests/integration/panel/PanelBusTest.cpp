@@ -1,6 +1,7 @@
 // Our panel item and its menu as a panel host sees them, over a private
 // session bus: a test StatusNotifierWatcher, and calls made the way the
 // Ayatana, XFCE, Qt and KDE hosts make them.
+#include <unistd.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QDBusConnection>
@@ -18,13 +19,17 @@
 #include <gtest/gtest.h>
 
 #include "app/FrontEndSwitch.h"
+#include "app/SingleInstance.h"
 #include "app/panel/PanelFrontEnd.h"
 #include "support/ChildProcess.h"
 #include "support/MenuItems.h"
+#include "support/ScopedEnv.h"
+#include "support/TempFolder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 using app::panel::DBusMenuItemList;
 using app::panel::DBusMenuLayoutItem;
 using controller::Menu;
@@ -401,6 +406,31 @@ TEST_F(PanelBus, TheFrontEndFollowsTheWatcherComingAndGoing) {
     service_ = watcher_->registered.constLast();
     EXPECT_EQ(itemProperty(QStringLiteral("XAyatanaLabel")).toString(), QStringLiteral("10.0.0.5"));
     frontEnd.withdraw();
+}
+
+// One instance per user whether or not it has a bus, and a lock no other
+// user can keep from being taken by making our folder in /tmp first.
+TEST_F(PanelBus, OnlyOneInstanceRunsWithOrWithoutABus) {
+    using Result = app::SingleInstance::Result;
+    const testing_support::TempFolder root("single-instance");
+    fs::create_directories(root / "run");
+    fs::permissions(root / "run", fs::perms::owner_all);
+    const fs::path planted = root / ("orbalenstatus-" + std::to_string(getuid()));
+    fs::create_directories(planted);
+    ASSERT_EQ(chown(planted.c_str(), 65534, 65534), 0) << "needs root";
+    const QDBusConnection noBus(QStringLiteral("no bus"));
+    const struct {
+        const char* runtime;
+        bool firstHasBus;
+    } cases[] = {{(root / "run").c_str(), true}, {nullptr, false}};
+    for (const auto& [runtime, firstHasBus] : cases) {
+        const testing_support::ScopedEnv runtimeFolder("XDG_RUNTIME_DIR", runtime);
+        const testing_support::ScopedEnv temporary("TMPDIR", root.path().c_str());
+        const testing_support::ScopedEnv data("XDG_DATA_HOME", (root / "data").c_str());
+        app::SingleInstance first, second;
+        EXPECT_EQ(first.claim(firstHasBus ? *itemBus_ : noBus, 2s), Result::Claimed);
+        EXPECT_EQ(second.claim(noBus, 2s), Result::AlreadyRunning) << (runtime ? runtime : "-");
+    }
 }
 
 }  // namespace
