@@ -9,6 +9,7 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "app/FrontEndSwitch.h"
+#include "app/MenuRenderer.h"
 #include "app/SingleInstance.h"
 #include "app/panel/PanelFrontEnd.h"
 #include "support/ChildProcess.h"
@@ -102,7 +104,9 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 std::shared_ptr<const Menu> StatusMenu(const std::string& address, int generation) {
     const std::string mark = generation == 0 ? "" : " #" + std::to_string(generation);
     MenuItem interfaces = Item("Interfaces", MenuAction::None);
-    interfaces.children = {Item("wlan_0: " + address, MenuAction::CopySelectedAddress, 0)};
+    // Names from outside may carry control and direction characters.
+    interfaces.children = {
+        Item("wlan_0\x1b\xe2\x80\xae\r\n: " + address, MenuAction::CopySelectedAddress, 0)};
     return std::make_shared<const Menu>(Menu{
         Item("Internal IP Address:"),
         Item(address + mark, MenuAction::CopySelectedAddress, 0),
@@ -252,7 +256,7 @@ TEST_F(PanelBus, TheItemPointsTheHostAtItsMenuAndShowsTheTitleAndIcon) {
         app::StatusSnapshot status;
         QString label, tip, icon;
     } steps[] = {
-        {Status("10.0.0.5:studio", "10.0.0.5", 0), "10.0.0.5:studio", "10.0.0.5:studio",
+        {Status("10.0.0.5:studio\x1b\n", "10.0.0.5", 0), "10.0.0.5:studio", "10.0.0.5:studio",
          "orbalenstatus-panel"},
         {Status("192.168.1.20", "192.168.1.20", 0, "OrbalenStatusChange.tif"), "192.168.1.20",
          "192.168.1.20", "orbalenstatus-change"},
@@ -291,7 +295,8 @@ TEST_F(PanelBus, TheLayoutShowsTheMenuInOrder) {
                             properties.value(QStringLiteral("label")).toString());
     }
     ASSERT_EQ(shown, expected);
-    // The submenu, its underscore kept from reading as a mnemonic.
+    // The submenu, its underscore kept from reading as a mnemonic, its
+    // control characters gone.
     const DBusMenuLayoutItem& interfaces = root.children[4];
     EXPECT_EQ(interfaces.properties.value(QStringLiteral("children-display")).toString(),
               QStringLiteral("submenu"));
@@ -356,6 +361,18 @@ INSTANTIATE_TEST_SUITE_P(
                               {0, QStringLiteral("opened"),
                                QVariant::fromValue(QDBusVariant(QString())), 0u}}),
     [](const ::testing::TestParamInfo<Opening>& param) { return std::string(param.param.name); });
+
+// The tray's Qt menu reads '&' as a mnemonic and tooltips that look like
+// markup as rich text: outside text shows as written.
+TEST_F(PanelBus, TheTrayMenuShowsOutsideTextAsWritten) {
+    QMenu menu;
+    app::MenuRenderer renderer(menu, [](const MenuItem&) {});
+    MenuItem host = Item("R&D <b>box</b>\x1b\xe2\x80\xae\n");
+    host.toolTip = "<img src=x>\r";
+    renderer.render(std::make_shared<const Menu>(Menu{host}));
+    EXPECT_EQ(menu.actions().at(0)->text(), QStringLiteral("R&&D <b>box</b>"));
+    EXPECT_EQ(menu.actions().at(0)->toolTip(), QStringLiteral("<qt>&lt;img src=x&gt;</qt>"));
+}
 
 TEST_F(PanelBus, ClickingCopyIpAddressPutsTheAddressOnTheClipboard) {
     startItem();
