@@ -422,6 +422,19 @@ TEST_F(PanelBus, TheFrontEndFollowsTheWatcherComingAndGoing) {
     EXPECT_EQ(frontEnd.kind(), app::FrontEndSwitch::Kind::Panel);
     service_ = watcher_->registered.constLast();
     EXPECT_EQ(itemProperty(QStringLiteral("XAyatanaLabel")).toString(), QStringLiteral("10.0.0.5"));
+
+    // Idle means idle: nothing wakes the GUI thread while nothing changes.
+    struct TimerCount : QObject {
+        bool eventFilter(QObject*, QEvent* event) override {
+            count += event->type() == QEvent::Timer;
+            return false;
+        }
+        int count = 0;
+    } timers;
+    qApp->installEventFilter(&timers);
+    WaitFor([] { return false; }, 3500ms);
+    qApp->removeEventFilter(&timers);
+    EXPECT_EQ(timers.count, 0);
     frontEnd.withdraw();
 }
 
