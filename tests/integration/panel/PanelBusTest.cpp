@@ -317,50 +317,38 @@ TEST_F(PanelBus, TheLayoutShowsTheMenuInOrder) {
     }
 }
 
-// The three ways hosts tell of the menu opening.
-struct Opening {
-    const char* name;
-    QString method;
-    QVariantList arguments;
-};
-
-void PrintTo(const Opening& opening, std::ostream* out) {
-    *out << opening.name;
-}
-
-class MenuOpening : public PanelBus, public ::testing::WithParamInterface<Opening> {};
-
-TEST_P(MenuOpening, AnswersAtOnceThenSendsTheRetitledItems) {
+// The three ways hosts tell of the menu opening: each is answered at once,
+// and the controller's new titles then reach the host without another call.
+TEST_F(PanelBus, MenuOpeningIsAnsweredAtOnceThenTheRetitledItemsAreSent) {
     startItem();
     frontEnd_->showStatus(Status("10.0.0.5", "10.0.0.5", 0));
     const int addressId = IdOf(layout(), QStringLiteral("10.0.0.5"));
     ASSERT_GT(addressId, 0);
-
-    const QDBusMessage reply = menuCall(GetParam().method, GetParam().arguments);
-    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-    EXPECT_EQ(opened_, 1);
-    // The controller's new titles reach the host without another call.
-    ASSERT_TRUE(WaitFor([&] { return !log_.updates.empty(); }));
-    bool retitled = false;
-    for (const auto& item : log_.updates.back()) {
-        retitled |= item.id == addressId &&
-                    item.properties.value(QStringLiteral("label")) == QStringLiteral("10.0.0.5 #1");
+    const std::pair<QString, QVariantList> openings[] = {
+        {QStringLiteral("AboutToShow"), {0}},
+        {QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(QList<int>{0, 4})}},
+        {QStringLiteral("Event"),
+         {0, QStringLiteral("opened"), QVariant::fromValue(QDBusVariant(QString())), 0u}},
+    };
+    int opened = 0;
+    for (const auto& [method, arguments] : openings) {
+        const QDBusMessage reply = menuCall(method, arguments);
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        EXPECT_EQ(opened_, ++opened) << method.toStdString();
+        const QString retitled = QStringLiteral("10.0.0.5 #%1").arg(opened);
+        EXPECT_TRUE(WaitFor([&] {
+            for (const auto& item :
+                 log_.updates.empty() ? DBusMenuItemList() : log_.updates.back()) {
+                if (item.id == addressId &&
+                    item.properties.value(QStringLiteral("label")) == retitled) {
+                    return true;
+                }
+            }
+            return false;
+        })) << method.toStdString();
+        EXPECT_EQ(IdOf(layout(), retitled), addressId);
     }
-    EXPECT_TRUE(retitled);
-    EXPECT_EQ(IdOf(layout(), QStringLiteral("10.0.0.5 #1")), addressId);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    HostsWays, MenuOpening,
-    ::testing::Values(Opening{"AboutToShowOnTheRoot", QStringLiteral("AboutToShow"), {0}},
-                      Opening{"AboutToShowGroupWithTheRoot",
-                              QStringLiteral("AboutToShowGroup"),
-                              {QVariant::fromValue(QList<int>{0, 4})}},
-                      Opening{"OpenedEventOnTheRoot",
-                              QStringLiteral("Event"),
-                              {0, QStringLiteral("opened"),
-                               QVariant::fromValue(QDBusVariant(QString())), 0u}}),
-    [](const ::testing::TestParamInfo<Opening>& param) { return std::string(param.param.name); });
 
 // The tray's Qt menu reads '&' as a mnemonic and tooltips that look like
 // markup as rich text: outside text shows as written.

@@ -85,14 +85,4 @@ TEST_F(PreferencesTest, UnsafeDomainNamesNameNoFile) {
     EXPECT_FALSE(fs::exists(root_ / "config" / "escape.json"));
 }
 
-TEST_F(PreferencesTest, UserDefaultsReadThroughTheSharedConversions) {
-    auto& defaults = settings::UserDefaults::standard();
-    EXPECT_FALSE(defaults.boolForKey("flag"));
-    EXPECT_EQ(defaults.integerForKey("n"), 0);
-    defaults.setObject(Value(std::string("T")), "flag");
-    EXPECT_TRUE(defaults.boolForKey("flag"));
-    defaults.setObject(Value(1e300), "n");
-    EXPECT_GT(defaults.integerForKey("n"), 0) << "huge reals saturate, never wrap";
-}
-
 }  // namespace
