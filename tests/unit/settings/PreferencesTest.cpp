@@ -35,9 +35,9 @@ TEST_F(PreferencesTest, ValuesKeepTheirTypesInAPrivateFile) {
     // A writer killed mid-write left its temporary copy, password and all:
     // the next writer removes it, and only it.
     const std::string name = userFile().filename().string();
-    for (const std::string& file : {name + ".Ab12Cd", name + ".unreadable-20260101-120000",
-                                    name + ".Ab12Cde", std::string("other.json.Ab12Cd")}) {
-        testing_support::WriteText(userFolder() / file, "{\"UserPassword\": \"s3cret\"}");
+    for (const std::string& leftover : {name + ".Ab12Cd", name + ".unreadable-20260101-120000",
+                                        name + ".Ab12Cde", std::string("other.json.Ab12Cd")}) {
+        testing_support::WriteText(userFolder() / leftover, "{\"UserPassword\": \"s3cret\"}");
     }
     fs::create_directory(userFolder() / (name + ".Folder"));
     SetAppValue("Ratio", std::nullopt);
