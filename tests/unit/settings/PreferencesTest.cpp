@@ -39,7 +39,6 @@ TEST_F(PreferencesTest, ValuesKeepTheirTypesInAPrivateFile) {
                                         name + ".Ab12Cde", std::string("other.json.Ab12Cd")}) {
         testing_support::WriteText(userFolder() / leftover, "{\"UserPassword\": \"s3cret\"}");
     }
-    fs::create_directory(userFolder() / (name + ".Folder"));
     SetAppValue("Ratio", std::nullopt);
     ASSERT_TRUE(AppSynchronize());
     EXPECT_FALSE(CopyAppValue("Ratio"));
@@ -50,7 +49,7 @@ TEST_F(PreferencesTest, ValuesKeepTheirTypesInAPrivateFile) {
     }
     EXPECT_EQ(left,
               (std::set<std::string>{name, name + ".lock", name + ".unreadable-20260101-120000",
-                                     name + ".Ab12Cde", "other.json.Ab12Cd", name + ".Folder"}));
+                                     name + ".Ab12Cde", "other.json.Ab12Cd"}));
 }
 
 TEST_F(PreferencesTest, SynchronizeMergesWithOtherWritersAndKeepsUnknownEntries) {
