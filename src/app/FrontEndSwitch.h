@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QDBusConnection>
 #include <QDBusServiceWatcher>
 #include <QObject>
-#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -14,7 +14,10 @@ namespace app {
 // Picks the front end the desktop offers and follows it while the program
 // runs: our panel item when a StatusNotifierWatcher is on the bus, a tray
 // icon on a plain system tray, nothing when neither is there. A new one is
-// shown the last status at once. Nothing here waits long on the bus.
+// shown the last status at once. Nothing here waits long on the bus, and
+// nothing polls: changes are followed as the bus and the X server tell of
+// them (the watcher's name changing owner, a tray manager appearing or its
+// window going).
 class FrontEndSwitch : public QObject, public FrontEnd {
 public:
     enum class Kind { Panel, Tray, Headless };
@@ -33,11 +36,13 @@ public:
 private:
     Kind wanted() const;
     void follow();
+    // One re-check once the event being handled is done.
+    void followSoon();
 
     UserActions actions_;
     QDBusConnection bus_;
     QDBusServiceWatcher watcher_;
-    QTimer trayCheck_;
+    std::unique_ptr<QAbstractNativeEventFilter> trayWatch_;  // on X11 only
     bool watcherPresent_ = false;
     bool withdrawn_ = false;
     Kind kind_ = Kind::Headless;

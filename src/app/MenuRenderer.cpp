@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTextDocument>
 
 namespace app {
 
@@ -11,17 +12,37 @@ using controller::Menu;
 using controller::MenuAction;
 using controller::MenuItem;
 
-QString Text(const std::string& text) {
-    return QString::fromStdString(text);
+bool IsHidden(QChar c) {
+    const char16_t u = c.unicode();
+    return c.category() == QChar::Other_Control || u == 0x2028 || u == 0x2029 ||
+           (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069);
 }
 
 void Apply(QAction& action, const MenuItem& item) {
-    action.setText(Text(item.title));
-    action.setToolTip(Text(item.toolTip));
+    action.setText(QtMenuText(item.title));
+    action.setToolTip(QtToolTip(item.toolTip));
     action.setEnabled(ShowsEnabled(item));
 }
 
 }  // namespace
+
+QString PlainText(const std::string& text) {
+    QString plain = QString::fromStdString(text);
+    plain.removeIf(IsHidden);
+    return plain;
+}
+
+QString QtMenuText(const std::string& text) {
+    return PlainText(text).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+QString QtToolTip(const std::string& text) {
+    const QString plain = PlainText(text);
+    if (!Qt::mightBeRichText(plain)) {
+        return plain;
+    }
+    return QLatin1String("<qt>") + plain.toHtmlEscaped() + QLatin1String("</qt>");
+}
 
 bool ShowsEnabled(const MenuItem& item) {
     return item.enabled && (item.action != MenuAction::None || !item.children.empty());

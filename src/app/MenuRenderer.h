@@ -2,14 +2,27 @@
 
 #include <QList>
 #include <QObject>
+#include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "controller/MenuModel.h"
 
 class QMenu;
 
 namespace app {
+
+// Texts that come from outside (host names from the hosts file or DNS, a
+// lookup service's answer) as the desktop may show them. PlainText drops
+// control characters, line and paragraph separators and the invisible
+// direction overrides that could make a label read as something else.
+QString PlainText(const std::string& text);
+// For a QAction: '&' doubled so that it is not taken for a mnemonic.
+QString QtMenuText(const std::string& text);
+// For a Qt tooltip, which is read as rich text when it looks like markup:
+// such text is escaped and marked as rich text so it shows as written.
+QString QtToolTip(const std::string& text);
 
 // Whether an entry can be chosen: entries without an action only inform.
 bool ShowsEnabled(const controller::MenuItem& item);

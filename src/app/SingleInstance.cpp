@@ -2,9 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDBusMessage>
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/Folders.h"
 
@@ -18,19 +21,51 @@ constexpr uint kPrimaryOwner = 1;
 constexpr uint kExists = 3;
 constexpr uint kAlreadyOwner = 4;
 
+// A folder of this user's that no one else can write in, so no one else can
+// have made the lock file (or the folder) first.
+bool IsOwnFolder(const std::filesystem::path& folder) {
+    struct stat info {};
+    return lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & 022) == 0;
+}
+
+// The user's runtime folder; without one, our own folder below the user's
+// data folder (never a shared one such as /tmp, where another user could
+// make our folder first and so keep any lock from being taken).
+std::optional<std::filesystem::path> LockFolder() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && IsOwnFolder(runtime)) {
+        return std::filesystem::path(runtime);
+    }
+    std::filesystem::path folder = platform::UserDataFolder();
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    for (const char* level : {"Kestrune Software", "OrbalenStatus"}) {
+        folder /= level;
+        mkdir(folder.c_str(), 0700);
+        if (!IsOwnFolder(folder)) {
+            return std::nullopt;
+        }
+    }
+    return folder;
+}
+
 }  // namespace
 
 SingleInstance::Result SingleInstance::claim(QDBusConnection bus,
                                              std::chrono::milliseconds busTimeout) {
-    if (bus.isConnected()) {
-        const Result result = claimBusName(bus, busTimeout);
-        if (result != Result::Unclaimed) {
-            viaBus_ = true;
-            return result;
-        }
+    // The lock file always, so that an instance with a bus and one without
+    // (a session bus that went away, a service started without one) still
+    // see each other; the bus name as well, for instances whose runtime
+    // folders differ.
+    const auto folder = LockFolder();
+    const Result locked = folder ? lockFile(*folder / "OrbalenStatus.lock") : Result::Unclaimed;
+    if (locked == Result::AlreadyRunning || !bus.isConnected()) {
+        return locked;
     }
-    const auto folder = platform::UserTemporaryFolder();
-    return folder ? lockFile(*folder / "OrbalenStatus.lock") : Result::Unclaimed;
+    const Result named = claimBusName(bus, busTimeout);
+    viaBus_ = named == Result::Claimed;
+    return named == Result::Unclaimed ? locked : named;
 }
 
 SingleInstance::Result SingleInstance::claimBusName(QDBusConnection& bus,

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
 #include "foundation/UniqueFd.h"
 
@@ -10,9 +11,10 @@ namespace app {
 
 inline constexpr const char* kBusName = "com.kestrune.OrbalenStatus";
 
-// One running instance per user: the session-bus name when there is a bus
-// that answers, else a lock on a file in the user's runtime folder. The
-// claim lasts as long as this object (and the bus connection).
+// One running instance per user: a lock on a file in the user's runtime
+// folder (or, without one, in our own data folder), and the session-bus name
+// when there is a bus that answers. The claim lasts as long as this object
+// (and the bus connection).
 class SingleInstance {
 public:
     enum class Result { Claimed, AlreadyRunning, Unclaimed };
@@ -21,8 +23,9 @@ public:
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 
-    // Unclaimed: neither the bus nor a lock file could be had; the program
-    // then runs anyway rather than not at all.
+    // AlreadyRunning when either the lock or the name is taken. Unclaimed:
+    // neither could be had; the program then runs anyway rather than not at
+    // all.
     Result claim(QDBusConnection bus, std::chrono::milliseconds busTimeout);
 
     bool viaBus() const { return viaBus_; }

@@ -15,7 +15,7 @@ TrayFrontEnd::TrayFrontEnd(UserActions actions)
 }
 
 void TrayFrontEnd::showStatus(const StatusSnapshot& status) {
-    tray_.setToolTip(QString::fromStdString(status.title));
+    tray_.setToolTip(QtToolTip(status.title));
     if (status.image != image_) {
         image_ = status.image;
         tray_.setIcon(StatusIcon(image_));

@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -156,25 +159,107 @@ FileContents LockedSettingsFile::setAside(const struct stat& info) {
     return FileContents{nlohmann::json::object(), IdentityOfStat(info), {}, {}};
 }
 
-std::optional<FileIdentity> LockedSettingsFile::write(const std::string& text) {
-    std::string temp = file_.string() + ".XXXXXX";
-    foundation::UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
-    if (!fd) {
-        return fail("could not make a new file in " + file_.parent_path().string() + ": " +
-                    std::strerror(errno));
+namespace {
+
+// A writer's temporary: "<file>." and six letters or digits, as mkostemp
+// names it. Nothing else in the folder has such a name.
+bool IsTemporaryOf(const fs::path& file, const std::string& name) {
+    const std::string prefix = file.filename().string() + ".";
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
     }
-    struct stat info {};
-    // fsync before the rename: after a crash the file is either the old or the
-    // new one, never an empty one.
-    int error = fchmod(fd.get(), 0600) == 0 ? foundation::WriteAll(fd.get(), text) : errno;
-    if (error == 0 && (fsync(fd.get()) != 0 || fstat(fd.get(), &info) != 0)) {
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+// Called with the lock held: no writer is busy, so every temporary there is
+// left from one that was killed, and may hold the password. Only our own
+// regular files go.
+void RemoveStaleTemporaries(const fs::path& file) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(file.parent_path(), error)) {
+        struct stat info {};
+        const std::string name = entry.path().filename().string();
+        if (IsTemporaryOf(file, name) && lstat(entry.path().c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode) && info.st_uid == geteuid()) {
+            unlink(entry.path().c_str());
+        }
+    }
+}
+
+// Writes text to fd and makes it durable: after a crash the file is either
+// the old or the new one, never an empty one. 0 or an errno value.
+int FillAndSync(int fd, const std::string& text, struct stat& info) {
+    int error = fchmod(fd, 0600) == 0 ? foundation::WriteAll(fd, text) : errno;
+    if (error == 0 && (fsync(fd) != 0 || fstat(fd, &info) != 0)) {
         error = errno;
     }
+    return error;
+}
+
+// Writes text into a file that has no name until it is complete (O_TMPFILE),
+// so a writer killed meanwhile leaves nothing behind; then names it temp.
+// ENOTSUP where the file system cannot do this.
+int WriteUnnamed(const fs::path& file, const std::string& text, std::string& temp,
+                 struct stat& info) {
+    foundation::UniqueFd fd(
+        open(file.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (!fd) {
+        return ENOTSUP;
+    }
+    if (const int error = FillAndSync(fd.get(), text, info)) {
+        return error;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = file.string() + ".";
+        for (int i = 0; i < 6; ++i) {
+            name += kLetters[random() % (sizeof kLetters - 1)];
+        }
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temp = std::move(name);
+            return fd.close();
+        }
+        if (errno != EEXIST) {
+            return ENOTSUP;  // no /proc: the named way still works
+        }
+    }
+    return EEXIST;
+}
+
+// The same through a named temporary, for file systems without O_TMPFILE.
+int WriteNamed(const fs::path& file, const std::string& text, std::string& temp,
+               struct stat& info) {
+    temp = file.string() + ".XXXXXX";
+    foundation::UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd) {
+        temp.clear();
+        return errno;
+    }
+    int error = FillAndSync(fd.get(), text, info);
     if (error == 0) {
         error = fd.close();
     }
+    return error;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> LockedSettingsFile::write(const std::string& text) {
+    RemoveStaleTemporaries(file_);
+    std::string temp;
+    struct stat info {};
+    int error = WriteUnnamed(file_, text, temp, info);
+    if (error == ENOTSUP) {
+        error = WriteNamed(file_, text, temp, info);
+    }
     if (error != 0) {
-        unlink(temp.c_str());
+        if (!temp.empty()) {
+            unlink(temp.c_str());
+        }
         return fail("could not write " + file_.string() + ": " + std::strerror(error));
     }
     if (rename(temp.c_str(), file_.c_str()) != 0) {

@@ -25,7 +25,7 @@ QVariantMap Filtered(const QVariantMap& properties, const QStringList& names) {
 }  // namespace
 
 QString MenuLabel(const std::string& title) {
-    QString label = QString::fromStdString(title);
+    QString label = PlainText(title);
     label.replace(QLatin1Char('_'), QLatin1String("__"));
     return label;
 }

@@ -1,6 +1,7 @@
 #include "app/panel/PanelFrontEnd.h"
 
 #include "app/AppInfo.h"
+#include "app/MenuRenderer.h"
 #include "app/StatusIcons.h"
 
 namespace app::panel {
@@ -10,9 +11,9 @@ PanelFrontEnd::PanelFrontEnd(UserActions actions, QDBusConnection bus)
       item_(bus) {}
 
 void PanelFrontEnd::showStatus(const StatusSnapshot& status) {
-    // The title is the label as it is: empty in icon-only mode, where the
-    // icon stands alone.
-    const QString title = QString::fromStdString(status.title);
+    // The title is the label: empty in icon-only mode, where the icon stands
+    // alone. Hosts show label and tooltip title as plain text.
+    const QString title = PlainText(status.title);
     item_.show(title, title.isEmpty() ? QString::fromLatin1(kName) : title,
                PanelIconName(status.image));
     menu_.setMenu(status.menu);

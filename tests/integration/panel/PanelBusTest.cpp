@@ -1,6 +1,8 @@
 // Our panel item and its menu as a panel host sees them, over a private
 // session bus: a test StatusNotifierWatcher, and calls made the way the
 // Ayatana, XFCE, Qt and KDE hosts make them.
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QDBusConnection>
@@ -8,6 +10,7 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -18,13 +21,18 @@
 #include <gtest/gtest.h>
 
 #include "app/FrontEndSwitch.h"
+#include "app/MenuRenderer.h"
+#include "app/SingleInstance.h"
 #include "app/panel/PanelFrontEnd.h"
 #include "support/ChildProcess.h"
 #include "support/MenuItems.h"
+#include "support/ScopedEnv.h"
+#include "support/TempFolder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 using app::panel::DBusMenuItemList;
 using app::panel::DBusMenuLayoutItem;
 using controller::Menu;
@@ -97,7 +105,9 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 std::shared_ptr<const Menu> StatusMenu(const std::string& address, int generation) {
     const std::string mark = generation == 0 ? "" : " #" + std::to_string(generation);
     MenuItem interfaces = Item("Interfaces", MenuAction::None);
-    interfaces.children = {Item("wlan_0: " + address, MenuAction::CopySelectedAddress, 0)};
+    // Names from outside may carry control and direction characters.
+    interfaces.children = {
+        Item("wlan_0\x1b\xe2\x80\xae\r\n: " + address, MenuAction::CopySelectedAddress, 0)};
     return std::make_shared<const Menu>(Menu{
         Item("Internal IP Address:"),
         Item(address + mark, MenuAction::CopySelectedAddress, 0),
@@ -247,7 +257,7 @@ TEST_F(PanelBus, TheItemPointsTheHostAtItsMenuAndShowsTheTitleAndIcon) {
         app::StatusSnapshot status;
         QString label, tip, icon;
     } steps[] = {
-        {Status("10.0.0.5:studio", "10.0.0.5", 0), "10.0.0.5:studio", "10.0.0.5:studio",
+        {Status("10.0.0.5:studio\x1b\n", "10.0.0.5", 0), "10.0.0.5:studio", "10.0.0.5:studio",
          "orbalenstatus-panel"},
         {Status("192.168.1.20", "192.168.1.20", 0, "OrbalenStatusChange.tif"), "192.168.1.20",
          "192.168.1.20", "orbalenstatus-change"},
@@ -266,6 +276,12 @@ TEST_F(PanelBus, TheItemPointsTheHostAtItsMenuAndShowsTheTitleAndIcon) {
     ASSERT_TRUE(WaitFor([&] { return log_.labels.size() == 3 && log_.newIcons == 2; }));
     EXPECT_EQ(log_.labels, QStringList({QStringLiteral("10.0.0.5:studio"),
                                         QStringLiteral("192.168.1.20"), QString()}));
+
+    // A watcher that restarts gets the item registered again.
+    watcher_->stop();
+    watcher_->start();
+    ASSERT_TRUE(WaitFor([&] { return watcher_->registered.size() == 2; }));
+    EXPECT_EQ(watcher_->registered[1], service_);
 }
 
 TEST_F(PanelBus, TheLayoutShowsTheMenuInOrder) {
@@ -286,7 +302,8 @@ TEST_F(PanelBus, TheLayoutShowsTheMenuInOrder) {
                             properties.value(QStringLiteral("label")).toString());
     }
     ASSERT_EQ(shown, expected);
-    // The submenu, its underscore kept from reading as a mnemonic.
+    // The submenu, its underscore kept from reading as a mnemonic, its
+    // control characters gone.
     const DBusMenuLayoutItem& interfaces = root.children[4];
     EXPECT_EQ(interfaces.properties.value(QStringLiteral("children-display")).toString(),
               QStringLiteral("submenu"));
@@ -305,52 +322,50 @@ TEST_F(PanelBus, TheLayoutShowsTheMenuInOrder) {
         EXPECT_EQ(menuCall(QStringLiteral("GetProperty"), missing).type(),
                   QDBusMessage::ErrorMessage);
     }
+
+    // The tray's Qt menu reads '&' as a mnemonic and tooltips that look like
+    // markup as rich text: outside text shows as written there too.
+    QMenu menu;
+    app::MenuRenderer renderer(menu, [](const MenuItem&) {});
+    MenuItem host = Item("R&D <b>box</b>\x1b\xe2\x80\xae\n");
+    host.toolTip = "<img src=x>\r";
+    renderer.render(std::make_shared<const Menu>(Menu{host}));
+    EXPECT_EQ(menu.actions().at(0)->text(), QStringLiteral("R&&D <b>box</b>"));
+    EXPECT_EQ(menu.actions().at(0)->toolTip(), QStringLiteral("<qt>&lt;img src=x&gt;</qt>"));
 }
 
-// The three ways hosts tell of the menu opening.
-struct Opening {
-    const char* name;
-    QString method;
-    QVariantList arguments;
-};
-
-void PrintTo(const Opening& opening, std::ostream* out) {
-    *out << opening.name;
-}
-
-class MenuOpening : public PanelBus, public ::testing::WithParamInterface<Opening> {};
-
-TEST_P(MenuOpening, AnswersAtOnceThenSendsTheRetitledItems) {
+// The three ways hosts tell of the menu opening: each is answered at once,
+// and the controller's new titles then reach the host without another call.
+TEST_F(PanelBus, MenuOpeningIsAnsweredAtOnceThenTheRetitledItemsAreSent) {
     startItem();
     frontEnd_->showStatus(Status("10.0.0.5", "10.0.0.5", 0));
     const int addressId = IdOf(layout(), QStringLiteral("10.0.0.5"));
     ASSERT_GT(addressId, 0);
-
-    const QDBusMessage reply = menuCall(GetParam().method, GetParam().arguments);
-    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-    EXPECT_EQ(opened_, 1);
-    // The controller's new titles reach the host without another call.
-    ASSERT_TRUE(WaitFor([&] { return !log_.updates.empty(); }));
-    bool retitled = false;
-    for (const auto& item : log_.updates.back()) {
-        retitled |= item.id == addressId &&
-                    item.properties.value(QStringLiteral("label")) == QStringLiteral("10.0.0.5 #1");
+    const std::pair<QString, QVariantList> openings[] = {
+        {QStringLiteral("AboutToShow"), {0}},
+        {QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(QList<int>{0, 4})}},
+        {QStringLiteral("Event"),
+         {0, QStringLiteral("opened"), QVariant::fromValue(QDBusVariant(QString())), 0u}},
+    };
+    int opened = 0;
+    for (const auto& [method, arguments] : openings) {
+        const QDBusMessage reply = menuCall(method, arguments);
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        EXPECT_EQ(opened_, ++opened) << method.toStdString();
+        const QString retitled = QStringLiteral("10.0.0.5 #%1").arg(opened);
+        EXPECT_TRUE(WaitFor([&] {
+            for (const auto& item :
+                 log_.updates.empty() ? DBusMenuItemList() : log_.updates.back()) {
+                if (item.id == addressId &&
+                    item.properties.value(QStringLiteral("label")) == retitled) {
+                    return true;
+                }
+            }
+            return false;
+        })) << method.toStdString();
+        EXPECT_EQ(IdOf(layout(), retitled), addressId);
     }
-    EXPECT_TRUE(retitled);
-    EXPECT_EQ(IdOf(layout(), QStringLiteral("10.0.0.5 #1")), addressId);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    HostsWays, MenuOpening,
-    ::testing::Values(Opening{"AboutToShowOnTheRoot", QStringLiteral("AboutToShow"), {0}},
-                      Opening{"AboutToShowGroupWithTheRoot",
-                              QStringLiteral("AboutToShowGroup"),
-                              {QVariant::fromValue(QList<int>{0, 4})}},
-                      Opening{"OpenedEventOnTheRoot",
-                              QStringLiteral("Event"),
-                              {0, QStringLiteral("opened"),
-                               QVariant::fromValue(QDBusVariant(QString())), 0u}}),
-    [](const ::testing::TestParamInfo<Opening>& param) { return std::string(param.param.name); });
 
 TEST_F(PanelBus, ClickingCopyIpAddressPutsTheAddressOnTheClipboard) {
     startItem();
@@ -375,14 +390,6 @@ TEST_F(PanelBus, ClickingCopyIpAddressPutsTheAddressOnTheClipboard) {
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("10.0.0.5"));
 }
 
-TEST_F(PanelBus, ARestartedWatcherGetsANewRegistration) {
-    startItem();
-    watcher_->stop();
-    watcher_->start();
-    ASSERT_TRUE(WaitFor([&] { return watcher_->registered.size() == 2; }));
-    EXPECT_EQ(watcher_->registered[1], service_);
-}
-
 TEST_F(PanelBus, TheFrontEndFollowsTheWatcherComingAndGoing) {
     frontEnd_ = std::make_unique<app::FrontEndSwitch>(actions_, *itemBus_);
     auto& frontEnd = static_cast<app::FrontEndSwitch&>(*frontEnd_);
@@ -400,7 +407,48 @@ TEST_F(PanelBus, TheFrontEndFollowsTheWatcherComingAndGoing) {
     EXPECT_EQ(frontEnd.kind(), app::FrontEndSwitch::Kind::Panel);
     service_ = watcher_->registered.constLast();
     EXPECT_EQ(itemProperty(QStringLiteral("XAyatanaLabel")).toString(), QStringLiteral("10.0.0.5"));
+
+    // Idle means idle: nothing wakes the GUI thread while nothing changes.
+    struct TimerCount : QObject {
+        bool eventFilter(QObject*, QEvent* event) override {
+            count += event->type() == QEvent::Timer;
+            return false;
+        }
+        int count = 0;
+    } timers;
+    qApp->installEventFilter(&timers);
+    WaitFor([] { return false; }, 3500ms);
+    qApp->removeEventFilter(&timers);
+    EXPECT_EQ(timers.count, 0);
     frontEnd.withdraw();
+}
+
+// One instance per user whether or not it has a bus, and a lock no other
+// user can keep from being taken by making our folder in /tmp first.
+TEST_F(PanelBus, OnlyOneInstanceRunsWithOrWithoutABus) {
+    const testing_support::TempFolder root("single-instance");
+    const std::string run = (root / "run").string();
+    ASSERT_EQ(mkdir(run.c_str(), 0700), 0);  // a runtime folder is private
+    const testing_support::ScopedEnv temporary("TMPDIR", root.path().c_str());
+    const testing_support::ScopedEnv data("XDG_DATA_HOME", (root / "data").c_str());
+    const QDBusConnection noBus(QStringLiteral("no bus"));
+    const auto secondIsRefused = [&](const QDBusConnection& firstBus) {
+        app::SingleInstance first, second;
+        EXPECT_EQ(first.claim(firstBus, 2s), app::SingleInstance::Result::Claimed);
+        EXPECT_EQ(second.claim(noBus, 2s), app::SingleInstance::Result::AlreadyRunning);
+    };
+    {
+        const testing_support::ScopedEnv runtime("XDG_RUNTIME_DIR", run.c_str());
+        secondIsRefused(*itemBus_);
+    }
+    // No runtime folder, and another user made our folder in /tmp first.
+    const testing_support::ScopedEnv noRuntime("XDG_RUNTIME_DIR", nullptr);
+    const fs::path planted = root / ("orbalenstatus-" + std::to_string(getuid()));
+    fs::create_directories(planted);
+    if (chown(planted.c_str(), 65534, 65534) != 0) {
+        GTEST_SKIP() << "only root can make a folder another user's";
+    }
+    secondIsRefused(noBus);
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
@@ -119,13 +118,12 @@ class PanelTest(unittest.TestCase):
             lambda: desktop.grab("xfce-panel-menu.png")[1] > lit_before + 10000, timeout=10)
         self.assertTrue(opened, "no menu after the click (see xfce-panel-menu.png)")
 
-    def test_a_plain_system_tray_gets_the_icon(self):
+    def test_a_plain_system_tray_that_starts_later_gets_the_icon(self):
         desktop = self.desktop
+        self.start_program()
         desktop.spawn(["trayer", "--edge", "top", "--align", "left", "--widthtype", "request",
                        "--height", str(PANEL_HEIGHT), "--tint", "0xffffff", "--transparent",
                        "true", "--alpha", "0", "--SetDockType", "true"])
-        time.sleep(1)
-        self.start_program()
         shown = desktop.wait_for(lambda: desktop.grab("xembed-tray-icon.png")[0][0] >= 0)
         self.assertTrue(shown, "no icon in the tray (see xembed-tray-icon.png)")
 

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 
 #include <csignal>
+#include <functional>
 #include <future>
 #include <regex>
 #include <sstream>
 
 #include "foundation/Utf8.h"
+#include "log/CLog.h"
 #include "settings/Preferences.h"
 #include "support/FileText.h"
 #include "support/LogRecorder.h"
@@ -34,10 +36,11 @@ protected:
         return root_ / "data" / "Kestrune Software" / "OrbalenStatus" / "OrbalenStatus.log";
     }
     // The file's lines without their time stamps; a line without one is marked.
-    Texts fileEntries() const {
+    Texts fileEntries() const { return entriesOf(logFile()); }
+    static Texts entriesOf(const fs::path& file) {
         static const std::regex stamp(R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2} [+-]\d{4}\] )");
         Texts entries;
-        std::istringstream in(testing_support::ReadText(logFile()));
+        std::istringstream in(testing_support::ReadText(file));
         for (std::string line; std::getline(in, line);) {
             std::smatch match;
             const bool stamped = std::regex_search(line, match, stamp) && match.position(0) == 0;
@@ -60,7 +63,6 @@ protected:
 };
 
 TEST_F(EventLogTest, EntriesReachEachDestinationItsDefaultAllowsUnchanged) {
-    ASSERT_FALSE(fs::exists(root_ / "data"));
     // Start and stop lines are written whatever the file's default says.
     SetDefault("logToPrivateConsoleLog", false);
     StartLogging();
@@ -80,72 +82,76 @@ TEST_F(EventLogTest, EntriesReachEachDestinationItsDefaultAllowsUnchanged) {
     EXPECT_EQ(fileEntries(), (Texts{"start", message, "only in the file", "stop"}));
 }
 
-TEST_F(EventLogTest, RunsFollowEachOtherInOneGrowingFile) {
+// Runs append to one file; the file at the path is always the one written.
+TEST_F(EventLogTest, RunsAppendToTheFileAtThePathWhichIsFollowedAndRotated) {
     for (const char* run : {"first", "second"}) {
         StartLogging();
         StartLogging();  // a second start keeps the one open file
         LogEntry(run);
         StopLogging();
         StopLogging();  // nothing left to stop
-        LogEntry("after stop: system log only");
     }
     EXPECT_EQ(fileEntries(), (Texts{"start", "first", "stop", "start", "second", "stop"}));
-}
-
-TEST_F(EventLogTest, ProgramGoesOnWhenTheLogCannotBeWritten) {
-    {
-        // The data folder lies below a plain file: no folder can be made there.
-        testing_support::WriteText(root_ / "plain", "x");
-        ScopedEnv blocked("XDG_DATA_HOME", (root_ / "plain" / "data").c_str());
-        StartLogging();
-        LogEntry("still reaches the system log");
-        StopLogging();
-        EXPECT_EQ(systemLog(), Texts{"still reaches the system log"});
-    }
-    // The folder is there but the file cannot be opened: entries are dropped.
-    fs::create_directories(logFile());
+    const std::string old = logFile().string() + ".old";
     StartLogging();
-    LogEntry("dropped");
+    fs::rename(logFile(), old);  // as logrotate does
+    LogEntry("two");
+    fs::remove(logFile());
+    LogEntry("three");
     StopLogging();
-    EXPECT_TRUE(fs::is_directory(logFile()));
+    EXPECT_EQ(entriesOf(old).back(), "start");
+    EXPECT_EQ(fileEntries(), (Texts{"the log file was moved or deleted; continuing in a new one",
+                                    "three", "stop"}));
+
+    // Full files move up one generation; the oldest beyond the kept ones goes.
+    fs::remove(logFile());
+    eventlog::CLog log;
+    log.SetRotation(300, 2);
+    ASSERT_EQ(log.OpenLogFile(logFile().c_str()), 0);
+    for (int i = 0; i < 12; ++i) {
+        log.Write_Entry(("entry " + std::to_string(i) + std::string(60, '.') + "\n").c_str());
+    }
+    log.CloseLogFile();
+    EXPECT_FALSE(fs::exists(logFile().string() + ".3"));
+    EXPECT_LE(fs::file_size(logFile().string() + ".1"), 300u + 200u);
+    EXPECT_EQ(
+        entriesOf(logFile()).at(0),
+        "the log file reached 300 bytes; earlier entries are in " + logFile().string() + ".1");
+    EXPECT_EQ(entriesOf(logFile()).rbegin()[1], "unstamped: entry 11" + std::string(60, '.'));
 }
 
-TEST_F(EventLogTest, AnEntryIsOneLineWithItsControlCharactersEscaped) {
+// One entry, one line: control characters escaped, a long entry cut to fit
+// 255 bytes, never inside an escape or a character.
+TEST_F(EventLogTest, AnEntryIsOneLineEscapedAndCutOnlyBetweenEscapes) {
+    std::string accents;
+    for (int i = 0; i < 200; ++i) {
+        accents += "\xc3\xa9";  // é, two bytes
+    }
     StartLogging();
     const std::string forged = "smtp.example.org\n[2099-01-01 00:00:00 +0000] Forged: x";
     LogEntry(forged);
     LogEntry("250-first\r\n250 last\t\x1b[31mred\x7f \xc2\x85 \xe2\x80\xa8 C:\\dir \xc3\xa9");
+    LogEntry(std::string(300, '\n'));
+    LogEntry(accents);
     StopLogging();
 
     const Texts escaped = {
         "smtp.example.org\\n[2099-01-01 00:00:00 +0000] Forged: x",
         "250-first\\r\\n250 last\\t\\x1b[31mred\\x7f \\u0085 \\u2028 C:\\dir \xc3\xa9",
     };
-    EXPECT_EQ(fileEntries(), (Texts{"start", escaped[0], escaped[1], "stop"}));
-    EXPECT_EQ(systemLog(), escaped);
+    const Texts entries = fileEntries(), system = systemLog();
+    ASSERT_EQ(entries.size(), 6u) << "each cut entry keeps its line feed";
+    EXPECT_EQ(Texts(entries.begin(), entries.begin() + 3),
+              (Texts{"start", escaped[0], escaped[1]}));
+    EXPECT_EQ(Texts(system.begin(), system.begin() + 2), escaped);
     EXPECT_EQ(entries_.lines().at(0), forged) << "observers see the text as it was passed";
-}
-
-// A long entry is cut to fit a 255-byte line, never inside an escape or a character.
-TEST_F(EventLogTest, EntriesAreCutOnlyBetweenEscapes) {
-    std::string accents;
-    for (int i = 0; i < 200; ++i) {
-        accents += "\xc3\xa9";  // é, two bytes
-    }
-    StartLogging();
-    LogEntry(std::string(300, '\n'));
-    LogEntry(accents);
-    StopLogging();
-    const Texts entries = fileEntries();
-    ASSERT_EQ(entries.size(), 4u) << "each cut entry keeps its line feed";
-    EXPECT_FALSE(entries[1].empty());
-    EXPECT_EQ(entries[1].size() % 2, 0u) << entries[1];
-    EXPECT_EQ(entries[1].find_first_not_of("\\n"), std::string::npos) << entries[1];
+    EXPECT_EQ(entries[3].size() % 2, 0u) << entries[3];
+    EXPECT_EQ(entries[3].find_first_not_of("\\n"), std::string::npos) << entries[3];
     const std::size_t stampAndLineFeed = 29;
-    EXPECT_GE(entries[2].size() + stampAndLineFeed, 254u);
-    EXPECT_LE(entries[2].size() + stampAndLineFeed, 255u);
-    EXPECT_TRUE(foundation::IsValidUtf8(entries[2]));
-    EXPECT_EQ(systemLog().at(1), accents) << "the system log gets the whole text";
+    EXPECT_GE(entries[4].size() + stampAndLineFeed, 254u);
+    EXPECT_LE(entries[4].size() + stampAndLineFeed, 255u);
+    EXPECT_TRUE(foundation::IsValidUtf8(entries[4]));
+    EXPECT_EQ(system.at(3), accents) << "the system log gets the whole text";
 }
 
 // The log file is on a disk that fills up: a write stops inside a line.
@@ -173,39 +179,42 @@ TEST_F(EventLogTest, EntryAfterAWriteCutShortStartsOnItsOwnLine) {
     EXPECT_EQ(entries[3], "stop");
 }
 
-TEST_F(EventLogTest, LinksAndFifosAtTheLogPathAreNeverWrittenThrough) {
-    const fs::path victim = root_ / "victim";
+// Only a regular file at the path is written: not a link (to a file or our
+// folder), a folder, nor a FIFO, whose open would wait for a reader holding
+// the lock every other entry needs. Without one, the program goes on.
+TEST_F(EventLogTest, OnlyARegularFileAtTheLogPathIsWritten) {
+    const fs::path victim = root_ / "victim", elsewhere = root_ / "elsewhere";
+    const fs::path folder = logFile().parent_path();
     testing_support::WriteText(victim, "precious\n");
-    fs::create_directories(logFile().parent_path());
-    fs::create_symlink(victim, logFile());
+    fs::create_directories(elsewhere);
+    const std::function<void()> plants[] = {
+        [&] { fs::create_symlink(victim, logFile()); },
+        [&] { fs::create_directory(logFile()); },
+        [&] { ASSERT_EQ(mkfifo(logFile().c_str(), 0600), 0); },
+        [&] { fs::remove(folder), fs::create_directory_symlink(elsewhere, folder); },
+        [&] { fs::remove(folder), testing_support::WriteText(folder, "x"); },
+    };
+    for (const auto& plant : plants) {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        plant();
+        auto logging = std::async(std::launch::async, [] {
+            StartLogging();
+            LogEntry("x");
+            StopLogging();
+        });
+        ASSERT_EQ(logging.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    }
+    // Nor a link planted while the file is open: the file is let go, the
+    // link not followed.
+    fs::remove_all(folder);
     StartLogging();
-    LogEntry("must not reach the victim");
+    fs::remove(logFile());
+    fs::create_symlink(victim, logFile());
+    LogEntry("x");
     StopLogging();
     EXPECT_EQ(testing_support::ReadText(victim), "precious\n");
-    fs::remove(logFile());
-
-    // A link in place of our own folder leads elsewhere just the same.
-    const fs::path elsewhere = root_ / "elsewhere";
-    fs::create_directories(elsewhere);
-    fs::remove(logFile().parent_path());
-    fs::create_directory_symlink(elsewhere, logFile().parent_path());
-    StartLogging();
-    LogEntry("must not reach the other folder");
-    StopLogging();
-    EXPECT_FALSE(fs::exists(elsewhere / "OrbalenStatus.log"));
-    fs::remove(logFile().parent_path());
-
-    // Opening a FIFO for writing would wait for a reader, holding the lock
-    // every other entry needs.
-    fs::create_directories(logFile().parent_path());
-    ASSERT_EQ(mkfifo(logFile().c_str(), 0600), 0);
-    auto logging = std::async(std::launch::async, [] {
-        StartLogging();
-        LogEntry("no reader");
-        StopLogging();
-    });
-    ASSERT_EQ(logging.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    EXPECT_TRUE(entries_.contains("no reader"));
+    EXPECT_TRUE(fs::is_empty(elsewhere));
 }
 
 }  // namespace

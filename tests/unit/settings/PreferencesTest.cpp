@@ -1,6 +1,7 @@
 #include "settings/Preferences.h"
 
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "SettingsTestFolders.h"
 
@@ -31,10 +32,24 @@ TEST_F(PreferencesTest, ValuesKeepTheirTypesInAPrivateFile) {
     EXPECT_TRUE(file["Ratio"].is_number_float());
     EXPECT_EQ(file["UserPassword"], "s3cret \xc3\xa9");
 
+    // A writer killed mid-write left its temporary copy, password and all:
+    // the next writer removes it, and only it.
+    const std::string name = userFile().filename().string();
+    for (const std::string& leftover : {name + ".Ab12Cd", name + ".unreadable-20260101-120000",
+                                        name + ".Ab12Cde", std::string("other.json.Ab12Cd")}) {
+        testing_support::WriteText(userFolder() / leftover, "{\"UserPassword\": \"s3cret\"}");
+    }
     SetAppValue("Ratio", std::nullopt);
     ASSERT_TRUE(AppSynchronize());
     EXPECT_FALSE(CopyAppValue("Ratio"));
     EXPECT_FALSE(nlohmann::json::parse(ReadText(userFile())).contains("Ratio"));
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(userFolder())) {
+        left.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(left,
+              (std::set<std::string>{name, name + ".lock", name + ".unreadable-20260101-120000",
+                                     name + ".Ab12Cde", "other.json.Ab12Cd"}));
 }
 
 TEST_F(PreferencesTest, SynchronizeMergesWithOtherWritersAndKeepsUnknownEntries) {
@@ -67,16 +82,6 @@ TEST_F(PreferencesTest, UnsafeDomainNamesNameNoFile) {
         EXPECT_FALSE(CopyAppValue("Key", domain)) << domain;
     }
     EXPECT_FALSE(fs::exists(root_ / "config" / "escape.json"));
-}
-
-TEST_F(PreferencesTest, UserDefaultsReadThroughTheSharedConversions) {
-    auto& defaults = settings::UserDefaults::standard();
-    EXPECT_FALSE(defaults.boolForKey("flag"));
-    EXPECT_EQ(defaults.integerForKey("n"), 0);
-    defaults.setObject(Value(std::string("T")), "flag");
-    EXPECT_TRUE(defaults.boolForKey("flag"));
-    defaults.setObject(Value(1e300), "n");
-    EXPECT_GT(defaults.integerForKey("n"), 0) << "huge reals saturate, never wrap";
 }
 
 }  // namespace

@@ -72,15 +72,4 @@ TEST_F(ReadersTest, UserDefaultsMeanYesWhenAbsentAndFollowAPresentValue) {
     EXPECT_EQ(settings::ReadInitialRefresh(), 45);
 }
 
-TEST_F(ReadersTest, UserDefaultFlagsStoredAsTextReadLikeTheDefaultsTool) {
-    const std::pair<const char*, bool> cases[] = {
-        {"\"Y\"", true},  {"\"t\"", true},  {"\"7\"", true},    {"\"YES\"", true},
-        {"\"N\"", false}, {"\"0\"", false}, {"\"off\"", false},
-    };
-    for (const auto& [json, expected] : cases) {
-        store(keys::kLogToSystemConsole, json);
-        EXPECT_EQ(settings::ReadLogToSystemConsole(), expected) << json;
-    }
-}
-
 }  // namespace
