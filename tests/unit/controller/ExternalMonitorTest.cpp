@@ -40,7 +40,7 @@ TEST_P(ExternalCheckTest, CheckLogsComparesAndOnAChangeMailsAndRemembers) {
     const std::string current = param.current;
     const std::string last = param.remembered.value_or("0.0.0.0");
 
-    controller().externalIPAddressChangedTimerAction();
+    check();
 
     Lines expected = {"Checking external IP",
                       "Loading external IP address...(from " + std::string(kLookupURL) + ")"};
@@ -66,6 +66,7 @@ TEST_P(ExternalCheckTest, CheckLogsComparesAndOnAChangeMailsAndRemembers) {
               param.changed ? std::optional("OrbalenStatusChange.tif"s) : std::nullopt);
     EXPECT_EQ(mail_.alerts().size(), param.changed ? 2u : 0u);
     for (const auto& alert : mail_.alerts()) {
+        EXPECT_EQ(alert.kind, mail::MailKind::External);
         EXPECT_EQ(alert.newAddress, current);
         EXPECT_EQ(alert.oldAddress, last);
         EXPECT_EQ(alert.message,
@@ -94,7 +95,7 @@ TEST_F(ExternalMonitorTest, NextCheckLineNamesTheIntervalAndTheMomentAhead) {
     pages_.answerAddress("203.0.113.7");
     for (const auto& [minutes, tail] : cases) {
         minutes ? store(keys::kMinutesInterval, *minutes) : remove(keys::kMinutesInterval);
-        controller().externalIPAddressChangedTimerAction();
+        check();
         EXPECT_EQ(takeLog().back(), std::string("Next external IP address check in: ") + tail);
     }
 }
@@ -104,7 +105,7 @@ TEST_F(ExternalMonitorTest, ChangeIsOnlyLoggedAndRememberedWithMailAndIconOff) {
     store(keys::kDisplayChangedIcon, false);
     store(keys::kLastExternalIPAddress, "203.0.113.7"s);
     pages_.answerAddress("198.51.100.2");
-    controller().externalIPAddressChangedTimerAction();
+    check();
     EXPECT_EQ(count("External IP address changed from:203.0.113.7 to:198.51.100.2"), 1);
     EXPECT_EQ(count("Sending email alerts"), 0);
     EXPECT_TRUE(mail_.alerts().empty());
@@ -122,13 +123,14 @@ TEST_F(ExternalMonitorTest, CheckCutShortByQuittingReportsNothing) {
     store(keys::kEmailChangesToExternalIPAddress, true);
     store(keys::kLastIPAddress, "10.0.0.5"s);  // no internal change to mail either
     Lines fetched;
-    services_.downloadURL = [this, &fetched](std::string_view url, const netinfo::FetchCancel&) {
-        fetched.emplace_back(url);
+    services_.fetchPage = [this, &fetched](const std::string& url, auto done) {
+        fetched.push_back(url);
         services_.fetchCancel->cancel();
-        return std::optional<std::string>();
+        loop_.post([done] { done(std::nullopt); });
     };
 
     controller().init();
+    settle();
 
     EXPECT_EQ(fetched, Lines{kLookupURL});
     Lines external;

@@ -20,7 +20,7 @@ protected:
 };
 
 TEST_F(LookupServicesTest, ServicesAreAskedInOrderUntilOneAnswersElseAllAgain) {
-    EXPECT_EQ(controller().externalIP(), "203.0.113.7");
+    EXPECT_EQ(externalIP(), "203.0.113.7");
     EXPECT_EQ(pages_.fetchedURLs(), (Lines{kDown, kPlain}));
     EXPECT_EQ(takeLog(), (Lines{"Loading external IP address...(from " + std::string(kDown) + ")",
                                 "Loading external IP address...(from " + std::string(kPlain) + ")",
@@ -28,17 +28,17 @@ TEST_F(LookupServicesTest, ServicesAreAskedInOrderUntilOneAnswersElseAllAgain) {
 
     pages_.answerAt(kPlain, "busy");
     controller().clearExternalIPAddress();
-    EXPECT_EQ(controller().externalIP(), "-.-.-.-");
-    EXPECT_EQ(controller().externalIP(), "-.-.-.-");
+    EXPECT_EQ(externalIP(), "-.-.-.-");
+    EXPECT_EQ(externalIP(), "-.-.-.-");
     EXPECT_EQ(pages_.fetchedURLs(), (Lines{kDown, kPlain, kDown, kPlain, kDown, kPlain}));
 }
 
 TEST_F(LookupServicesTest, ClearingLineNamesTheServiceThatAnsweredLast) {
     controller().clearExternalIPAddress();  // none has answered: the first is named
-    controller().externalIP();
+    externalIP();
     controller().clearExternalIPAddress();
     pages_.answerAt(kDown, "198.51.100.2");
-    controller().externalIP();
+    externalIP();
     controller().clearExternalIPAddress();
     const auto clearing = [](const char* host) {
         return "Clearing external IP address. (The next check will ask \""s + host + "\" again.)";
@@ -51,10 +51,11 @@ TEST_F(LookupServicesTest, ClearingLineNamesTheServiceThatAnsweredLast) {
 }
 
 TEST_F(LookupServicesTest, CheckNowAsksTheServicesAgainDespiteTheCache) {
-    controller().externalIP();
+    externalIP();
     pages_.answerAt(kDown, "198.51.100.2");
     store(keys::kLastExternalIPAddress, "203.0.113.7"s);
     controller().checkExternalIPAddressNow();
+    settle();
     EXPECT_EQ(gExternalIPAddress, "198.51.100.2");
     EXPECT_EQ(count("External IP address changed from:203.0.113.7 to:198.51.100.2"), 1);
 }
@@ -67,8 +68,8 @@ TEST_F(LookupServicesTest, ChangesAreNotifiedOnlyWhenTheUserAsks) {
         store(keys::kLastIPAddress, "10.0.0.1"s);
         store(keys::kLastExternalIPAddress, "198.51.100.9"s);
         gExternalIPAddress.reset();
-        controller().refresh(false);
-        controller().externalIPAddressChangedTimerAction();
+        refresh();
+        check();
         EXPECT_EQ(desktop_.notifications,
                   (on ? Lines{"IP address changed: Internal address changed from 10.0.0.1 to "
                               "10.0.0.5",
@@ -79,12 +80,12 @@ TEST_F(LookupServicesTest, ChangesAreNotifiedOnlyWhenTheUserAsks) {
 }
 
 TEST_F(LookupServicesTest, PublishedStateCarriesTheTimesOfTheLastChanges) {
-    controller().refresh(false);
+    refresh();
     loop_.advance(90s);
     store(keys::kLastExternalIPAddress, "198.51.100.9"s);
-    controller().externalIPAddressChangedTimerAction();
+    check();
     loop_.advance(30s);
-    controller().refresh(false);  // the same address: no new time
+    refresh();  // the same address: no new time
     const auto& state = desktop_.states.back();
     EXPECT_EQ(state.lastInternalChange, std::chrono::system_clock::time_point(kWallStart));
     EXPECT_EQ(state.lastExternalChange, std::chrono::system_clock::time_point(kWallStart + 90s));

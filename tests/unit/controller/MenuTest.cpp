@@ -86,7 +86,7 @@ TEST_F(MenuTest, LayoutListsEveryAddressWithItsTagAndTooltip) {
                                        "Copy addres 3 (172.16.0.9) to the clipboard", true},
                                   }));
     addresses_.answer({});
-    controller().refresh(true);
+    refresh(true);
     EXPECT_EQ(Rows(item_.menu()), ExpectedRows({})) << "the header, then the separator";
 }
 
@@ -116,6 +116,7 @@ TEST_P(MenuOpeningTest, OpeningRetitlesTheInformationLinesAndRefreshes) {
     const auto fetchesBefore = pages_.fetchedURLs().size();
 
     controller().menuNeedsUpdate();
+    settle();
 
     EXPECT_EQ((Lines{itemAt(0).title, itemAt(1).title, itemAt(2).title}), param.titles);
     EXPECT_EQ(pages_.fetchedURLs().size() - fetchesBefore, param.fetches);
@@ -166,6 +167,7 @@ TEST_F(MenuTest, CopyCommandsPutTheirTextOnTheClipboard) {
     pages_.answerAddress("203.0.113.7");
     start();
     controller().menuNeedsUpdate();
+    settle();
 
     const std::pair<const char*, const char*> cases[] = {
         {"Copy IP Address", "10.0.0.5:Studio"}, {"Copy External IP Address", "203.0.113.7"},
@@ -199,7 +201,7 @@ TEST_F(MenuTest, AddressItemCopiesTheEntryNowAtItsPosition) {
     };
 
     addresses_.answer({"10.0.0.9", "10.0.0.5"});
-    controller().refresh(false);  // the list changes, the menu stays as built
+    refresh();  // the list changes, the menu stays as built
     controller().performAction(addressItem(1));
     controller().performAction(addressItem(2));  // beyond the shrunken list
     MenuItem negative = addressItem(0);
@@ -208,7 +210,7 @@ TEST_F(MenuTest, AddressItemCopiesTheEntryNowAtItsPosition) {
     EXPECT_EQ(desktop_.clipboard, Lines{"10.0.0.5"});
 
     addresses_.answer({});
-    controller().refresh(false);
+    refresh();
     controller().performAction(addressItem(0));
     EXPECT_EQ(desktop_.clipboard, Lines{"10.0.0.5"}) << "nothing from an empty list";
 }
