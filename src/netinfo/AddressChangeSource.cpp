@@ -58,6 +58,7 @@ struct IPAddressListStore::Impl {
             carrierFlapped =
                 carrierFlapped || (known != carriers.end() && known->second != HasCarrier(link));
         }
+        // Last statement: it may look at once, and the callback may destroy the store.
         scheduler.eventArrived();
     }
 

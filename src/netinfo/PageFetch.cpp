@@ -56,15 +56,29 @@ CURLcode Perform(CURL* easy, const FetchCancel* cancel) {
     return cancel ? transfer::PerformUnlessCancelled(easy, *cancel) : curl_easy_perform(easy);
 }
 
-// One GET; the body when the transfer completed, whatever the status, else
-// nothing and why.
-std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds timeout,
-                               const FetchLimits& limits, bool asBrowser, std::string& reason) {
+// A service that answers 403 or 429 refuses to serve us (at all, or not
+// this often); asking again as a browser would only add to what it objects to.
+bool Refused(long status) {
+    return status == 403 || status == 429;
+}
+
+// What one GET gave: the body only for a completed transfer with a 2xx
+// final status (after redirects), else why not.
+struct Attempt {
+    std::optional<std::string> bytes;
+    long status = 0;  // 0 when no reply came
+    std::string reason;
+};
+
+Attempt Get(const std::string& url, std::chrono::milliseconds timeout, const FetchLimits& limits,
+            bool asBrowser) {
+    Attempt attempt;
+    std::string& reason = attempt.reason;
     const std::size_t maxBody = limits.maxBodyBytes;
     const transfer::EasyHandle easy = transfer::NewEasyHandle();
     if (!easy) {
         reason = "no transfer could be set up";
-        return std::nullopt;
+        return attempt;
     }
     Body body{{}, maxBody};
     char error[CURL_ERROR_SIZE] = {};
@@ -94,9 +108,16 @@ std::optional<std::string> Get(const std::string& url, std::chrono::milliseconds
     if (const CURLcode result = Perform(e, limits.cancel); result != CURLE_OK) {
         const bool tooLarge = body.tooLarge || result == CURLE_FILESIZE_EXCEEDED;
         reason = tooLarge ? TooLarge(maxBody) : error[0] ? error : curl_easy_strerror(result);
-        return std::nullopt;
+        return attempt;
     }
-    return std::move(body.bytes);
+    curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &attempt.status);
+    if (attempt.status < 200 || attempt.status > 299) {
+        // An error page is no answer, however much it looks like one.
+        reason = "HTTP " + std::to_string(attempt.status);
+        return attempt;
+    }
+    attempt.bytes = std::move(body.bytes);
+    return attempt;
 }
 
 }  // namespace
@@ -114,20 +135,24 @@ std::optional<std::string> DownloadURL(std::string_view url, const FetchLimits& 
     if (!IsWebURL(url)) {
         return failed("not an http or https URL");
     }
-    std::string reason;
-    auto bytes = Get(text, limits.firstAttemptTimeout, limits, false, reason);
-    if (!bytes && !Cancelled(limits)) {
-        bytes = Get(text, limits.secondAttemptTimeout, limits, true, reason);
+    Attempt attempt = Get(text, limits.firstAttemptTimeout, limits, false);
+    if (!attempt.bytes && !Refused(attempt.status) && !Cancelled(limits)) {
+        attempt = Get(text, limits.secondAttemptTimeout, limits, true);
     }
-    if (!bytes && Cancelled(limits)) {
+    if (!attempt.bytes && Cancelled(limits)) {
         // Cut short, not failed: the service may well be fine.
         platform::WriteToSystemLog("Download of " + text + " cancelled: the program is ending.");
         return std::nullopt;
     }
-    if (!bytes) {
-        return failed(reason);
+    if (Refused(attempt.status)) {
+        platform::WriteToSystemLog("Download of " + text +
+                                   " refused by the service: " + attempt.reason + ".");
+        return std::nullopt;
     }
-    std::optional<std::string> page = PageText(std::move(*bytes), limits.maxBodyBytes);
+    if (!attempt.bytes) {
+        return failed(attempt.reason);
+    }
+    std::optional<std::string> page = PageText(std::move(*attempt.bytes), limits.maxBodyBytes);
     if (!page) {
         return failed("its text is larger than " + std::to_string(limits.maxBodyBytes) + " bytes");
     }

@@ -27,11 +27,13 @@ inline constexpr std::string_view kFetchUserAgent =
 
 // Fetches an http or https page and returns its text, blocking the caller.
 // A plain GET comes first; when it gives nothing, one more GET with the
-// browser's User-Agent and no caching. Whatever body arrives is the page,
-// whatever the status. Bytes that are not UTF-8 are read as Mac OS Roman.
+// browser's User-Agent and no caching. Only a 2xx final status (after
+// redirects) gives a page: an error page is no answer. 403 and 429 mean the
+// service refuses us, so no second attempt is made and the system log says
+// it was refused. Bytes that are not UTF-8 are read as Mac OS Roman.
 // Nothing on an invalid URL, no connection, a time-out, a body or text
-// larger than limits.maxBodyBytes, or a cancelled fetch; a cancelled one
-// makes no further attempt.
+// larger than limits.maxBodyBytes, a status outside 2xx, or a cancelled
+// fetch; a cancelled one makes no further attempt.
 std::optional<std::string> DownloadURL(std::string_view url, const FetchLimits& limits = {});
 
 }  // namespace netinfo

@@ -6,8 +6,8 @@
 
 namespace transfer {
 
-// Keeps easy on multi, and multi known to the token, for one scope; libcurl
-// wants easy off before either handle goes.
+// Keeps easy on multi, and multi known to the token and its parents, for
+// one scope; libcurl wants easy off before either handle goes.
 class WaitingTransfer {
 public:
     WaitingTransfer(CURLM* multi, CURL* easy, const CancelToken& token)
@@ -15,13 +15,15 @@ public:
           easy_(easy),
           token_(token),
           ok_(curl_multi_add_handle(multi, easy) == CURLM_OK) {
-        std::lock_guard lock(token_.mutex_);
-        token_.waiting_.push_back(multi_);
+        for (const CancelToken* t = &token_; t != nullptr; t = t->parent_) {
+            std::lock_guard lock(t->mutex_);
+            t->waiting_.push_back(multi_);
+        }
     }
     ~WaitingTransfer() {
-        {
-            std::lock_guard lock(token_.mutex_);
-            std::erase(token_.waiting_, multi_);
+        for (const CancelToken* t = &token_; t != nullptr; t = t->parent_) {
+            std::lock_guard lock(t->mutex_);
+            std::erase(t->waiting_, multi_);
         }
         if (ok_) {
             curl_multi_remove_handle(multi_, easy_);

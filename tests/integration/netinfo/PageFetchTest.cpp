@@ -6,8 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "netinfo/BackgroundPageFetch.h"
 #include "netinfo/PageFetch.h"
-#include "netinfo/StringExtensions.h"
+#include "platform/ManualRunLoop.h"
 #include "platform/SystemLog.h"
 #include "support/ChildProcess.h"
 
@@ -30,43 +31,46 @@ protected:
     std::string base;
 };
 
-// Each page as fetched, and for a failed fetch the reason the system log gives.
+// Each page as fetched, for a failed fetch the last line the system log
+// gives, and how many requests the server had (when that is certain).
 TEST_F(PageFetch, AgainstALoopbackServer) {
-    const auto page = DownloadURL(base + "/lookup");
-    ASSERT_TRUE(page);
-    EXPECT_EQ(netinfo::extractBetweenPattern(*page, "Current IP Address: ", "</body></html>"),
-              "10.0.0.1");
-
     const std::string tooLarge = "failed: the page is larger than 1048576 bytes.";
     const struct {
-        std::string url;
+        std::string path;  // on the server, or a whole URL
         std::optional<std::string> page;
-        std::string reason;  // for a failure
+        std::string logged;  // for a failure
+        int requests;        // 0: not counted
     } cases[] = {
-        {base + "/plain", "<html><body>nothing to see</body></html>", ""},
-        // Whatever the status, the body is the page.
-        {base + "/error", "server error body", ""},
-        {base + "/empty", "", ""},
-        {base + "/latin1", "<html><body>caf\xc3\x88</body></html>", ""},
+        {"/plain", "<html><body>nothing to see</body></html>", "", 1},
+        {"/empty", "", "", 1},
+        {"/latin1", "<html><body>caf\xc3\x88</body></html>", "", 1},
         // Only the second attempt, as a browser without cache, gets an answer.
-        {base + "/browser-only", std::string(netinfo::kFetchUserAgent) + "|no-cache", ""},
-        {base + "/silent", std::nullopt, "failed: Operation timed out after 3"},
-        {base + "/huge-declared", std::nullopt, tooLarge},
-        {base + "/huge-streamed", std::nullopt, tooLarge},
-        {"not a url", std::nullopt, "failed: not an http or https URL."},
-        {"file:///etc/passwd", std::nullopt, "failed: not an http or https URL."},
+        {"/browser-only", std::string(netinfo::kFetchUserAgent) + "|no-cache", "", 2},
+        // An error page is no answer; a refusal is not asked again.
+        {"/error", std::nullopt, "failed: HTTP 500.", 2},
+        {"/refused-403", std::nullopt, "refused by the service: HTTP 403.", 1},
+        {"/refused-429", std::nullopt, "refused by the service: HTTP 429.", 1},
+        {"/silent", std::nullopt, "failed: Operation timed out after 3", 0},
+        {"/huge-declared", std::nullopt, tooLarge, 0},
+        {"/huge-streamed", std::nullopt, tooLarge, 0},
+        {"not a url", std::nullopt, "failed: not an http or https URL.", 0},
+        {"file:///etc/passwd", std::nullopt, "failed: not an http or https URL.", 0},
         // Nothing listens on port 1 of loopback.
-        {"http://127.0.0.1:1/", std::nullopt, "failed: Failed to connect to 127.0.0.1 port 1"},
+        {"http://127.0.0.1:1/", std::nullopt, "failed: Failed to connect to 127.0.0.1 port 1", 0},
     };
     std::vector<std::string> lines;
     platform::SetSystemLogObserver([&](std::string_view line) { lines.emplace_back(line); });
     const auto start = std::chrono::steady_clock::now();
     for (const auto& c : cases) {
+        const std::string url = c.path.starts_with("/") ? base + c.path : c.path;
         lines.clear();
-        EXPECT_EQ(DownloadURL(c.url, {300ms, 300ms, 1024 * 1024}), c.page) << c.url;
+        EXPECT_EQ(DownloadURL(url, {300ms, 300ms, 1024 * 1024}), c.page) << url;
         if (!c.page) {
-            ASSERT_EQ(lines.size(), 2u) << c.url;
-            EXPECT_TRUE(lines[1].starts_with("Download of " + c.url + " " + c.reason)) << lines[1];
+            ASSERT_EQ(lines.size(), 2u) << url;
+            EXPECT_TRUE(lines[1].starts_with("Download of " + url + " " + c.logged)) << lines[1];
+        }
+        if (c.requests != 0) {
+            EXPECT_EQ(DownloadURL(base + "/hits" + c.path), std::to_string(c.requests)) << url;
         }
     }
     platform::SetSystemLogObserver(nullptr);
@@ -74,27 +78,55 @@ TEST_F(PageFetch, AgainstALoopbackServer) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 
-// Quitting cancels a fetch that a silent server holds: it ends long before
-// its 10 s time-out, without a second attempt, and no fetch starts after.
-TEST_F(PageFetch, CancelledFetchEndsAtOnceAndIsNotRetried) {
-    netinfo::FetchCancel cancel;
+// The answer comes on the loop, which keeps serving while a server hangs.
+// Ending the fetch, or the program, cuts a hanging one short at once, with
+// no second attempt; once the program ends, no fetch starts.
+TEST_F(PageFetch, BackgroundFetchLeavesTheLoopFreeAndEndsPromptly) {
+    platform::RealTimeRunLoop loop;
+    const auto quit = std::make_shared<netinfo::FetchCancel>();
+    std::vector<std::optional<std::string>> pages;
+    const auto record = [&](std::optional<std::string> page) { pages.push_back(page); };
+    auto fetch = std::make_unique<netinfo::BackgroundPageFetch>(loop, quit);
+    fetch->start(base + "/plain", record);
+    EXPECT_TRUE(pages.empty());  // never inside the call
+    ASSERT_TRUE(loop.runUntil([&] { return pages.size() == 1; }, 5s));
+    EXPECT_EQ(pages[0], "<html><body>nothing to see</body></html>");
+
+    fetch->start(base + "/silent", record);
+    int ticks = 0;
+    loop.addTimer(10ms, 10ms, [&] { ++ticks; });
+    EXPECT_TRUE(loop.runUntil([&] { return ticks == 20; }, 2s));
+    const auto ending = std::chrono::steady_clock::now();
+    fetch.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - ending, 1s);
+    EXPECT_FALSE(quit->cancelled());  // the program's token is not the fetch's to cancel
+
+    // An answer posted just before the end is dropped too.
+    fetch = std::make_unique<netinfo::BackgroundPageFetch>(loop, quit);
+    fetch->start(base + "/plain", record);
+    std::this_thread::sleep_for(300ms);
+    fetch.reset();
+    loop.runUntil([] { return false; }, 100ms);
+    EXPECT_EQ(pages.size(), 1u);
+
     std::vector<std::string> lines;
     platform::SetSystemLogObserver([&](std::string_view line) { lines.emplace_back(line); });
-    const auto start = std::chrono::steady_clock::now();
-    std::jthread quitter([&cancel] {
-        std::this_thread::sleep_for(300ms);
-        cancel.cancel();
-    });
-    EXPECT_EQ(DownloadURL(base + "/silent", {.cancel = &cancel}), std::nullopt);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-    EXPECT_EQ(DownloadURL(base + "/plain", {.cancel = &cancel}), std::nullopt);
+    fetch = std::make_unique<netinfo::BackgroundPageFetch>(loop, quit);
+    fetch->start(base + "/silent", record);
+    std::this_thread::sleep_for(200ms);  // the server has the request
+    quit->cancel();
+    EXPECT_TRUE(loop.runUntil([&] { return pages.size() == 2; }, 1s));
+    fetch->start(base + "/plain", record);
+    EXPECT_TRUE(loop.runUntil([&] { return pages.size() == 3; }, 1s));
+    EXPECT_EQ(pages[1], std::nullopt);
+    EXPECT_EQ(pages[2], std::nullopt);
     platform::SetSystemLogObserver(nullptr);
     EXPECT_EQ(lines, (std::vector<std::string>{
                          "Downloading URL: " + base + "/silent",
                          "Download of " + base + "/silent cancelled: the program is ending.",
                      }));
-    EXPECT_EQ(DownloadURL(base + "/hits/silent"), "1");
-    EXPECT_EQ(DownloadURL(base + "/hits/plain"), "0");
+    EXPECT_EQ(DownloadURL(base + "/hits/silent"), "2");
+    EXPECT_EQ(DownloadURL(base + "/hits/plain"), "2");
 }
 
 }  // namespace

@@ -4,9 +4,10 @@ import http.server
 import socketserver
 import time
 
+LOOKUP = b"<html><body>Current IP Address: 10.0.0.1</body></html>"
 PAGES = {
-    "/lookup": (200, b"<html><head><title>Current IP Check</title></head>"
-                     b"<body>Current IP Address: 10.0.0.1</body></html>\r\n"),
+    "/refused-403": (403, LOOKUP),
+    "/refused-429": (429, LOOKUP),
     "/plain": (200, b"<html><body>nothing to see</body></html>"),
     "/latin1": (200, b"<html><body>caf\xe9</body></html>"),
     "/error": (500, b"server error body"),

@@ -24,30 +24,28 @@ bool IsOpen(int fd) {
 TEST(UniqueFdTest, ClosesExactlyOnceWhateverPathItTakes) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    const int readEnd = fds[0];
     {
-        UniqueFd a(readEnd);
+        UniqueFd a(fds[0]);
         UniqueFd b(std::move(a));
-        EXPECT_FALSE(a);
         UniqueFd c;
         c = std::move(b);
-        EXPECT_EQ(c.get(), readEnd);
-        EXPECT_TRUE(IsOpen(readEnd));
+        EXPECT_FALSE(a);
+        EXPECT_EQ(c.get(), fds[0]);
+        EXPECT_TRUE(IsOpen(fds[0]));
     }
-    EXPECT_FALSE(IsOpen(readEnd));
-
+    EXPECT_FALSE(IsOpen(fds[0]));
     UniqueFd writeEnd(fds[1]);
     EXPECT_EQ(writeEnd.close(), 0);
     EXPECT_FALSE(IsOpen(fds[1]));
     EXPECT_EQ(writeEnd.close(), 0);  // nothing left to close
 }
 
-// A pipe takes 64 KiB at a time, so a larger buffer goes out in partial writes.
-TEST(UniqueFdTest, WriteAllDeliversEveryByteThroughPartialWrites) {
+// A pipe takes 64 KiB at a time, so a larger buffer goes out in partial writes
+// and comes back in partial reads.
+TEST(UniqueFdTest, WholeBuffersThroughPartialWritesReadsUpToTheCapAndSaysWhyItFailed) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    UniqueFd readEnd(fds[0]);
-    UniqueFd writeEnd(fds[1]);
+    UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
     std::string sent(1 << 20, '\0');
     for (std::size_t i = 0; i < sent.size(); ++i) {
         sent[i] = static_cast<char>(i * 31);
@@ -58,24 +56,15 @@ TEST(UniqueFdTest, WriteAllDeliversEveryByteThroughPartialWrites) {
     writeEnd.reset();
     reader.join();
     EXPECT_EQ(received, sent);
-}
 
-TEST(UniqueFdTest, ReadAllKeepsToItsCapAndSaysWhyItFailed) {
     testing_support::TempFolder folder;
     const std::string path = folder.path() / "file";
-    {
-        UniqueFd out(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
-        ASSERT_EQ(WriteAll(out.get(), "0123456789"), 0);
-    }
-    auto readWithCap = [&](std::size_t cap, int* error) {
-        UniqueFd in(open(path.c_str(), O_RDONLY));
-        return ReadAll(in.get(), cap, error);
-    };
+    ASSERT_EQ(WriteAll(UniqueFd(open(path.c_str(), O_WRONLY | O_CREAT, 0600)).get(), "0123456789"),
+              0);
     int error = 0;
-    EXPECT_EQ(readWithCap(10, &error), "0123456789");
-    EXPECT_EQ(readWithCap(9, &error), std::nullopt);
+    EXPECT_EQ(ReadAll(UniqueFd(open(path.c_str(), O_RDONLY)).get(), 10, &error), "0123456789");
+    EXPECT_EQ(ReadAll(UniqueFd(open(path.c_str(), O_RDONLY)).get(), 9, &error), std::nullopt);
     EXPECT_EQ(error, EFBIG);
-
     UniqueFd dir(open(folder.path().c_str(), O_RDONLY | O_DIRECTORY));
     EXPECT_EQ(ReadAll(dir.get(), 10, &error), std::nullopt);
     EXPECT_EQ(error, EISDIR);

@@ -3,10 +3,12 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "netinfo/HostNameLookup.h"
+#include "platform/ManualRunLoop.h"
 
 using netinfo::Inet_HostName;
 
@@ -14,6 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using netinfo::HostNameCache;
+using Names = std::vector<std::optional<std::string>>;
 
 // A resolver that answers only once the test opens the gate, like a name
 // server that has gone quiet.
@@ -31,32 +34,52 @@ struct Gate {
     }
 };
 
-TEST(HostNameCache, SlowResolverIsCutOffAndItsLateAnswerIsKept) {
+// The loop's clock is virtual: only the deadline timer decides when the
+// callers give up. Two workers at most, both stuck until the gate opens.
+TEST(HostNameCache, CallersShareBoundedWorkersThatMayOutliveCacheAndLoop) {
     auto gate = std::make_shared<Gate>();
-    HostNameCache cache(Gate::Resolver(gate), {50ms, 300s, 4});
-    EXPECT_EQ(cache.nameFor("10.0.0.1"), std::nullopt);
-    EXPECT_EQ(cache.nameFor("10.0.0.1"), std::nullopt);  // waits on the same look-up
-    gate->open.set_value();
-    EXPECT_EQ(cache.nameFor("10.0.0.1"), "host-10.0.0.1");
-    EXPECT_EQ(cache.nameFor("10.0.0.1"), "host-10.0.0.1");
-    EXPECT_EQ(gate->calls, 1);
-}
-
-TEST(HostNameCache, StuckResolverBoundsTheWorkersWhichMayOutliveTheCache) {
-    auto gate = std::make_shared<Gate>();
-    {
-        HostNameCache cache(Gate::Resolver(gate), {10ms, 300s, 2});
-        for (const char* address : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4"}) {
-            EXPECT_EQ(cache.nameFor(address), std::nullopt);
-        }
-        for (int i = 0; gate->calls < 2 && i < 2000; ++i) {
-            std::this_thread::sleep_for(1ms);  // the workers start on their own time
-        }
-        EXPECT_EQ(gate->calls, 2);
+    platform::ManualRunLoop loop;
+    HostNameCache cache(Gate::Resolver(gate), {50ms, 300s, 2});
+    Names heard;
+    const auto record = [&](std::optional<std::string> name) { heard.push_back(name); };
+    for (const char* address : {"10.0.0.1", "10.0.0.1", "10.0.0.2", "bad", "10.0.0.3"}) {
+        cache.nameFor(address, loop, record);
     }
+    EXPECT_TRUE(heard.empty());  // never inside the call
+    loop.runOnce(0ms);
+    EXPECT_EQ(heard, Names(2, std::nullopt));  // the bad address, and no worker for the third
+    EXPECT_EQ(cache.nameFor("10.0.0.1"), std::nullopt);  // a waiting call is cut off too
+    loop.advance(49ms);
+    EXPECT_EQ(heard.size(), 2u);
+    loop.advance(1ms);
+    EXPECT_EQ(heard, Names(5, std::nullopt));
+
+    // getnameinfo cannot be cut short: a worker outlives its cache and its
+    // loop, and must then touch neither (checked by ASan).
+    auto doomedLoop = std::make_unique<platform::ManualRunLoop>();
+    auto doomed = std::make_unique<HostNameCache>(Gate::Resolver(gate));
+    doomed->nameFor("10.0.0.9", *doomedLoop, record);
+    for (int i = 0; gate->calls < 3 && i < 2000; ++i) {
+        std::this_thread::sleep_for(1ms);  // the worker starts on its own time
+    }
+    doomed.reset();
+    doomedLoop->advance(1s);
+    doomedLoop.reset();
+
+    // A caller during a look-up hears the answer when it comes, before its
+    // deadline; the late answers fill the cache.
+    heard.clear();
+    cache.nameFor("10.0.0.1", loop, record);
     gate->open.set_value();
-    // The workers finish into their own state (checked by ASan).
-    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(loop.runUntil([&] { return heard.size() == 1; }, 5s));
+    cache.nameFor("10.0.0.2", loop, record);
+    EXPECT_TRUE(loop.runUntil([&] { return heard.size() == 2; }, 5s));
+    EXPECT_EQ(cache.nameFor("10.0.0.2"), "host-10.0.0.2");
+    for (int i = 0; gate.use_count() > 2 && i < 2000; ++i) {
+        std::this_thread::sleep_for(1ms);  // until only the test and the cache hold the resolver
+    }
+    EXPECT_EQ(heard, (Names{"host-10.0.0.1", "host-10.0.0.2"}));
+    EXPECT_EQ(gate->calls, 3);
 }
 
 TEST(HostNameCache, AnswersExpireAndBadAddressesAreRefused) {

@@ -2,6 +2,7 @@
 // virtual clock.
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,65 +15,64 @@ namespace {
 using namespace std::chrono_literals;
 using Times = std::vector<long>;  // ms after the start
 
-// Records when each look ran; the next `failures` looks fail.
-struct Looks {
-    bool look() {
-        times.push_back((loop.now() - start) / 1ms);
-        return failures-- <= 0;
+TEST(LookScheduler, LooksAtOnceCoalescesBurstsAndRetriesFailures) {
+    const struct {
+        std::string name;
+        Times events;
+        int failingLooks;  // the first looks that fail
+        Times looks;
+    } cases[] = {
+        {"one event looks at once", {0}, 0, {0}},
+        {"events a window apart both look at once", {0, 30}, 0, {0, 30}},
+        {"a burst: a look per window, the last after it", {0, 1, 19, 21, 58}, 0, {0, 20, 40, 60}},
+        {"failures back off, then give up", {0}, 10, {0, 1000, 3000, 7000, 15000, 31000, 63000}},
+        {"a retry that succeeds ends the series", {0}, 1, {0, 1000}},
+        {"an event in the pause looks, backs off afresh", {0, 2000}, 3, {0, 1000, 2000, 3000}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::ManualRunLoop loop;
+        const auto start = loop.now();
+        int failures = c.failingLooks;
+        int eventsSeen = 0;  // events that had happened by the time of a look
+        int lastLookSaw = -1;
+        Times looks;
+        netinfo::LookScheduler scheduler(loop, [&] {
+            looks.push_back((loop.now() - start) / 1ms);
+            lastLookSaw = eventsSeen;
+            return failures-- <= 0;
+        });
+        for (const long at : c.events) {
+            loop.advance(std::chrono::milliseconds(at - (loop.now() - start) / 1ms));
+            ++eventsSeen;
+            scheduler.eventArrived();
+        }
+        loop.advance(1h);
+        EXPECT_EQ(looks, c.looks);
+        EXPECT_EQ(lastLookSaw, static_cast<int>(c.events.size()));
     }
-
-    platform::ManualRunLoop loop;
-    const platform::RunLoop::TimePoint start = loop.now();
-    int failures = 0;
-    Times times;
-    netinfo::LookScheduler scheduler{loop, [this] { return look(); }};
-};
-
-TEST(LookScheduler, BurstsSettleAndFailedLooksAreRetriedWithGrowingPauses) {
-    Looks looks;
-    looks.failures = 10;
-    looks.scheduler.eventArrived();
-    looks.loop.advance(10ms);
-    looks.scheduler.eventArrived();  // joins the pending look
-    looks.loop.advance(1h);          // then the retries run out
-    EXPECT_EQ(looks.times, (Times{20, 1020, 3020, 7020, 15020, 31020, 63020}));
-
-    // The next event starts afresh; a retry that succeeds ends the series.
-    looks.times.clear();
-    looks.failures = 1;
-    looks.scheduler.eventArrived();
-    looks.loop.advance(1h);
-    EXPECT_EQ(looks.times, (Times{3'600'030, 3'601'030}));
 }
 
-TEST(LookScheduler, EventDuringTheRetryPauseLooksSoonAndStartsTheBackOffAgain) {
-    Looks looks;
-    looks.failures = 3;
-    looks.scheduler.eventArrived();
-    looks.loop.advance(2000ms);  // failed at 20 and 1020, next retry due at 3020
-    looks.scheduler.eventArrived();
-    looks.loop.advance(1h);
-    EXPECT_EQ(looks.times, (Times{20, 1020, 2020, 3020}));
-}
-
-TEST(LookScheduler, MayBeDestroyedByItsLookOrWithARetryPending) {
+TEST(LookScheduler, MayBeDestroyedByItsLookOrWithATimerPending) {
     platform::ManualRunLoop loop;
+    int looks = 0;
     std::unique_ptr<netinfo::LookScheduler> scheduler;
-    scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] {
-        scheduler.reset();
-        return true;
-    });
-    scheduler->eventArrived();
-    loop.advance(1s);
-    EXPECT_FALSE(scheduler);
-
-    int calls = 0;
-    scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] { return ++calls, false; });
-    scheduler->eventArrived();
-    loop.advance(100ms);
-    scheduler.reset();
-    loop.advance(1h);
-    EXPECT_EQ(calls, 1);
+    for (const bool succeeds : {true, false}) {
+        // A successful look ends it at once; after a failed one, with the
+        // window open, the list stale and a retry pending, the test does.
+        scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] {
+            ++looks;
+            return succeeds && (scheduler.reset(), true);
+        });
+        scheduler->eventArrived();
+        EXPECT_EQ(scheduler == nullptr, succeeds);
+        if (scheduler) {
+            scheduler->eventArrived();
+            scheduler.reset();
+        }
+        loop.advance(1h);
+    }
+    EXPECT_EQ(looks, 2);
 }
 
 }  // namespace
