@@ -97,24 +97,4 @@ const ChangeIconCase kChangeIconCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Modes, ChangeIconTest, ::testing::ValuesIn(kChangeIconCases), CaseName());
 
-TEST_F(TitleTest, ExternalChangeIconStaysOnlyWhenFoundByALaterTimerFiring) {
-    store(keys::kEmailChangesToExternalIPAddress, true);
-    store(keys::kDisplayChangedIcon, true);
-    addresses_.answer({"10.0.0.5"});
-    pages_.answerAddress("203.0.113.7");
-    start();  // the first check reports a change from 0.0.0.0 after the title is shown
-    EXPECT_EQ(stored(keys::kLastExternalIPAddress), settings::Value("203.0.113.7"s));
-    EXPECT_EQ(item_.image(), kChange);
-    refresh();
-    EXPECT_EQ(item_.image(), std::nullopt);
-
-    pages_.answerAddress("198.51.100.2");
-    loop_.advance(5min);  // the cache is cleared before the next check
-    loop_.advance(1min);
-    settle();
-    EXPECT_EQ(count("External IP address changed from:203.0.113.7 to:198.51.100.2"), 1);
-    EXPECT_EQ(item_.image(), kChange);
-    EXPECT_EQ(item_.title(), "10.0.0.5");
-}
-
 }  // namespace
