@@ -112,7 +112,6 @@ private:
     std::optional<std::string> showTitle(const std::string& title, bool withIcon);
     // The external check: its lines once the address is known.
     void logExternalCheck(const std::string& current);
-    void startLookup();
     void lookupAt(std::vector<std::string> urls, std::size_t next);
     void lookupDone(const std::string& address);
     // Answers on the loop within kLookupBound, with nothing when none came.
