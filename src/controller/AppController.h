@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,8 +10,11 @@
 
 #include "controller/AppControllerServices.h"
 #include "controller/Desktop.h"
+#include "controller/LogSequencer.h"
+#include "controller/MailThrottle.h"
 #include "controller/MenuModel.h"
 #include "controller/StatusItem.h"
+#include "netinfo/BackgroundPageFetch.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 
@@ -18,9 +23,11 @@ namespace controller {
 // The spine of the program: owns the status item's title, image and menu,
 // keeps the process-wide address state and installs every event source
 // (timers, address changes, settings saves). Everything runs on the loop's
-// thread, one handler at a time; handlers may wait on the bounded page
-// fetch, reverse look-up and wireless look-up so log lines keep their order.
-// Exactly one instance exists in the program.
+// thread, one handler at a time, and no handler waits on the network: what
+// the user sees (title, icon, menu, published state) is set at once, and the
+// log lines, settings writes, notifications and e-mails that may wait for a
+// look-up run as jobs of a LogSequencer, so each job's lines keep their order
+// and two jobs never interleave. Exactly one instance exists in the program.
 class AppController {
 public:
     // used by src/app: everything runs on `loop`'s thread.
@@ -41,9 +48,11 @@ public:
     void setup();
     void initTimerAndRegisterNotifications();
 
-    // Refresh cycle
+    // Refresh cycle. A refresh asked for while another one is queued and not
+    // yet started joins that one (a burst of requests costs one refresh).
     void refresh(bool rebuildMenu);
-    void ipAddressChanged();
+    // looked: the list the change source has just read, when it hands one on.
+    void ipAddressChanged(const netinfo::AddressList* looked = nullptr);
 
     // Title and icon
     void setTitle(const std::string& title, bool withIcon);
@@ -52,8 +61,10 @@ public:
     bool includeMachineNameInTitle() const;
     bool includeCurrentWirelessNetworkInTitle() const;
 
-    // External address monitor
-    std::string externalIP();
+    // External address monitor. done gets the external address, or "-.-.-.-"
+    // (also when the lookup was cut short by quitting: see lookupCutShort).
+    using AddressDone = std::function<void(const std::string& address)>;
+    void externalIP(AddressDone done);
     void externalIPAddressChangedTimerAction();
     bool monitorExternalIP() const;
     bool sendEmailNotifications() const;
@@ -81,27 +92,51 @@ public:
 
     // Empties the cached external address (the clearing timer's work).
     void clearExternalIPAddress();
-    // A check asked for from outside: the lookup service is asked afresh.
+    // A check asked for from outside: the lookup service is asked afresh,
+    // except while a check is running (it serves) or shortly after one.
     void checkExternalIPAddressNow();
+    static constexpr std::chrono::seconds kCheckReuse{10};
+    // How long a log job holds the ones behind it, and how long a refresh
+    // waits for the first address's name before it logs without one.
+    static constexpr platform::RunLoop::Duration kHoldBound{1500};
+    static constexpr platform::RunLoop::Duration kLookupBound{1200};
 
 private:
-    // Parts of the refresh cycle.
-    void showNoAddress();
-    void showFirstAddress(const std::string& firstAddress);
-    // Stores, logs and mails a change of the first address.
-    void noteFirstAddress(const std::string& firstAddress,
-                          const std::optional<std::string>& oldAddress);
+    struct RefreshFacts;
+    // The refresh cycle: what is shown at once, then the job that logs it.
+    void runRefresh(bool rebuildMenu, const netinfo::AddressList* looked);
+    std::shared_ptr<RefreshFacts> showRefresh(const netinfo::AddressList* looked);
+    void logRefresh(const std::shared_ptr<const RefreshFacts>& facts, LogSequencer::Done done);
+    void logFirstAddress(const RefreshFacts& facts, const std::optional<std::string>& name);
+    // Sets the text title; answers the wireless name it carries, if any.
+    std::optional<std::string> showTitle(const std::string& title, bool withIcon);
+    // The external check: its lines once the address is known.
+    void logExternalCheck(const std::string& current);
+    void lookupAt(std::vector<std::string> urls, std::size_t next);
+    void lookupDone(const std::string& address);
+    // Answers on the loop within kLookupBound, with nothing when none came.
+    void nameFor(const std::string& address, AppControllerServices::TextDone done);
+    // Work posted for later that must not reach a controller that has gone.
+    template <typename F>
+    auto guarded(F f) {
+        return
+            [alive = std::weak_ptr<const bool>(alive_), f = std::move(f)](auto&&... args) mutable {
+                if (alive.lock()) {
+                    f(std::forward<decltype(args)>(args)...);
+                }
+            };
+    }
+    void publishAddressItems();
     // The change-icon steps after a detected change (the caller tests the setting).
     void showChangeIcon();
     void retitleMenuItem(std::size_t position, const std::string& title);
     void publishMenu();
     void publishState();
-    // Stamps the change's time and tells the desktop when the user wants that.
-    enum class AddressKind { Internal, External };
-    void noteAddressChange(AddressKind kind, const std::optional<std::string>& oldAddress,
-                           const std::string& newAddress);
-    void sendEmailAlerts(const std::string& newAddress,
-                         const std::optional<std::string>& oldAddress, const std::string& message);
+    // Tells the desktop of a change when the user wants that.
+    void notifyDesktop(mail::MailKind kind, const std::optional<std::string>& oldAddress,
+                       const std::string& newAddress);
+    void sendEmailAlerts(const MailThrottle::Change& change, mail::MailKind kind);
+    std::unique_ptr<MailThrottle> makeThrottle(mail::MailKind kind);
     void logNextExternalCheck();
     // The program is ending and the external lookup was cut short before any
     // service answered: there is nothing true to report.
@@ -120,6 +155,18 @@ private:
     std::optional<platform::RunLoop::TimerId> m_monitorExternalIPAddressTimer;
     // The lookup URL that gave the cached address last, if any did.
     std::optional<std::string> answeringLookupURL_;
+
+    // The cached external address's lookup in progress and who waits for it.
+    bool lookupRunning_ = false;
+    std::vector<AddressDone> lookupWaiters_;
+    int checksWaiting_ = 0;  // external checks asked for and not yet answered
+    std::optional<platform::RunLoop::TimePoint> lastCheckDone_;
+    std::size_t refreshesWaiting_ = 0;  // refresh jobs queued and not started
+
+    std::unique_ptr<netinfo::BackgroundPageFetch> pageFetch_;  // when services give none
+    LogSequencer log_;
+    std::unique_ptr<MailThrottle> internalMail_;
+    std::unique_ptr<MailThrottle> externalMail_;
 
     // Kept only so that a controller that ends before the process (in tests)
     // leaves nothing behind on the loop.

@@ -3,20 +3,16 @@
 #include "log/ApplicationSupport.h"
 #include "mail/SSMTP.h"
 #include "netinfo/HostNameLookup.h"
-#include "netinfo/PageFetch.h"
 #include "netinfo/WirelessNetwork.h"
 #include "platform/MachineName.h"
 
 namespace controller {
 
-std::optional<std::string> AppControllerServices::DefaultDownloadURL(
-    std::string_view url, const netinfo::FetchCancel& cancel) {
-    return netinfo::DownloadURL(url, {.cancel = &cancel});
-}
-
 AppControllerServices::ReverseLookup AppControllerServices::DefaultReverseLookup() {
     auto cache = std::make_shared<netinfo::HostNameCache>();
-    return [cache](const std::string& address) { return cache->nameFor(address); };
+    return [cache](const std::string& address, platform::RunLoop& loop, TextDone done) {
+        cache->nameFor(address, loop, std::move(done));
+    };
 }
 
 std::optional<std::string> AppControllerServices::DefaultCurrentWirelessNetwork() {
@@ -28,8 +24,9 @@ std::optional<std::string> AppControllerServices::DefaultCopyMachineName() {
 }
 
 void AppControllerServices::DefaultStartMail(platform::RunLoop& loop, const MailAlert& alert) {
-    mail::SSMTP::create(loop)->sendMessage(alert.newAddress, alert.oldAddress, alert.recipient,
-                                           alert.message);
+    const auto sender = mail::SSMTP::create(loop);
+    sender->setKind(alert.kind);
+    sender->sendMessage(alert.newAddress, alert.oldAddress, alert.recipient, alert.message);
 }
 
 void AppControllerServices::DefaultOpenConsole() {

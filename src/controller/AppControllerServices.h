@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "mail/SSMTP.h"
 #include "netinfo/AddressChangeSource.h"
@@ -34,9 +33,12 @@ struct AppControllerServices {
     using CreateChangeSource = std::function<std::int32_t(
         platform::RunLoop&, netinfo::IPAddressListChangeCallback, void*,
         std::unique_ptr<netinfo::IPAddressListStore>*, platform::RunLoop::WatchId*)>;
-    using FetchPage = std::function<std::optional<std::string>(std::string_view url,
-                                                               const netinfo::FetchCancel& cancel)>;
-    using ReverseLookup = std::function<std::optional<std::string>(const std::string& address)>;
+    // The asynchronous look-ups answer through done, on the loop and never
+    // inside the call; nothing (no page, no name) when they fail.
+    using TextDone = std::function<void(std::optional<std::string>)>;
+    using FetchPage = std::function<void(const std::string& url, TextDone done)>;
+    using ReverseLookup =
+        std::function<void(const std::string& address, platform::RunLoop& loop, TextDone done)>;
     using OptionalText = std::function<std::optional<std::string>()>;
     using StartMail = std::function<void(platform::RunLoop&, const MailAlert&)>;
     using WallClock = std::function<std::chrono::system_clock::time_point()>;
@@ -44,7 +46,9 @@ struct AppControllerServices {
     CopyAddressList copyIPAddressList = netinfo::CopyIPAddressListSCF;
     CreateChangeSource createIPAddressListChangeCallback =
         netinfo::CreateIPAddressListChangeCallbackSCF;
-    FetchPage downloadURL = DefaultDownloadURL;
+    // One fetch at a time. None: the controller fetches on a worker of its
+    // own (netinfo::BackgroundPageFetch) that watches fetchCancel.
+    FetchPage fetchPage;
     // Cancelled from any thread when the program starts ending: the fetch in
     // progress ends, no lookup starts, and a check cut short reports nothing.
     // Copies of the services share it.
@@ -61,8 +65,6 @@ struct AppControllerServices {
     std::string bundleName = "OrbalenStatus";
     std::string bundleShortVersion = DefaultBundleShortVersion();
 
-    static std::optional<std::string> DefaultDownloadURL(std::string_view url,
-                                                         const netinfo::FetchCancel& cancel);
     static ReverseLookup DefaultReverseLookup();
     static std::optional<std::string> DefaultCurrentWirelessNetwork();
     static std::optional<std::string> DefaultCopyMachineName();

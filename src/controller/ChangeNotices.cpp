@@ -1,15 +1,12 @@
 #include "controller/AppController.h"
-#include "controller/ControllerState.h"
 #include "controller/ControllerTexts.h"
 #include "settings/Readers.h"
 
 namespace controller {
 
-void AppController::noteAddressChange(AddressKind kind,
-                                      const std::optional<std::string>& oldAddress,
-                                      const std::string& newAddress) {
-    const bool internal = kind == AddressKind::Internal;
-    (internal ? gLastInternalChange : gLastExternalChange) = services_.wallClock();
+void AppController::notifyDesktop(mail::MailKind kind, const std::optional<std::string>& oldAddress,
+                                  const std::string& newAddress) {
+    const bool internal = kind == mail::MailKind::Internal;
     if (!settings::ReadNotifyDesktopOnChange()) {
         return;
     }

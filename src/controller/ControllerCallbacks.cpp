@@ -1,11 +1,13 @@
 #include "controller/ControllerCallbacks.h"
 
 #include "controller/AppController.h"
+#include "netinfo/AddressChangeSource.h"
 
 namespace controller {
 
-void MySCDynamicStoreCallBack(netinfo::IPAddressListStore* /*store*/, void* context) {
-    static_cast<AppController*>(context)->ipAddressChanged();
+void MySCDynamicStoreCallBack(netinfo::IPAddressListStore* store, void* context) {
+    // The store has just looked at the list: that look serves the refresh.
+    static_cast<AppController*>(context)->ipAddressChanged(store ? &store->addresses() : nullptr);
 }
 
 void RefreshTimerProc(platform::RunLoop::TimerId /*timer*/, void* userData) {

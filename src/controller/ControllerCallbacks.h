@@ -13,7 +13,7 @@ class IPAddressListStore;
 // the controller given as context, user data or observer.
 namespace controller {
 
-// An address change notice: ipAddressChanged().
+// An address change notice: ipAddressChanged() with the store's fresh list.
 void MySCDynamicStoreCallBack(netinfo::IPAddressListStore* store, void* context);
 // The one-shot initial refresh: refresh(false).
 void RefreshTimerProc(platform::RunLoop::TimerId timer, void* userData);

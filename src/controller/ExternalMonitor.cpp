@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "controller/AppController.h"
 #include "controller/ControllerState.h"
 #include "controller/ControllerTexts.h"
@@ -22,27 +24,49 @@ std::string LookupServiceHost(const std::string& url) {
 
 }  // namespace
 
-std::string AppController::externalIP() {
+void AppController::externalIP(AddressDone done) {
     if (gExternalIPAddress) {
         eventlog::LogEntry("Copying external IP address...");
-        return *gExternalIPAddress;
+        done(*gExternalIPAddress);
+        return;
     }
-    // Each service in turn until one answers with an address.
-    for (const std::string& url : LookupURLs(settings::ReadExternalIPLookupURL())) {
-        if (services_.fetchCancel->cancelled()) {
-            break;  // the program is ending: no service is asked any more
-        }
-        eventlog::LogEntry("Loading external IP address...(from " + url + ")");
-        const auto page = services_.downloadURL(url, *services_.fetchCancel);
-        if (const auto address = page ? AddressFromLookupPage(*page) : std::nullopt) {
-            platform::WriteToSystemLog("External ip = " + *address);
-            gExternalIPAddress = *address;
-            answeringLookupURL_ = url;
-            publishState();
-            return *address;
-        }
+    // A lookup already running answers everyone waiting for it.
+    lookupWaiters_.push_back(std::move(done));
+    if (!lookupRunning_) {
+        lookupRunning_ = true;
+        lookupAt(LookupURLs(settings::ReadExternalIPLookupURL()), 0);
     }
-    return std::string(texts::kNoAddress);  // not cached: the next call asks again
+}
+
+void AppController::lookupAt(std::vector<std::string> urls, std::size_t next) {
+    // Each service in turn until one answers with an address; none is asked
+    // once the program is ending.
+    if (next >= urls.size() || services_.fetchCancel->cancelled()) {
+        lookupDone(std::string(texts::kNoAddress));  // not cached: the next call asks again
+        return;
+    }
+    const std::string url = urls[next];
+    eventlog::LogEntry("Loading external IP address...(from " + url + ")");
+    services_.fetchPage(url, guarded([this, urls = std::move(urls), next,
+                                      url](std::optional<std::string> page) mutable {
+                            const auto address = page ? AddressFromLookupPage(*page) : std::nullopt;
+                            if (!address) {
+                                lookupAt(std::move(urls), next + 1);
+                                return;
+                            }
+                            gExternalIPAddress = *address;
+                            answeringLookupURL_ = url;
+                            publishState();
+                            platform::WriteToSystemLog("External ip = " + *address);
+                            lookupDone(*address);
+                        }));
+}
+
+void AppController::lookupDone(const std::string& address) {
+    lookupRunning_ = false;
+    for (const auto& waiter : std::exchange(lookupWaiters_, {})) {
+        waiter(address);
+    }
 }
 
 bool AppController::lookupCutShort() const {
@@ -50,44 +74,67 @@ bool AppController::lookupCutShort() const {
 }
 
 void AppController::clearExternalIPAddress() {
-    std::string url = answeringLookupURL_.value_or("");
-    if (url.empty()) {
-        const auto urls = LookupURLs(settings::ReadExternalIPLookupURL());
-        url = urls.empty() ? std::string() : urls.front();
-    }
-    eventlog::LogEntry("Clearing external IP address. (The next check will ask \"" +
-                       LookupServiceHost(url) + "\" again.)");
-    if (gExternalIPAddress) {
-        gExternalIPAddress.reset();
-        publishState();
-    }
+    log_.add([this](LogSequencer::Done done) {
+        std::string url = answeringLookupURL_.value_or("");
+        if (url.empty()) {
+            const auto urls = LookupURLs(settings::ReadExternalIPLookupURL());
+            url = urls.empty() ? std::string() : urls.front();
+        }
+        eventlog::LogEntry("Clearing external IP address. (The next check will ask \"" +
+                           LookupServiceHost(url) + "\" again.)");
+        if (gExternalIPAddress) {
+            gExternalIPAddress.reset();
+            publishState();
+        }
+        done();
+    });
 }
 
 void AppController::checkExternalIPAddressNow() {
+    // Asked for from outside, possibly many times a second: a check that is
+    // running or has just ended answers instead of a new lookup.
+    if (checksWaiting_ > 0 || (lastCheckDone_ && loop_.now() - *lastCheckDone_ < kCheckReuse)) {
+        return;
+    }
     clearExternalIPAddress();
     externalIPAddressChangedTimerAction();
 }
 
 void AppController::externalIPAddressChangedTimerAction() {
-    eventlog::LogEntry("Checking external IP");
-    const std::string current = externalIP();
+    ++checksWaiting_;
+    log_.add([this](LogSequencer::Done done) {
+        eventlog::LogEntry("Checking external IP");
+        externalIP([this, done](const std::string& current) {
+            --checksWaiting_;
+            lastCheckDone_ = loop_.now();
+            logExternalCheck(current);
+            done();
+        });
+    });
+}
+
+void AppController::logExternalCheck(const std::string& current) {
     if (lookupCutShort()) {
         return;  // nothing was learnt: no change to log, mail or store
     }
-    eventlog::LogEntry("Current external IP address: " + current);
     const std::string last = lastExternalIPAddress();
-    eventlog::LogEntry("Last external IP address: " + last);
-    if (!SameAddressIgnoringCase(current, last)) {
-        eventlog::LogEntry("External IP address changed from:" + last + " to:" + current);
+    const bool changed = !SameAddressIgnoringCase(current, last);
+    if (changed) {
         if (displayChangedIconWhenAddressChangeDetected()) {
             showChangeIcon();
         }
+        gLastExternalChange = services_.wallClock();
+        publishState();
+    }
+    eventlog::LogEntry("Current external IP address: " + current);
+    eventlog::LogEntry("Last external IP address: " + last);
+    if (changed) {
+        eventlog::LogEntry("External IP address changed from:" + last + " to:" + current);
         if (sendEmailNotifications()) {
-            sendEmailAlerts(current, last, std::string(texts::kExternalChangeMessage));
+            externalMail_->offer({last, current});
         }
         settings::WriteLastExternalIPAddress(current);
-        noteAddressChange(AddressKind::External, last, current);
-        publishState();
+        notifyDesktop(mail::MailKind::External, last, current);
     }
     logNextExternalCheck();
 }

@@ -81,20 +81,44 @@ void AppController::buildMenu() {
     }
 }
 
+void AppController::publishAddressItems() {
+    if (!m_menu) {
+        return;
+    }
+    // The address items list the addresses as they are now, so each one
+    // shows what choosing it copies; the information lines stay as they are.
+    auto menu = std::make_shared<Menu>(MenuItems(gAddresses));
+    for (std::size_t position = 0; position <= texts::kExternalDNSNamePosition; ++position) {
+        (*menu)[position].title = (*m_menu)[position].title;
+    }
+    for (auto& item : *menu) {
+        item.enabled = validateMenuItem(item);
+    }
+    m_menu = std::move(menu);
+    publishMenu();
+}
+
 void AppController::menuNeedsUpdate() {
     if (!settings::ReadFlag(settings::keys::kIncludeExternalIP)) {
         retitleMenuItem(texts::kExternalAddressPosition, std::string(texts::kIncludeExternalIPOff));
     } else {
-        const std::string address = externalIP();
-        retitleMenuItem(texts::kExternalAddressPosition, address);
-        const auto name = services_.reverseLookup(address);
-        if (name) {
-            retitleMenuItem(texts::kExternalDNSNamePosition, *name);
-        }
-        eventlog::LogEntry("External IP address:" + address + " (" +
-                           name.value_or(std::string(texts::kNoName)) + ")");
+        // The lines fill in as the answers come; the menu is given again then.
+        log_.add([this](LogSequencer::Done done) {
+            externalIP([this, done](const std::string& address) {
+                retitleMenuItem(texts::kExternalAddressPosition, address);
+                nameFor(address, [this, address, done](std::optional<std::string> name) {
+                    if (name) {
+                        retitleMenuItem(texts::kExternalDNSNamePosition, *name);
+                    }
+                    eventlog::LogEntry("External IP address:" + address + " (" +
+                                       name.value_or(std::string(texts::kNoName)) + ")");
+                    done();
+                });
+            });
+        });
     }
-    refresh(false);
+    runRefresh(false, nullptr);
+    publishAddressItems();
 }
 
 bool AppController::validateMenuItem(const MenuItem& item) const {

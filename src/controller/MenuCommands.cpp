@@ -47,12 +47,18 @@ void AppController::selItemCopyAddress(const MenuItem& /*sender*/) {
 }
 
 void AppController::selItemCopyExternalAddress(const MenuItem& /*sender*/) {
-    desktop_.putOnClipboard(externalIP());
+    log_.add([this](LogSequencer::Done done) {
+        externalIP([this, done](const std::string& address) {
+            desktop_.putOnClipboard(address);
+            done();
+        });
+    });
 }
 
 void AppController::selItemCopySelectedAddress(const MenuItem& sender) {
-    // The list may have changed since the menu was built: the entry now at
-    // the item's position is copied, and nothing when there is none.
+    // The items are rebuilt as the menu opens; should the list change while
+    // it is open, the entry now at the item's position is copied, and
+    // nothing when there is none.
     if (sender.tag < 0 || static_cast<std::size_t>(sender.tag) >= gAddresses.size()) {
         return;
     }

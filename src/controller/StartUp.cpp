@@ -32,7 +32,17 @@ AppController::AppController(platform::RunLoop& loop, platform::NotificationCent
       m_item(item),
       desktop_(desktop),
       services_(services),
-      alive_(std::make_shared<const bool>(true)) {}
+      log_(loop, kHoldBound),
+      internalMail_(makeThrottle(mail::MailKind::Internal)),
+      externalMail_(makeThrottle(mail::MailKind::External)),
+      alive_(std::make_shared<const bool>(true)) {
+    if (!services_.fetchPage) {
+        pageFetch_ = std::make_unique<netinfo::BackgroundPageFetch>(loop_, services_.fetchCancel);
+        services_.fetchPage = [this](const std::string& url, AppControllerServices::TextDone done) {
+            pageFetch_->start(url, std::move(done));
+        };
+    }
+}
 
 AppController::~AppController() {
     if (preferencesObserver_ != 0) {
@@ -60,14 +70,24 @@ void AppController::init() {
     setup();
     observePreferencesChanges();
     initTimerAndRegisterNotifications();
-    const std::string external = externalIP();
-    if (!lookupCutShort()) {
-        eventlog::LogEntry("The current external IP address is:" + external);
-    }
+    std::optional<std::string> first;
     std::unique_ptr<netinfo::AddressList> addresses;
     if (services_.copyIPAddressList(&addresses) == 0 && addresses && !addresses->empty()) {
-        eventlog::LogEntry("The current (first) internal IP address is:" + addresses->front());
+        first = addresses->front();
     }
+    // Behind the start-up's checks and refreshes, which fill the cache when
+    // the lookup service answers promptly.
+    log_.add([this, first](LogSequencer::Done done) {
+        externalIP([this, first, done](const std::string& external) {
+            if (!lookupCutShort()) {
+                eventlog::LogEntry("The current external IP address is:" + external);
+            }
+            if (first) {
+                eventlog::LogEntry("The current (first) internal IP address is:" + *first);
+            }
+            done();
+        });
+    });
     netinfo::gMailserverPasswords.clear();
 }
 
@@ -83,11 +103,11 @@ void AppController::setup() {
         // The first check runs now; the repeating schedule keeps its start.
         externalIPAddressChangedTimerAction();
     }
-    refresh(true);
+    runRefresh(true, nullptr);
 }
 
 void AppController::initTimerAndRegisterNotifications() {
-    refresh(true);
+    runRefresh(true, nullptr);
     installChangeSource();
     installEventLoopTimers();
 }

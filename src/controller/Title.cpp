@@ -17,10 +17,16 @@ std::string Joined(const std::string& soFar, const std::string& part) {
 }  // namespace
 
 void AppController::setTitle(const std::string& title, bool withIcon) {
+    if (const auto wireless = showTitle(title, withIcon)) {
+        eventlog::LogEntry("Wireless network: " + *wireless);
+    }
+}
+
+std::optional<std::string> AppController::showTitle(const std::string& title, bool withIcon) {
     if (withIcon) {
         m_item.setTitle("");
         m_item.setImage(std::string(texts::kSmallImage));
-        return;
+        return std::nullopt;
     }
     m_item.setImage(std::nullopt);  // also takes away a change icon
     const auto machineName =
@@ -31,8 +37,9 @@ void AppController::setTitle(const std::string& title, bool withIcon) {
             gWirelessNetwork = services_.currentWirelessNetwork().value_or("?");
         }
         m_item.setTitle(Joined(m_item.title(), *gWirelessNetwork));
-        eventlog::LogEntry("Wireless network: " + *gWirelessNetwork);
+        return gWirelessNetwork;
     }
+    return std::nullopt;
 }
 
 void AppController::showChangeIcon() {

@@ -54,12 +54,17 @@ protected:
         platform::SetSystemLogObserver([this](std::string_view line) { log_.emplace_back(line); });
         store(keys::kExternalIPLookupURL, std::string(kLookupURL));
         addresses_.wireInto(services_);
-        pages_.wireInto(services_);
+        pages_.wireInto(services_, loop_);
         mail_.wireInto(services_);
-        services_.reverseLookup = [this](const std::string& address) -> std::optional<std::string> {
+        // Answers posted on the loop; an address in silentNames_ gets none.
+        services_.reverseLookup = [this](const std::string& address, platform::RunLoop& loop,
+                                         controller::AppControllerServices::TextDone done) {
             const auto name = std::ranges::find_if(
                 names_, [&](const auto& entry) { return entry.first == address; });
-            return name != names_.end() ? std::optional(name->second) : std::nullopt;
+            if (!std::ranges::count(silentNames_, address)) {
+                loop.post([done, name = name != names_.end() ? std::optional(name->second)
+                                                             : std::nullopt] { done(name); });
+            }
         };
         services_.currentWirelessNetwork = [this] {
             ++wirelessLookups_;
@@ -99,16 +104,35 @@ protected:
         }
         return *controller_;
     }
+    // Runs the answers and work posted so far, without moving the clock.
+    void settle() {
+        while (loop_.runOnce(0ms)) {
+        }
+    }
     // Starts the controller and forgets the start-up's log lines.
     void start() {
         controller().init();
+        settle();
         log_.clear();
+    }
+    void refresh(bool rebuildMenu = false) {
+        controller().refresh(rebuildMenu);
+        settle();
+    }
+    void check() {
+        controller().externalIPAddressChangedTimerAction();
+        settle();
+    }
+    std::string externalIP() {
+        std::string answer = "(none)";
+        controller().externalIP([&answer](const std::string& address) { answer = address; });
+        settle();
+        return answer;
     }
     // Delivers a settings save as the preferences window sends it.
     void postPreferencesChanged() {
         center_.post(keys::kPreferencesChangedName, keys::kPreferencesChangedObject);
-        while (loop_.runOnce(0ms)) {
-        }
+        settle();
     }
 
     // The log lines since the last clear, and then clears them.
@@ -137,6 +161,7 @@ protected:
     testing_support::FakePageSource pages_;
     testing_support::RecordingMailStarter mail_;
     std::vector<std::pair<std::string, std::string>> names_;  // reverse look-up answers
+    Lines silentNames_;
     std::optional<std::string> wirelessName_;
     int wirelessLookups_ = 0;
     std::optional<std::string> machineName_ = "Studio";

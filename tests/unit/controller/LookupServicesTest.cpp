@@ -20,7 +20,7 @@ protected:
 };
 
 TEST_F(LookupServicesTest, ServicesAreAskedInOrderUntilOneAnswersElseAllAgain) {
-    EXPECT_EQ(controller().externalIP(), "203.0.113.7");
+    EXPECT_EQ(externalIP(), "203.0.113.7");
     EXPECT_EQ(pages_.fetchedURLs(), (Lines{kDown, kPlain}));
     EXPECT_EQ(takeLog(), (Lines{"Loading external IP address...(from " + std::string(kDown) + ")",
                                 "Loading external IP address...(from " + std::string(kPlain) + ")",
@@ -28,38 +28,32 @@ TEST_F(LookupServicesTest, ServicesAreAskedInOrderUntilOneAnswersElseAllAgain) {
 
     pages_.answerAt(kPlain, "busy");
     controller().clearExternalIPAddress();
-    EXPECT_EQ(controller().externalIP(), "-.-.-.-");
-    EXPECT_EQ(controller().externalIP(), "-.-.-.-");
+    EXPECT_EQ(externalIP(), "-.-.-.-");
+    EXPECT_EQ(externalIP(), "-.-.-.-");
     EXPECT_EQ(pages_.fetchedURLs(), (Lines{kDown, kPlain, kDown, kPlain, kDown, kPlain}));
 }
 
-TEST_F(LookupServicesTest, ClearingLineNamesTheServiceThatAnsweredLast) {
-    controller().clearExternalIPAddress();  // none has answered: the first is named
-    controller().externalIP();
-    controller().clearExternalIPAddress();
-    pages_.answerAt(kDown, "198.51.100.2");
-    controller().externalIP();
-    controller().clearExternalIPAddress();
+TEST_F(LookupServicesTest, ClearingEveryFiveMinutesNamesTheServiceThatAnsweredLast) {
     const auto clearing = [](const char* host) {
         return "Clearing external IP address. (The next check will ask \""s + host + "\" again.)";
     };
-    Lines clearings;
-    std::ranges::copy_if(takeLog(), std::back_inserter(clearings),
-                         [](const std::string& line) { return line.starts_with("Clearing"); });
-    EXPECT_EQ(clearings, (Lines{clearing("127.0.0.1:8080"), clearing("192.0.2.53"),
-                                clearing("127.0.0.1:8080")}));
-}
-
-TEST_F(LookupServicesTest, CheckNowAsksTheServicesAgainDespiteTheCache) {
-    controller().externalIP();
+    controller().clearExternalIPAddress();  // none has answered: the first is named
+    EXPECT_EQ(takeLog(), Lines{clearing("127.0.0.1:8080")});
+    start();  // the second service answers at start-up: cached
+    loop_.advance(299s);
+    EXPECT_EQ(externalIP(), "203.0.113.7");
+    EXPECT_EQ(takeLog().back(), "Copying external IP address...");
+    loop_.advance(1s);
+    EXPECT_EQ(takeLog(), Lines{clearing("192.0.2.53")});
+    EXPECT_FALSE(desktop_.states.back().externalAddress) << "the cleared cache is published";
     pages_.answerAt(kDown, "198.51.100.2");
-    store(keys::kLastExternalIPAddress, "203.0.113.7"s);
-    controller().checkExternalIPAddressNow();
-    EXPECT_EQ(gExternalIPAddress, "198.51.100.2");
-    EXPECT_EQ(count("External IP address changed from:203.0.113.7 to:198.51.100.2"), 1);
+    EXPECT_EQ(externalIP(), "198.51.100.2");
+    loop_.advance(300s);
+    EXPECT_EQ(count(clearing("127.0.0.1:8080")), 1);
+    EXPECT_EQ(pages_.fetchedURLs(), (Lines{kDown, kPlain, kDown}));
 }
 
-TEST_F(LookupServicesTest, ChangesAreNotifiedOnlyWhenTheUserAsks) {
+TEST_F(LookupServicesTest, ChangesAreNotifiedWhenTheUserAsksAndTheirTimesPublished) {
     for (const bool on : {false, true}) {
         SCOPED_TRACE(on);
         on ? store(keys::kNotifyDesktopOnChange, true) : remove(keys::kNotifyDesktopOnChange);
@@ -67,8 +61,9 @@ TEST_F(LookupServicesTest, ChangesAreNotifiedOnlyWhenTheUserAsks) {
         store(keys::kLastIPAddress, "10.0.0.1"s);
         store(keys::kLastExternalIPAddress, "198.51.100.9"s);
         gExternalIPAddress.reset();
-        controller().refresh(false);
-        controller().externalIPAddressChangedTimerAction();
+        refresh();
+        loop_.advance(30s);
+        check();
         EXPECT_EQ(desktop_.notifications,
                   (on ? Lines{"IP address changed: Internal address changed from 10.0.0.1 to "
                               "10.0.0.5",
@@ -76,18 +71,10 @@ TEST_F(LookupServicesTest, ChangesAreNotifiedOnlyWhenTheUserAsks) {
                               "to 203.0.113.7"}
                       : Lines{}));
     }
-}
-
-TEST_F(LookupServicesTest, PublishedStateCarriesTheTimesOfTheLastChanges) {
-    controller().refresh(false);
-    loop_.advance(90s);
-    store(keys::kLastExternalIPAddress, "198.51.100.9"s);
-    controller().externalIPAddressChangedTimerAction();
-    loop_.advance(30s);
-    controller().refresh(false);  // the same address: no new time
+    refresh();  // the same address: no new time
     const auto& state = desktop_.states.back();
-    EXPECT_EQ(state.lastInternalChange, std::chrono::system_clock::time_point(kWallStart));
-    EXPECT_EQ(state.lastExternalChange, std::chrono::system_clock::time_point(kWallStart + 90s));
+    EXPECT_EQ(state.lastInternalChange, std::chrono::system_clock::time_point(kWallStart + 30s));
+    EXPECT_EQ(state.lastExternalChange, std::chrono::system_clock::time_point(kWallStart + 60s));
 }
 
 }  // namespace

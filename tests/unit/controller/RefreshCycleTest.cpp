@@ -36,7 +36,7 @@ TEST_P(StoredAddressTest, FirstAddressChangeIsStoredLoggedAndMailed) {
     }
     param.found ? addresses_.answer(*param.found) : addresses_.failReads();
 
-    controller().refresh(false);
+    refresh();
 
     EXPECT_EQ(stored(keys::kLastIPAddress), param.after);
     const auto changeLine = std::ranges::find_if(log_, [](const std::string& line) {
@@ -78,7 +78,7 @@ TEST_F(RefreshCycleTest, ChangeFromAToBWithTwoAddressesLogsInOrder) {
     addresses_.answer({"10.0.0.6", "10.0.0.7"});
     names_ = {{"10.0.0.6", "b.lan"}};
 
-    controller().refresh(false);
+    refresh();
 
     EXPECT_EQ(takeLog(), (Lines{
                              "Checking internal IP",
@@ -104,12 +104,12 @@ TEST_F(RefreshCycleTest, ChangeFromAToBWithTwoAddressesLogsInOrder) {
 
 TEST_F(RefreshCycleTest, UnreadableListKeepsTitleAndAddressesButLogsThePlaceholder) {
     addresses_.answer({"10.0.0.5", "10.0.0.9"});
-    controller().refresh(false);
+    refresh();
     EXPECT_EQ(log_.at(1), "Internal IP address:10.0.0.5 (no name)");
     addresses_.failReads();
     log_.clear();
 
-    controller().refresh(false);
+    refresh();
 
     EXPECT_EQ(takeLog(), (Lines{"Checking internal IP", refreshedLine("-.-.-.-")}));
     EXPECT_EQ(item_.title(), "10.0.0.5");
@@ -129,7 +129,7 @@ TEST_F(RefreshCycleTest, RecipientsAreSplitAtEveryCommaUntrimmed) {
         const auto before = mail_.alerts().size();
         log_.clear();
 
-        controller().refresh(false);
+        refresh();
 
         Lines sentTo;
         for (auto i = before; i < mail_.alerts().size(); ++i) {
@@ -153,6 +153,7 @@ TEST_F(RefreshCycleTest, ChangeNoticeRenewsTheWirelessNameOnlyWhileItIsShown) {
     EXPECT_EQ(gWirelessNetwork, "Office");
     wirelessName_.reset();
     addresses_.notify();
+    settle();
     EXPECT_EQ(gWirelessNetwork, "?");
     EXPECT_EQ(wirelessLookups_, 2);
     EXPECT_EQ(item_.title(), "10.0.0.5:?");

@@ -1,0 +1,145 @@
+#include "ControllerTest.h"
+
+using controller::gAddresses;
+
+namespace {
+
+// What the user sees comes at once; the lines and mails follow in order.
+class OrderingTest : public ControllerTest {
+protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        store(keys::kSendEmailNotifications, true);
+        store(keys::kEmail, "ops@example.org"s);
+        store(keys::kLastIPAddress, "10.0.0.5"s);
+        addresses_.answer({"10.0.0.5"});
+    }
+    void change(const std::string& first) {
+        const netinfo::AddressList looked{first};
+        addresses_.answer(looked);  // as any later read finds it
+        controller().ipAddressChanged(&looked);
+    }
+    // Whether the lines appear in the log in this order (others between).
+    bool inOrder(const Lines& lines) const {
+        auto at = log_.begin();
+        for (const auto& line : lines) {
+            at = std::find(at, log_.end(), line);
+            if (at == log_.end()) {
+                return false;
+            }
+        }
+        return true;
+    }
+    static std::string changed(const std::string& from, const std::string& to) {
+        return "(First) Internal IP address changed from:" + from + " to:" + to;
+    }
+};
+
+TEST_F(OrderingTest, ChangeShowsAtOnceAndRefreshesLogOneAfterAnother) {
+    start();
+    silentNames_ = {"10.0.0.6"};  // its reverse look-up never answers
+    change("10.0.0.6");
+    EXPECT_EQ(item_.title(), "10.0.0.6") << "the list handed on serves, not a new read";
+    EXPECT_EQ(desktop_.states.back().addresses, Lines{"10.0.0.6"});
+    EXPECT_EQ(takeLog(), Lines{"Checking internal IP"}) << "the rest waits for the name";
+
+    change("10.0.0.7");
+    settle();
+    EXPECT_EQ(item_.title(), "10.0.0.7");
+    EXPECT_EQ(gAddresses, Lines{"10.0.0.7"});
+    EXPECT_TRUE(log_.empty()) << "the second refresh waits behind the first";
+
+    loop_.advance(controller::AppController::kLookupBound);
+    settle();
+    EXPECT_TRUE(inOrder({"Internal IP address:10.0.0.6 (no name)", changed("10.0.0.5", "10.0.0.6"),
+                         refreshedLine("10.0.0.6"), "Checking internal IP",
+                         "Internal IP address:10.0.0.7 (no name)", changed("10.0.0.6", "10.0.0.7"),
+                         refreshedLine("10.0.0.7")}));
+}
+
+TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
+    store(keys::kEmailChangesToExternalIPAddress, true);
+    store(keys::kLastExternalIPAddress, "203.0.113.7"s);
+    pages_.hang();
+    pages_.answerAddress("203.0.113.7");
+    controller().init();
+    EXPECT_EQ(item_.title(), "10.0.0.5") << "shown before any answer";
+    change("10.0.0.8");
+    EXPECT_EQ(item_.title(), "10.0.0.8");
+    for (int held = 0; held < 3; ++held) {  // each job waiting on the lookup, in turn
+        settle();
+        loop_.advance(controller::AppController::kHoldBound);
+    }
+    settle();
+    EXPECT_TRUE(inOrder({"Checking external IP",
+                         "Loading external IP address...(from " + std::string(kLookupURL) + ")",
+                         refreshedLine("10.0.0.5"), changed("10.0.0.5", "10.0.0.8")}))
+        << "the refreshes went ahead of the waiting check";
+    EXPECT_EQ(count("Current external IP address: 203.0.113.7"), 0);
+
+    pages_.release();
+    settle();
+    EXPECT_TRUE(
+        inOrder({changed("10.0.0.5", "10.0.0.8"), "Current external IP address: 203.0.113.7",
+                 "The current external IP address is:203.0.113.7"}));
+    EXPECT_EQ(pages_.fetchedURLs().size(), 1u) << "the start-up line joined the check's lookup";
+}
+
+TEST_F(OrderingTest, MailsComeThreeInARowThenOneAMinuteFromTheLastMailed) {
+    start();
+    const auto mailed = [this] {
+        Lines pairs;
+        for (const auto& alert : mail_.alerts()) {
+            EXPECT_EQ(alert.kind, mail::MailKind::Internal);
+            pairs.push_back(alert.oldAddress.value_or("none") + ">" + alert.newAddress);
+        }
+        return pairs;
+    };
+    for (const char* first : {"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.9"}) {
+        change(first);
+        settle();
+    }
+    EXPECT_EQ(mailed(), (Lines{"10.0.0.5>10.0.0.1", "10.0.0.1>10.0.0.2", "10.0.0.2>10.0.0.3"}));
+    EXPECT_EQ(count(changed("10.0.0.4", "10.0.0.9")), 1) << "every change is logged";
+    EXPECT_EQ(count("Internal address e-mail held back: more than 3 changes in a row; the next "
+                    "one goes out at 00:01:00"),
+              2);
+    loop_.advance(1min);
+    settle();
+    EXPECT_EQ(mailed().back(), "10.0.0.3>10.0.0.9") << "one mail from the last mailed";
+
+    change("10.0.0.4");  // no token left: held, and back before it is due
+    change("10.0.0.9");
+    settle();
+    loop_.advance(5min);
+    settle();
+    EXPECT_EQ(mailed().size(), 4u) << "a change undone in time sends nothing";
+}
+
+TEST_F(OrderingTest, OutsideRequestsJoinTheCheckOrRefreshAlreadyWaiting) {
+    start();
+    pages_.hang();
+    pages_.answerAddress("203.0.113.7");
+    const auto fetches = [this, before = pages_.fetchedURLs().size()] {
+        return pages_.fetchedURLs().size() - before;
+    };
+    for (int call = 0; call < 100; ++call) {
+        controller().checkExternalIPAddressNow();
+        controller().refresh(true);
+    }
+    pages_.release();
+    settle();
+    EXPECT_EQ(fetches(), 1u);
+    EXPECT_EQ(count("Checking internal IP"), 1) << "the refresh queued absorbed the rest";
+
+    loop_.advance(controller::AppController::kCheckReuse - 1s);
+    controller().checkExternalIPAddressNow();
+    settle();
+    EXPECT_EQ(fetches(), 1u) << "answered from the check just made";
+    loop_.advance(1s);
+    controller().checkExternalIPAddressNow();
+    settle();
+    EXPECT_EQ(fetches(), 2u);
+}
+
+}  // namespace
