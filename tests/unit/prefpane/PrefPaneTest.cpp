@@ -4,6 +4,7 @@
 
 #include "RecordedControls.h"
 #include "SettingsTestFolders.h"
+#include "netinfo/Keychain.h"
 #include "support/CaseName.h"
 
 namespace prefpane {
@@ -27,8 +28,10 @@ protected:
             posts_.push_back(std::string(name) + "|" + std::string(object));
             fileAtPost_ = ReadText(userFile());
         };
-        services.startMail = [this](const controller::MailAlert& alert) {
+        services.startMail = [this](const controller::MailAlert& alert,
+                                    PrefPaneServices::MailProgressHandler progress) {
             mails_.push_back(alert);
+            progress_.push_back(std::move(progress));
         };
         services.pathForSoundResource = [](std::string_view name) {
             return std::optional<std::string>("/sounds/" + std::string(name));
@@ -36,16 +39,24 @@ protected:
         services.playSound = [this](const Sound& sound) { played_.push_back(sound.resourceName); };
         services.findPassword = [this](const std::string& server, const std::string& user) {
             const auto found = keychain_.find(server + ":" + user);
-            return found == keychain_.end() ? std::nullopt
-                                            : std::optional<std::string>(found->second);
+            if (keychainStatus_ != 0 || found == keychain_.end()) {
+                return mail::StoredPassword{
+                    keychainStatus_ != 0 ? keychainStatus_ : netinfo::kKeychainItemNotFound, ""};
+            }
+            return mail::StoredPassword{0, found->second};
         };
         services.keepPassword = [this](const std::string& server, const std::string& user,
                                        const std::string& password) {
-            if (!keychainAvailable_) {
-                return false;
+            if (keychainStatus_ == 0) {
+                keychain_[server + ":" + user] = password;
             }
-            keychain_[server + ":" + user] = password;
-            return true;
+            return keychainStatus_;
+        };
+        services.forgetPassword = [this](const std::string& server, const std::string& user) {
+            if (keychainStatus_ == 0) {
+                keychain_.erase(server + ":" + user);
+            }
+            return keychainStatus_;
         };
         return services;
     }
@@ -69,9 +80,10 @@ protected:
     std::vector<std::string> posts_;
     std::string fileAtPost_;
     std::vector<controller::MailAlert> mails_;
+    std::vector<PrefPaneServices::MailProgressHandler> progress_;
     std::vector<std::string> played_;
     std::map<std::string, std::string> keychain_;
-    bool keychainAvailable_ = false;
+    std::int32_t keychainStatus_ = 0;
 };
 
 TEST_F(PrefPaneTest, AnEmptyStoreShowsTheDefaultsAndTheControllersAddresses) {
@@ -93,14 +105,12 @@ TEST_F(PrefPaneTest, AnEmptyStoreShowsTheDefaultsAndTheControllersAddresses) {
     for (const auto& [box, on] : controls_.boxes) {
         EXPECT_FALSE(on) << static_cast<int>(box);
     }
-    EXPECT_EQ(controls_.boxes.size(), 7u);
+    EXPECT_EQ(controls_.boxes.size(), 8u);
     EXPECT_EQ(controls_.authentication, 0);
     EXPECT_TRUE(posts_.empty());
-}
 
-TEST_F(PrefPaneTest, NoPublishedAddressesShowEmptyFields) {
     state_ = {};
-    Open();
+    pane_->windowDidBecomeKey();
     EXPECT_EQ(controls_.texts[TextField::LastIPAddress], "");
     EXPECT_EQ(controls_.texts[TextField::LastExternalIPAddress], "");
 }
@@ -228,11 +238,11 @@ void TypeEverything(RecordedControls& controls) {
     }
 }
 
-TEST_F(PrefPaneTest, ClosingSavesEveryFieldWithItsTypeThenPostsOnceAndRefills) {
+TEST_F(PrefPaneTest, ClosingSavesEveryChangedFieldWithItsTypeThenPostsOnce) {
     Open();
     TypeEverything(controls_);
     controls_.texts[TextField::LastIPAddress] = "edited";
-    pane_->windowWillClose();
+    EXPECT_TRUE(pane_->windowWillClose());
 
     ASSERT_EQ(posts_, std::vector<std::string>{
                           "Preferences Changed|com.kestrune.preference.OrbalenStatus"});
@@ -242,21 +252,35 @@ TEST_F(PrefPaneTest, ClosingSavesEveryFieldWithItsTypeThenPostsOnceAndRefills) {
         {"Port", "587"},
         {"Authentication", 2},
         {"Username", "me"},
-        {"UserPassword", "pw"},
         {"Email", "a@example.org,b@example.org"},
         {"SendEmailNotifications", true},
-        {"IncludeExternalIP", false},
         {"IncludeMachineName", true},
-        {"IncludeCurrentWirelessNetwork", false},
-        {"EmailChangesToExternalIPAddress", false},
         {"MinutesInterval", 3},
     };
     EXPECT_EQ(saved, expected) << "saved and synchronized before the post; the two title "
                                   "boxes are stored only by their clicks";
     EXPECT_TRUE(saved["MinutesInterval"].is_number_integer());
-    EXPECT_TRUE(saved["Authentication"].is_number_integer());
-    EXPECT_EQ(controls_.texts[TextField::MailServer], "smtp.example.org") << "saved, not lost";
-    EXPECT_EQ(controls_.texts[TextField::LastIPAddress], "192.168.1.20") << "refilled";
+    EXPECT_EQ(keychain_, (std::map<std::string, std::string>{{"smtp.example.org:me", "pw"}}));
+}
+
+// What orbalenstatus-defaults writes while the window is open shows the
+// next time it becomes key, and closing it does not write it back.
+TEST_F(PrefPaneTest, OtherWritersValuesSurviveAndShowWhenTheWindowBecomesKey) {
+    Store("MailServer", std::string("old.example.org"));
+    Open();
+    ReplaceFile(userFile(), R"({"MailServer": "new.example.org", "Port": "465",
+                               "SendEmailNotifications": true, "UserPassword": ""})");
+    controls_.texts[TextField::Username] = "me";
+    EXPECT_TRUE(pane_->windowWillClose());
+    const nlohmann::json expected = {{"MailServer", "new.example.org"},
+                                     {"Port", "465"},
+                                     {"SendEmailNotifications", true},
+                                     {"UserPassword", ""},
+                                     {"Username", "me"}};
+    EXPECT_EQ(File(), expected);
+    pane_->windowDidBecomeKey();
+    EXPECT_EQ(controls_.texts[TextField::MailServer], "new.example.org");
+    EXPECT_TRUE(controls_.boxes[CheckBox::SendEmailNotifications]);
 }
 
 TEST_F(PrefPaneTest, BadInputIsExplainedAndNotStored) {
@@ -283,38 +307,99 @@ TEST_F(PrefPaneTest, BadInputIsExplainedAndNotStored) {
     EXPECT_EQ(posts_.size(), 1u);
 }
 
-TEST_F(PrefPaneTest, ThePasswordGoesToTheSecretStoreWhenThereIsOneElseToTheFile) {
-    for (const bool store : {false, true}) {
-        SCOPED_TRACE(store);
-        keychainAvailable_ = store;
-        Store("UserPassword", std::string("from the file"));
-        Open();
-        TypeEverything(controls_);
-        pane_->windowWillClose();
-        const std::map<std::string, std::string> kept = {{"smtp.example.org:me", "pw"}};
-        EXPECT_EQ(keychain_, store ? kept : decltype(kept){});
-        EXPECT_EQ(File().value("UserPassword", ""), store ? "" : "pw") << "not left behind";
-        EXPECT_EQ(controls_.texts[TextField::Password], "pw");
+// Where the password is before the window opens, what the keyring answers
+// and what the user does; then where it is after the close.
+struct PasswordCase {
+    const char* name;
+    std::string inFile;   // "" none
+    std::string inStore;  // "" none
+    std::int32_t keyring;
+    std::optional<std::string> typed;
+    bool tickFile;
+    bool closes;
+    std::string fileAfter;  // "" none
+    std::string storeAfter;
+};
+PRINT_CASE_BY_NAME(PasswordCase)
+
+class PasswordTest : public PrefPaneTest, public ::testing::WithParamInterface<PasswordCase> {};
+
+TEST_P(PasswordTest, GoesWhereTheUserChoseAndIsNeverLost) {
+    const PasswordCase& c = GetParam();
+    Store("MailServer", std::string("smtp.example.org"));
+    Store("Username", std::string("me"));
+    if (!c.inFile.empty()) {
+        Store("UserPassword", c.inFile);
+    }
+    if (!c.inStore.empty()) {
+        keychain_["smtp.example.org:me"] = c.inStore;
+    }
+    keychainStatus_ = c.keyring;
+    Open();
+    EXPECT_EQ(controls_.boxes[CheckBox::PasswordInFile], !c.inFile.empty());
+    EXPECT_EQ(controls_.problems[TextField::Password].empty(), c.keyring == 0)
+        << "a keyring that cannot answer is said at once";
+    if (c.typed) {
+        controls_.texts[TextField::Password] = *c.typed;
+    }
+    controls_.boxes[CheckBox::PasswordInFile] = c.tickFile;
+    EXPECT_EQ(pane_->windowWillClose(), c.closes);
+    EXPECT_EQ(controls_.problems[TextField::Password].empty(), c.keyring == 0);
+    EXPECT_EQ(File().value("UserPassword", ""), c.fileAfter);
+    keychainStatus_ = 0;
+    EXPECT_EQ(keychain_["smtp.example.org:me"], c.storeAfter);
+    if (!c.closes) {
+        EXPECT_EQ(controls_.texts[TextField::Password], *c.typed) << "kept for the next try";
+        controls_.boxes[CheckBox::PasswordInFile] = true;
+        EXPECT_TRUE(pane_->windowWillClose()) << "the user's explicit choice";
+        EXPECT_EQ(File().value("UserPassword", ""), *c.typed);
     }
 }
 
-TEST_F(PrefPaneTest, TestEmailGoesToEachStoredRecipientElseTheOtherSoundPlays) {
+constexpr std::int32_t kLocked = netinfo::kKeychainLocked;
+constexpr std::int32_t kNoKeyring = netinfo::kKeychainNotAvailable;
+const PasswordCase kPasswordCases[] = {
+    {"TypedGoesToTheKeyring", "", "old", 0, "new", false, true, "", "new"},
+    {"TypedToAKeyringAfterTheFileLeavesTheFile", "old", "", 0, "new", false, true, "", "new"},
+    {"TypedWithTheFileChosenGoesToTheFile", "", "old", 0, "new", true, true, "new", "old"},
+    {"UntouchedInTheFileStaysThere", "file", "store", 0, std::nullopt, true, true, "file", "store"},
+    {"UntouchedWithALockedKeyringIsNotWritten", "", "old", kLocked, std::nullopt, false, true, "",
+     "old"},
+    {"TypedWithALockedKeyringIsRefused", "", "old", kLocked, "new", false, false, "", "old"},
+    {"TypedWithoutAKeyringIsRefused", "", "", kNoKeyring, "new", false, false, "", ""},
+    {"ClearedLeavesBoth", "", "old", 0, "", false, true, "", ""},
+};
+INSTANTIATE_TEST_SUITE_P(Places, PasswordTest, ::testing::ValuesIn(kPasswordCases), CaseName());
+
+TEST_F(PrefPaneTest, TestEmailGoesToEachStoredRecipientAndShowsHowEachGoes) {
     Open();
     pane_->testEmail();
     Store("Email", std::string(",,"));
     pane_->testEmail();
     EXPECT_TRUE(mails_.empty());
+    EXPECT_EQ(controls_.mailStatus, "No recipients saved: nothing was sent.");
     Store("Email", std::string("a@example.org,,b@example.org,"));
     controls_.texts[TextField::Email] = "typed@example.org";  // not saved yet: not used
     pane_->testEmail();
     ASSERT_EQ(mails_.size(), 2u);
-    EXPECT_EQ(mails_[0].recipient, "a@example.org");
     EXPECT_EQ(mails_[1].recipient, "b@example.org");
     EXPECT_EQ(mails_[0].newAddress, "This is a test email.");
     EXPECT_EQ(mails_[0].oldAddress, "-.-.-.-");
     EXPECT_EQ(mails_[0].message, "If you are reading this, the test passed.");
+    EXPECT_EQ(mails_[0].kind, mail::MailKind::Test);
     EXPECT_EQ(played_, (std::vector<std::string>{"Mail Not Sent.aiff", "Mail Not Sent.aiff",
                                                  "Mail Sent.aiff"}));
+    EXPECT_EQ(controls_.mailStatus, "a@example.org: sending...\nb@example.org: sending...");
+
+    using Step = mail::MailProgress::Step;
+    progress_[1]({Step::NotSent, "535 authentication failed"});
+    progress_[0]({Step::Sent, ""});
+    EXPECT_EQ(controls_.mailStatus,
+              "a@example.org: sent\nb@example.org: not sent: 535 authentication failed");
+    pane_->testEmail();
+    progress_[0]({Step::Sent, ""});
+    EXPECT_EQ(controls_.mailStatus, "a@example.org: sending...\nb@example.org: sending...")
+        << "an earlier test's news is not shown as this one's";
 }
 
 TEST_F(PrefPaneTest, MissingSoundsAreSilent) {
