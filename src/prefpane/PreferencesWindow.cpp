@@ -81,7 +81,7 @@ QGroupBox* PreferencesWindow::mailGroup() {
     auto* inFile = new QCheckBox(QStringLiteral("&Keep in the settings file (plain text)"), this);
     boxes_[CheckBox::PasswordInFile] = inFile;
     form->addRow(QString(), inFile);
-    addMessageSlot(form, TextField::Password, 3);
+    addMessageSlot(form, TextField::Password, 4);
     addCheckedField(form, QStringLiteral("Recipien&ts:"), TextField::Email)
         ->setPlaceholderText(QStringLiteral("you@example.org, other@example.org"));
     auto* test = new QPushButton(QStringLiteral("Send Test &E-mail"), group);
