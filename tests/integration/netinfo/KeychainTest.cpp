@@ -3,8 +3,6 @@
 // without any service.
 #include <libsecret/secret.h>
 
-#include <signal.h>
-
 #include <chrono>
 
 #include <gtest/gtest.h>
@@ -58,56 +56,31 @@ TEST(Keychain, StoresReplacesAndFallsBackToWhatItFound) {
     EXPECT_STREQ(unknown.c_str(), "untouched");
 }
 
-// The process that owns the Secret Service's name on the session bus.
-pid_t ServiceProcess() {
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "GetConnectionUnixProcessID", g_variant_new("(s)", "org.freedesktop.secrets"),
-        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-    guint32 pid = 0;
-    if (reply) {
-        g_variant_get(reply, "(u)", &pid);
-        g_variant_unref(reply);
-    }
-    g_object_unref(bus);
-    return static_cast<pid_t>(pid);
-}
-
-void LockEverything() {
-    SecretService* service =
-        secret_service_get_sync(SECRET_SERVICE_LOAD_COLLECTIONS, nullptr, nullptr);
-    GList* collections = secret_service_get_collections(service);
-    secret_service_lock_sync(service, collections, nullptr, nullptr, nullptr);
-    g_list_free_full(collections, g_object_unref);
-    g_object_unref(service);
-    secret_service_disconnect();
-}
-
-// A locked keyring is said so and never unlocked to look; one that cannot
-// be unlocked here (no one to answer its prompt) refuses a new password; a
-// restarted daemon answers this same process at once.
+// A locked keyring is said so, not unlocked to look; one that cannot be
+// unlocked here (no one answers its prompt) refuses a new password; a
+// daemon restarted meanwhile answers this same process at once.
 TEST(Keychain, LockedSaysSoAndARestartedDaemonAnswers) {
     if (!integration::InPrivateSession("Keychain.LockedSaysSo*")) {
         return;
     }
     ASSERT_TRUE(integration::StartKeyring()) << "gnome-keyring-daemon did not start";
     ASSERT_EQ(AddKeychainPassword("smtp.example.org", "ann", "kept"), 0);
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_LOAD_COLLECTIONS, {}, {});
+    GList* collections = secret_service_get_collections(service);
+    secret_service_lock_sync(service, collections, nullptr, nullptr, nullptr);
+    g_list_free_full(collections, g_object_unref);
+    g_object_unref(service);
 
-    LockEverything();
     std::string password = "untouched";
     EXPECT_EQ(LookupKeychainPassword("smtp.example.org", "ann", password), kKeychainLocked);
     EXPECT_EQ(LookupKeychainPassword("smtp.example.org", "bob", password), kKeychainItemNotFound);
     EXPECT_EQ(AddKeychainPassword("smtp.example.org", "ann", "new"), kKeychainLocked);
     EXPECT_EQ(password, "untouched");
 
-    const pid_t daemon = ServiceProcess();
-    ASSERT_GT(daemon, 0);
-    ASSERT_EQ(kill(daemon, SIGTERM), 0);
-    for (int i = 0; i < 100 && kill(daemon, 0) == 0; ++i) {
-        g_usleep(50000);
-    }
-    ASSERT_TRUE(integration::StartKeyring()) << "gnome-keyring-daemon did not restart";
+    testing_support::ChildProcess restart(
+        {"gnome-keyring-daemon", "--replace", "--daemonize", "--unlock", "--components=secrets"},
+        {}, "test-password");
+    ASSERT_EQ(restart.wait(20s), 0);
     EXPECT_EQ(LookupKeychainPassword("smtp.example.org", "ann", password), 0);
     EXPECT_EQ(password, "kept");
 }
