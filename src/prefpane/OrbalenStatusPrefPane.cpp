@@ -290,6 +290,12 @@ bool OrbalenStatusPrefPane::storePassword() {
         }
         return true;
     }
+    if (server.empty() || user.empty()) {
+        m_window.showProblem(TextField::Password,
+                             "The keyring keeps a password for a server and user name: fill in "
+                             "both, or tick \"Keep in the settings file\" (plain text).");
+        return false;
+    }
     if (refused(services_.keepPassword ? services_.keepPassword(server, user, password)
                                        : netinfo::kKeychainNotAvailable)) {
         return false;
