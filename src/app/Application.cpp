@@ -4,6 +4,7 @@
 
 #include "app/AppInfo.h"
 #include "app/QuitSignals.h"
+#include "mail/SSMTP.h"
 #include "prefpane/DefaultServices.h"
 #include "prefpane/PreferencesWindow.h"
 
@@ -93,9 +94,26 @@ std::unique_ptr<prefpane::PreferencesWindow> Application::makePreferencesWindow(
             center.post(name, object);
         });
     };
-    services.startMail = [this](const controller::MailAlert& alert) {
-        controller_.postToServices([alert](platform::RunLoop& loop, platform::NotificationCenter&) {
-            controller::AppControllerServices::DefaultStartMail(loop, alert);
+    // The sender reports on the controller's loop; each report hops back to
+    // the GUI thread, queued on this object so none arrives after it is gone
+    // (the window lives as long as it does).
+    services.startMail = [this](const controller::MailAlert& alert,
+                                prefpane::PrefPaneServices::MailProgressHandler progress) {
+        controller_.postToServices([this, alert, progress](platform::RunLoop& loop,
+                                                           platform::NotificationCenter&) {
+            auto sender = mail::SSMTP::create(loop);
+            sender->setKind(alert.kind);
+            sender->setProgressHandler([this, progress](const mail::MailProgress& step) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, progress, step] {
+                        if (preferences_ && progress) {
+                            progress(step);
+                        }
+                    },
+                    Qt::QueuedConnection);
+            });
+            sender->sendMessage(alert.newAddress, alert.oldAddress, alert.recipient, alert.message);
         });
     };
     return std::make_unique<prefpane::PreferencesWindow>(std::move(services));

@@ -51,15 +51,19 @@ gboolean CancelCall(gpointer cancellable) {
 }
 
 // Runs one asynchronous libsecret call to its end on a private main
-// context (as libsecret's own blocking calls do), cancelling it once
-// kKeychainCallLimit has passed. A cancelled call ends at once with an
-// error, so the wait is bounded. Returns the call's result, to be
-// unreferenced by the caller.
-GAsyncResult* RunBounded(const StartCall& start) {
+// context (as libsecret's own blocking calls do), cancelling it once limit
+// has passed. A cancelled call ends at once with an error, so the wait is
+// bounded. Returns the call's result, to be unreferenced by the caller.
+//
+// The connection to the service is dropped afterwards: libsecret keeps its
+// session with the daemon that answered, and a restarted daemon would
+// refuse that session until the program restarted.
+GAsyncResult* RunBounded(const StartCall& start,
+                         std::chrono::milliseconds limit = kKeychainCallLimit) {
     GMainContext* context = g_main_context_new();
     g_main_context_push_thread_default(context);
     GCancellable* cancellable = g_cancellable_new();
-    GSource* deadline = g_timeout_source_new(static_cast<guint>(kKeychainCallLimit.count()));
+    GSource* deadline = g_timeout_source_new(static_cast<guint>(limit.count()));
     g_source_set_callback(deadline, CancelCall, cancellable, nullptr);
     g_source_attach(deadline, context);
 
@@ -72,17 +76,35 @@ GAsyncResult* RunBounded(const StartCall& start) {
     g_source_destroy(deadline);
     g_source_unref(deadline);
     g_object_unref(cancellable);
+    secret_service_disconnect();
     g_main_context_pop_thread_default(context);
     g_main_context_unref(context);
     return call.result;
+}
+
+// The items of account, without unlocking anything; with their secrets
+// when loadSecrets (only unlocked items have them). Null and error set when
+// the service did not answer.
+GList* SearchItems(const std::string& account, bool loadSecrets, GError** error) {
+    const auto flags = static_cast<SecretSearchFlags>(
+        SECRET_SEARCH_ALL | (loadSecrets ? SECRET_SEARCH_LOAD_SECRETS : SECRET_SEARCH_NONE));
+    GAsyncResult* result =
+        RunBounded([&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
+            secret_password_search(PasswordSchema(), flags, cancel, done, data, "service", kService,
+                                   "account", account.c_str(), nullptr);
+        });
+    GList* items = secret_password_search_finish(result, error);
+    g_object_unref(result);
+    return items;
 }
 
 std::int32_t StatusOf(GError* error) {
     if (!error) {
         return 0;
     }
+    const bool locked = g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED);
     g_error_free(error);
-    return kKeychainNotAvailable;
+    return locked ? kKeychainLocked : kKeychainNotAvailable;
 }
 
 }  // namespace
@@ -94,14 +116,21 @@ std::int32_t AddKeychainPassword(const CString256& server, const CString256& use
     }
     const std::string account = Account(server, user);
     const std::string label = std::string(kService) + ": " + account;
+    // A service that answers a search within the usual limit is alive; only
+    // then may the store wait for the user to answer its unlock prompt.
+    GError* error = nullptr;
+    g_list_free_full(SearchItems(account, false, &error), g_object_unref);
+    if (error) {
+        return StatusOf(error);
+    }
     // Storing with the same attributes replaces the earlier item.
-    GAsyncResult* result =
-        RunBounded([&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
+    GAsyncResult* result = RunBounded(
+        [&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
             secret_password_store(PasswordSchema(), SECRET_COLLECTION_DEFAULT, label.c_str(),
                                   password.c_str(), cancel, done, data, "service", kService,
                                   "account", account.c_str(), nullptr);
-        });
-    GError* error = nullptr;
+        },
+        kKeychainPromptLimit);
     secret_password_store_finish(result, &error);
     g_object_unref(result);
     return StatusOf(error);
@@ -129,21 +158,25 @@ std::int32_t RetrieveKeychainPassword(const CString256& server, const CString256
 
 std::int32_t LookupKeychainPassword(const CString256& server, const CString256& user,
                                     std::string& password) {
-    const std::string account = Account(server, user);
-    GAsyncResult* result =
-        RunBounded([&](GCancellable* cancel, GAsyncReadyCallback done, gpointer data) {
-            secret_password_lookup(PasswordSchema(), cancel, done, data, "service", kService,
-                                   "account", account.c_str(), nullptr);
-        });
     GError* error = nullptr;
-    gchar* found = secret_password_lookup_finish(result, &error);
-    g_object_unref(result);
-    if (found) {
-        password = found;
-        secret_password_free(found);
-        return 0;
+    GList* items = SearchItems(Account(server, user), true, &error);
+    if (error) {
+        return StatusOf(error);
     }
-    return error ? StatusOf(error) : kKeychainItemNotFound;
+    std::int32_t status = kKeychainItemNotFound;
+    if (items && SECRET_IS_ITEM(items->data)) {
+        SecretValue* secret = secret_item_get_secret(SECRET_ITEM(items->data));
+        const gchar* text = secret ? secret_value_get_text(secret) : nullptr;
+        status = text ? 0 : kKeychainLocked;
+        if (text) {
+            password = text;
+        }
+        if (secret) {
+            secret_value_unref(secret);
+        }
+    }
+    g_list_free_full(items, g_object_unref);
+    return status;
 }
 
 std::int32_t DeleteKeychainPassword(const CString256& server, const CString256& user) {

@@ -13,22 +13,29 @@ namespace netinfo {
 // through libsecret): one item per account "server:user" of the service
 // "OrbalenStatus".
 //
-// The calls block the (main) thread, so each one gives up after
+// The calls block their thread, so each one gives up after
 // kKeychainCallLimit: a Secret Service that has hung then counts as no
-// service at all, instead of freezing the program for D-Bus's 25 s.
+// service at all, instead of freezing the program for D-Bus's 25 s. Only
+// storing, once the service has answered, may wait longer: the service
+// then asks the user to unlock the keyring. Nothing else ever prompts.
 
 // Keychain statuses (0 is success).
 inline constexpr std::int32_t kKeychainItemNotFound = -25300;
 inline constexpr std::int32_t kKeychainNotAvailable = -25291;
+// The keyring is locked and was not unlocked (or needed a new keyring the
+// user did not create).
+inline constexpr std::int32_t kKeychainLocked = -25308;
 
 inline constexpr std::chrono::milliseconds kKeychainCallLimit{3000};
+inline constexpr std::chrono::milliseconds kKeychainPromptLimit{120000};
 
 // Every password found in the store during this run, by account; it answers
-// when the store does not. Main thread only.
+// when the store does not. The controller's thread only.
 extern std::map<std::string, std::string> gMailserverPasswords;
 
-// Stores password for server and user, replacing any earlier one. Any empty
-// text: nothing is done and 0 is answered.
+// Stores password for server and user, replacing any earlier one; a locked
+// keyring is unlocked by the service's own prompt first. Any empty text:
+// nothing is done and 0 is answered.
 std::int32_t AddKeychainPassword(const foundation::CString256& server,
                                  const foundation::CString256& user,
                                  const foundation::CString256& password);
@@ -41,8 +48,10 @@ std::int32_t RetrieveKeychainPassword(const foundation::CString256& server,
                                       const foundation::CString256& user,
                                       foundation::CString256& password);
 
-// The store's password of server and user, without the cache of this run:
-// callable from any thread. 0 and password set, or the store's status.
+// The store's password of server and user, without the cache of this run
+// and without unlocking: callable from any thread. 0 and password set, or
+// the store's status (kKeychainLocked: there is one, behind a locked
+// keyring).
 std::int32_t LookupKeychainPassword(const foundation::CString256& server,
                                     const foundation::CString256& user, std::string& password);
 // Removes the stored password of server and user; the cache keeps its copy.

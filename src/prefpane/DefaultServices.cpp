@@ -15,6 +15,7 @@ PrefPaneServices DefaultPrefPaneServices(std::string bundleName, std::string ver
     services.playSound = [](const Sound& sound) { PlaySoundFile(sound.path); };
     services.findPassword = mail::FindStoredPassword;
     services.keepPassword = mail::KeepPasswordInStore;
+    services.forgetPassword = mail::ForgetStoredPassword;
     return services;
 }
 

@@ -1,12 +1,17 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "controller/AppControllerServices.h"
 #include "controller/Desktop.h"
+#include "mail/SSMTP.h"
+#include "mail/SenderSettings.h"
 #include "prefpane/PrefControls.h"
 
 namespace prefpane {
@@ -26,24 +31,34 @@ struct PrefPaneServices {
     std::function<controller::AddressState()> publishedState;
     // Posts a notification through the program's notification centre.
     std::function<void(std::string_view name, std::string_view object)> postNotification;
-    // Starts one sender and lets it go.
-    std::function<void(const controller::MailAlert&)> startMail;
+    // Starts one sender and lets it go; progress, when set, is called on the
+    // GUI thread as its conversation goes, while the window exists.
+    using MailProgressHandler = std::function<void(const mail::MailProgress&)>;
+    std::function<void(const controller::MailAlert&, MailProgressHandler progress)> startMail;
     // The file of a sound resource, if the program has it.
     std::function<std::optional<std::string>(std::string_view resourceName)> pathForSoundResource;
     std::function<void(const Sound&)> playSound;
-    // The SMTP password of server and user from the secret store, if any.
-    std::function<std::optional<std::string>(const std::string& server, const std::string& user)>
+    // The secret store's answer for server and user (never prompts).
+    std::function<mail::StoredPassword(const std::string& server, const std::string& user)>
         findPassword;
-    // Keeps the password in the secret store; false when there is none, and
-    // the password then goes to the settings file.
-    std::function<bool(const std::string& server, const std::string& user,
-                       const std::string& password)>
+    // Keeps the password in the secret store (the service may prompt to
+    // unlock); the keychain status, 0 when kept.
+    std::function<std::int32_t(const std::string& server, const std::string& user,
+                               const std::string& password)>
         keepPassword;
+    // Removes the stored password; 0 also when there was none.
+    std::function<std::int32_t(const std::string& server, const std::string& user)> forgetPassword;
 };
 
 // The preferences window's logic: fills its controls from the settings
-// domain, stores each check box when clicked, stores the other fields when a
-// window closes and tells the controller, and sends the test e-mail.
+// domain each time the window becomes key, stores each check box when
+// clicked, stores the fields the user changed when the window closes (what
+// other programs wrote meanwhile survives) and tells the controller, and
+// sends the test e-mail, showing how each conversation goes.
+//
+// The SMTP password lives in the keyring unless the user chose the settings
+// file; a password the keyring refused is never written to the file behind
+// the user's back: the window says why and stays open.
 class OrbalenStatusPrefPane {
 public:
     OrbalenStatusPrefPane(PrefControls& controls, PrefPaneServices services);
@@ -56,9 +71,10 @@ public:
     void awakeFromNib();
     void initControls();
     void windowDidBecomeKey();
-    // Any window of the program is closing: save, post, then refill (the
-    // save must come first or the user's edits would be lost).
-    void windowWillClose();
+    // The window is closing: save what changed and post. False when the typed
+    // password could not be kept: its note says why and the window stays
+    // open, the password still in its field.
+    bool windowWillClose();
 
     void sendEmailNotificationsButtonClicked();
     void externalIPButtonClicked();
@@ -75,9 +91,22 @@ public:
     std::optional<std::string> checkField(TextField field);
 
 private:
+    // What the controls were filled with, to tell the user's changes.
+    struct Shown {
+        std::map<TextField, std::string> texts;
+        std::map<CheckBox, bool> boxes;
+        int authentication = 0;
+    };
+
+    void fillPassword(const std::optional<std::string>& server,
+                      const std::optional<std::string>& user);
     void storeCheckBox(CheckBox box);
     void storeTypedFields();
-    void storePassword();
+    bool changed(TextField field) const;
+    bool storePassword();
+    bool refused(std::int32_t status);
+    void mailProgress(unsigned test, std::size_t index, const mail::MailProgress& progress);
+    void showMailStatus();
     std::optional<Sound> loadSound(std::string_view resourceName) const;
     void play(const std::optional<Sound>& sound) const;
 
@@ -86,6 +115,10 @@ private:
     PrefPaneServices services_;
     std::optional<Sound> mailSentSound;
     std::optional<Sound> mailNotSentSound;
+    Shown shown_;
+    // The last test: each recipient and how its conversation goes.
+    unsigned test_ = 0;
+    std::vector<std::pair<std::string, std::string>> mailStatus_;
 };
 
 }  // namespace prefpane

@@ -26,6 +26,9 @@ enum class CheckBox {
     EmailChangesToExternalIPAddress,
     TitleIconOnly,
     DisplayChangedIcon,
+    // Not a setting: the user's choice to keep the SMTP password in the
+    // settings file rather than in the keyring.
+    PasswordInFile,
 };
 
 // The controls the preferences logic reads and fills. The Qt window is one;
@@ -43,6 +46,8 @@ public:
     virtual void selectAuthentication(int index) = 0;
     // A message beside field; empty clears it.
     virtual void showProblem(TextField field, const std::string& message) = 0;
+    // How the test e-mails are going, one line per recipient.
+    virtual void showMailStatus(const std::string& lines) = 0;
 };
 
 }  // namespace prefpane

@@ -20,12 +20,17 @@ PreferencesWindow::PreferencesWindow(PrefPaneServices services, QWidget* parent)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    auto* left = new QVBoxLayout;
+    left->addWidget(versionInfo_);
+    left->addWidget(titleGroup());
+    left->addWidget(externalGroup());
+    left->addWidget(addressesGroup());
+    left->addStretch();
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addWidget(mailGroup());
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(versionInfo_);
-    layout->addWidget(titleGroup());
-    layout->addWidget(mailGroup());
-    layout->addWidget(externalGroup());
-    layout->addWidget(addressesGroup());
+    layout->addLayout(columns);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -73,12 +78,23 @@ QGroupBox* PreferencesWindow::mailGroup() {
     addField(form, QStringLiteral("User &name:"), TextField::Username);
     addField(form, QStringLiteral("&Password:"), TextField::Password)
         ->setEchoMode(QLineEdit::Password);
+    auto* inFile = new QCheckBox(QStringLiteral("&Keep in the settings file (plain text)"), this);
+    boxes_[CheckBox::PasswordInFile] = inFile;
+    form->addRow(QString(), inFile);
+    addMessageSlot(form, TextField::Password, 4);
     addCheckedField(form, QStringLiteral("Recipien&ts:"), TextField::Email)
         ->setPlaceholderText(QStringLiteral("you@example.org, other@example.org"));
     auto* test = new QPushButton(QStringLiteral("Send Test &E-mail"), group);
     test->setAutoDefault(false);
     connect(test, &QPushButton::clicked, this, [this] { pane_.testEmail(); });
     form->addRow(QString(), test);
+    mailStatus_ = new QPlainTextEdit(group);
+    mailStatus_->setReadOnly(true);
+    mailStatus_->setFocusPolicy(Qt::NoFocus);
+    mailStatus_->setFrameShape(QFrame::NoFrame);
+    mailStatus_->setPlaceholderText(QStringLiteral("How each test e-mail goes shows here."));
+    mailStatus_->setFixedHeight(mailStatus_->fontMetrics().lineSpacing() * 4 + 8);
+    form->addRow(mailStatus_);
     return group;
 }
 
@@ -119,14 +135,23 @@ QLineEdit* PreferencesWindow::addField(QFormLayout* form, const QString& label, 
 QLineEdit* PreferencesWindow::addCheckedField(QFormLayout* form, const QString& label,
                                               TextField field) {
     QLineEdit* edit = addField(form, label, field);
+    addMessageSlot(form, field, 2);
+    connect(edit, &QLineEdit::textEdited, this, [this, field] { pane_.checkField(field); });
+    return edit;
+}
+
+// The message of field, in room for lines lines that is always reserved, so
+// a message never makes the window grow.
+QLabel* PreferencesWindow::addMessageSlot(QFormLayout* form, TextField field, int lines) {
     auto* problem = new QLabel(this);
     problem->setStyleSheet(QStringLiteral("color: #c01c28;"));
     problem->setWordWrap(true);
-    problem->hide();
+    problem->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    problem->setFixedHeight(problem->fontMetrics().lineSpacing() * lines);
+    problem->setFixedWidth(300);
     form->addRow(QString(), problem);
     problems_[field] = problem;
-    connect(edit, &QLineEdit::textEdited, this, [this, field] { pane_.checkField(field); });
-    return edit;
+    return problem;
 }
 
 QCheckBox* PreferencesWindow::addBox(const QString& label, CheckBox box,
@@ -172,15 +197,20 @@ void PreferencesWindow::showProblem(TextField field, const std::string& message)
     const auto found = problems_.find(field);
     if (found != problems_.end()) {
         found->second->setText(QString::fromStdString(message));
-        found->second->setVisible(!message.empty());
     }
 }
 
+void PreferencesWindow::showMailStatus(const std::string& lines) {
+    mailStatus_->setPlainText(QString::fromStdString(lines));
+}
+
 // Every way of closing ends here: Close, Escape and the window manager's
-// close all reject the dialog.
+// close all reject the dialog. It stays open when the password could not
+// be kept, its note saying why.
 void PreferencesWindow::done(int result) {
-    pane_.windowWillClose();
-    QDialog::done(result);
+    if (pane_.windowWillClose()) {
+        QDialog::done(result);
+    }
 }
 
 void PreferencesWindow::showEvent(QShowEvent* event) {

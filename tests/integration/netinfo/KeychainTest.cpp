@@ -31,7 +31,7 @@ int CountItems(const char* account) {
     return count;
 }
 
-TEST(Keychain, StoresReplacesAndFallsBackToWhatItFound) {
+TEST(Keychain, StoresReplacesFallsBackAndFollowsLockAndRestart) {
     if (!integration::InPrivateSession("Keychain.StoresReplaces*")) {
         return;
     }
@@ -54,6 +54,29 @@ TEST(Keychain, StoresReplacesAndFallsBackToWhatItFound) {
     CString256 unknown("untouched");
     EXPECT_EQ(RetrieveKeychainPassword("smtp.example.org", "bob", unknown), kKeychainItemNotFound);
     EXPECT_STREQ(unknown.c_str(), "untouched");
+
+    // A locked keyring is said so, not unlocked to look; one that cannot be
+    // unlocked here (no one answers its prompt) refuses a new password; a
+    // daemon restarted meanwhile answers this same process at once.
+    ASSERT_EQ(AddKeychainPassword("smtp.example.org", "ann", "kept"), 0);
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_LOAD_COLLECTIONS, {}, {});
+    GList* collections = secret_service_get_collections(service);
+    secret_service_lock_sync(service, collections, nullptr, nullptr, nullptr);
+    g_list_free_full(collections, g_object_unref);
+    g_object_unref(service);
+
+    std::string looked = "untouched";
+    EXPECT_EQ(LookupKeychainPassword("smtp.example.org", "ann", looked), kKeychainLocked);
+    EXPECT_EQ(LookupKeychainPassword("smtp.example.org", "bob", looked), kKeychainItemNotFound);
+    EXPECT_EQ(AddKeychainPassword("smtp.example.org", "ann", "new"), kKeychainLocked);
+    EXPECT_EQ(looked, "untouched");
+
+    testing_support::ChildProcess restart(
+        {"gnome-keyring-daemon", "--replace", "--daemonize", "--unlock", "--components=secrets"},
+        {}, "test-password");
+    ASSERT_EQ(restart.wait(20s), 0);
+    EXPECT_EQ(LookupKeychainPassword("smtp.example.org", "ann", looked), 0);
+    EXPECT_EQ(looked, "kept");
 }
 
 TEST(Keychain, HungServiceCountsAsNone) {

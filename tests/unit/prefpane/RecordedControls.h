@@ -25,10 +25,12 @@ public:
     void showProblem(TextField field, const std::string& message) override {
         problems[field] = message;
     }
+    void showMailStatus(const std::string& lines) override { mailStatus = lines; }
 
     std::map<TextField, std::string> texts;
     std::map<CheckBox, bool> boxes;
     std::map<TextField, std::string> problems;
+    std::string mailStatus;
     int authentication = 0;
 };
 

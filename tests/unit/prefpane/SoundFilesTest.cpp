@@ -23,11 +23,5 @@ TEST(SoundFilesTest, FindsTheResourceByItsStemInFolderOrder) {
     EXPECT_FALSE(FindSoundFile("Glass.aiff", folders));
 }
 
-TEST(SoundFilesTest, TheProgramShipsBothSounds) {
-    for (const char* name : {"Mail Sent.aiff", "Mail Not Sent.aiff"}) {
-        EXPECT_TRUE(FindSoundFile(name, ProgramSoundFolders())) << name;
-    }
-}
-
 }  // namespace
 }  // namespace prefpane
