@@ -95,7 +95,7 @@ public:
     // A check asked for from outside: the lookup service is asked afresh,
     // except while a check is running (it serves) or shortly after one.
     void checkExternalIPAddressNow();
-    static constexpr std::chrono::seconds kCheckReuse{10};
+    static constexpr std::chrono::seconds kCheckReuse{3};
     // How long a log job holds the ones behind it, and how long a refresh
     // waits for the first address's name before it logs without one.
     static constexpr platform::RunLoop::Duration kHoldBound{1500};
