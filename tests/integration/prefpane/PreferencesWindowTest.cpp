@@ -256,11 +256,13 @@ TEST_F(WindowTest, FitsA1280x720ScreenWithEveryMessageShown) {
     const QSize before = window_->frameGeometry().size();
     const TextField fields[] = {TextField::Port, TextField::Password, TextField::Email,
                                 TextField::MinutesInterval};
-    for (TextField field : fields) {  // as long as the longest the window says
-        window_->showProblem(field,
-                             "No keyring answered: the password is not saved. Unlock the "
-                             "keyring and close again, or tick \"Keep in the settings "
-                             "file\" (plain text).");
+    for (TextField field : fields) {
+        window_->showProblem(field, field == TextField::Password
+                                        ? "No keyring answered: the password is not saved. "
+                                          "Unlock the keyring and close again, or tick \"Keep "
+                                          "in the settings file\" (plain text)."
+                                        : "Type a whole number between 1 and 65535, such as "
+                                          "25, 465 or 587 (a mail port).");
     }
     window_->showMailStatus(
         "ann@example.org: sent\nbob@example.org: not sent: 535 5.7.8 "
