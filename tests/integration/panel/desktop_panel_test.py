@@ -1,14 +1,9 @@
-"""The real program on a real panel under Xvfb, in a network namespace of its
-own (so its address is known and nothing leaves the machine):
-
-- an XFCE panel with the indicator plugin and the Ayatana application
-  indicator service: the address shows as text beside the icon, and a click
-  on it opens the menu;
-- a plain XEmbed tray (trayer), no StatusNotifierWatcher: the tray icon
-  appears, with the title as its tooltip.
-
-Screenshots are saved under ARTIFACTS. Exits 77 (skipped) where the X server,
-the panel or the right to make namespaces is missing.
+"""The real program on real panels under Xvfb, in a network namespace of its
+own (so its address is known and nothing leaves the machine): on an XFCE
+panel with the Ayatana indicator plugin the address shows beside the icon and
+a click opens the menu; in a plain XEmbed tray (trayer) the icon appears with
+the title as its tooltip. Screenshots go to ARTIFACTS. Exits 77 (skipped)
+where the X server, the panel or the right to make namespaces is missing.
 
 Usage: desktop_panel_test.py PROGRAM DEFAULTS_TOOL SCREEN_GRAB PANEL_XML ARTIFACTS
 """
@@ -60,13 +55,27 @@ class Desktop:
         return process
 
     def grab(self, name):
-        """((left, right) of what the panel strip shows, lit pixels below it)."""
+        """(left, right) of what the panel strip shows, and the lit pixels below it."""
         out = run(GRAB, os.path.join(ARTIFACTS, name), str(PANEL_HEIGHT), env=self.env).stdout
-        out = out.split()
-        return (int(out[1]), int(out[2])), int(out[4])
+        left, right, lit = map(int, out.split())
+        return (left, right), lit
 
     def wait_for(self, condition, timeout=15.0):
         return wait_until(condition, timeout, step=0.3)
+
+    def drawn(self, name, wider_than=-1):
+        """(left, right) of what the panel strip shows once wider than wider_than."""
+        def span():
+            (left, right), _ = self.grab(name)
+            return left >= 0 and right - left > wider_than and (left, right)
+        return self.wait_for(span)
+
+    def point_at(self, span, name, more_lit, *click):
+        """Whether pointing at the middle of span (and clicking) lights more_lit pixels."""
+        _, before = self.grab(name)
+        run("xdotool", "mousemove", str(sum(span) // 2), str(PANEL_HEIGHT // 2), *click,
+            env=self.env)
+        return self.wait_for(lambda: self.grab(name)[1] > before + more_lit, timeout=10)
 
     def close(self):
         for process in reversed(self.processes):
@@ -75,7 +84,6 @@ class Desktop:
                 process.wait(5)
             except subprocess.TimeoutExpired:
                 process.kill()
-                process.wait()
         self.bus.stop()
         shutil.rmtree(self.folder, ignore_errors=True)
 
@@ -105,18 +113,10 @@ class PanelTest(unittest.TestCase):
 
         # An icon alone is about as wide as the panel is high; with the label
         # beside it the item is several times wider.
-        def labelled():
-            (left, right), _ = desktop.grab("xfce-panel-label.png")
-            return left >= 0 and right - left > 2 * PANEL_HEIGHT and (left, right)
-        span = desktop.wait_for(labelled)
+        span = desktop.drawn("xfce-panel-label.png", wider_than=2 * PANEL_HEIGHT)
         self.assertTrue(span, "no label beside the icon (see xfce-panel-label.png)")
-
-        _, lit_before = desktop.grab("xfce-panel-before-click.png")
-        run("xdotool", "mousemove", str((span[0] + span[1]) // 2), str(PANEL_HEIGHT // 2),
-            "click", "1", env=desktop.env)
-        opened = desktop.wait_for(
-            lambda: desktop.grab("xfce-panel-menu.png")[1] > lit_before + 10000, timeout=10)
-        self.assertTrue(opened, "no menu after the click (see xfce-panel-menu.png)")
+        self.assertTrue(desktop.point_at(span, "xfce-panel-menu.png", 10000, "click", "1"),
+                        "no menu after the click (see xfce-panel-menu.png)")
 
     def test_a_plain_system_tray_that_starts_later_gets_the_icon(self):
         desktop = self.desktop
@@ -124,16 +124,11 @@ class PanelTest(unittest.TestCase):
         desktop.spawn(["trayer", "--edge", "top", "--align", "left", "--widthtype", "request",
                        "--height", str(PANEL_HEIGHT), "--tint", "0xffffff", "--transparent",
                        "true", "--alpha", "0", "--SetDockType", "true"])
-        shown = desktop.wait_for(lambda: desktop.grab("xembed-tray-icon.png")[0][0] >= 0)
-        self.assertTrue(shown, "no icon in the tray (see xembed-tray-icon.png)")
-
+        span = desktop.drawn("xembed-tray-icon.png")
+        self.assertTrue(span, "no icon in the tray (see xembed-tray-icon.png)")
         # Resting the pointer on it shows the title as its tooltip.
-        (left, right), lit_before = desktop.grab("xembed-tray-icon.png")
-        run("xdotool", "mousemove", str((left + right) // 2), str(PANEL_HEIGHT // 2),
-            env=desktop.env)
-        tip = desktop.wait_for(
-            lambda: desktop.grab("xembed-tray-tooltip.png")[1] > lit_before + 300, timeout=10)
-        self.assertTrue(tip, "no tooltip on the icon (see xembed-tray-tooltip.png)")
+        self.assertTrue(desktop.point_at(span, "xembed-tray-tooltip.png", 300),
+                        "no tooltip on the icon (see xembed-tray-tooltip.png)")
 
 
 def main():

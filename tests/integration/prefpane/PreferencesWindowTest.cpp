@@ -97,7 +97,8 @@ protected:
     std::vector<std::string> played_;
 };
 
-TEST_F(WindowTest, OpensWithTheDefaultsAndTheControllersAddresses) {
+// The window as it opens, then the keyboard and mouse on its fields and boxes.
+TEST_F(WindowTest, OpensWithTheDefaultsAndAnswersKeysAndClicks) {
     window_->present();
     EXPECT_EQ(window_->field(TextField::LastIPAddress)->text(), "192.168.1.20");
     EXPECT_TRUE(window_->field(TextField::LastIPAddress)->isReadOnly());
@@ -116,15 +117,18 @@ TEST_F(WindowTest, OpensWithTheDefaultsAndTheControllersAddresses) {
     EXPECT_EQ(QApplication::focusWidget(), window_->field(TextField::Port)) << "tab order";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), window_->authentication());
-}
 
-TEST_F(WindowTest, ACheckBoxIsStoredWhenClickedWithoutANotification) {
-    window_->present();
+    Type(TextField::Port, "70000");
+    EXPECT_FALSE(window_->problemLabel(TextField::Port)->text().isEmpty()) << "while typing";
+    Type(TextField::Port, "465");
+    EXPECT_TRUE(window_->problemLabel(TextField::Port)->text().isEmpty());
+
+    // A box is stored when clicked, by mouse or keyboard, and posts nothing.
     QCheckBox* box = window_->checkBox(CheckBox::IncludeMachineName);
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     EXPECT_EQ(File()["IncludeMachineName"], true);
-    QTest::keyClick(window_->checkBox(CheckBox::IncludeMachineName), Qt::Key_Space);
-    EXPECT_EQ(File()["IncludeMachineName"], false) << "the keyboard works too";
+    QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_EQ(File()["IncludeMachineName"], false);
     EXPECT_TRUE(posts_.empty());
 }
 
@@ -159,14 +163,6 @@ TEST_F(WindowTest, EveryWayOfClosingSavesTheTypedFieldsAndPostsOnce) {
         EXPECT_EQ(file["Authentication"], (i + 1) % 3);
         EXPECT_EQ(posts_, std::vector<std::string>{"Preferences Changed"});
     }
-}
-
-TEST_F(WindowTest, BadInputIsExplainedBesideItsField) {
-    window_->present();
-    Type(TextField::Port, "70000");
-    EXPECT_FALSE(window_->problemLabel(TextField::Port)->text().isEmpty());
-    Type(TextField::Port, "465");
-    EXPECT_TRUE(window_->problemLabel(TextField::Port)->text().isEmpty());
 }
 
 // The recipients of the messages the server accepts while loop runs, until

@@ -171,12 +171,9 @@ TEST_F(EventLogTest, EntryAfterAWriteCutShortStartsOnItsOwnLine) {
     LogEntry("after the disk was cleaned up");
     StopLogging();
 
-    const Texts entries = fileEntries();
-    ASSERT_EQ(entries.size(), 4u) << testing_support::ReadText(logFile());
-    EXPECT_EQ(entries[0], "start");
-    EXPECT_EQ(entries[1].rfind("this entry", 0), 0u) << entries[1];
-    EXPECT_EQ(entries[2], "after the disk was cleaned up");
-    EXPECT_EQ(entries[3], "stop");
+    Texts entries = fileEntries();
+    entries.at(1).resize(std::min<std::size_t>(entries[1].size(), 10));  // where the disk filled
+    EXPECT_EQ(entries, (Texts{"start", "this entry", "after the disk was cleaned up", "stop"}));
 }
 
 // Only a regular file at the path is written: not a link (to a file or our

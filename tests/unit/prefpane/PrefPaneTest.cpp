@@ -55,11 +55,10 @@ protected:
         return s;
     }
 
-    void Open(PrefPaneServices services) {
-        pane_.emplace(controls_, std::move(services));
+    void Open(std::optional<PrefPaneServices> services = std::nullopt) {
+        pane_.emplace(controls_, services ? std::move(*services) : Services());
         pane_->awakeFromNib();
     }
-    void Open() { Open(Services()); }
 
     static void Store(std::string_view key, Value value) {
         SetAppValue(key, std::move(value));
@@ -82,7 +81,9 @@ protected:
 
 TEST_F(PrefPaneTest, AnEmptyStoreShowsTheDefaultsAndTheControllersAddresses) {
     controls_.boxes[B::TitleIconOnly] = true;  // left over from nothing: must be cleared
-    Open();
+    auto services = Services();
+    services.pathForSoundResource = [](std::string_view) { return std::nullopt; };
+    Open(std::move(services));
     const std::map<F, std::string> expected{
         {F::VersionInfo, "OrbalenStatus 1.2.3"},
         {F::MinutesInterval, "6"},
@@ -101,6 +102,8 @@ TEST_F(PrefPaneTest, AnEmptyStoreShowsTheDefaultsAndTheControllersAddresses) {
     }
     EXPECT_EQ(controls_.authentication, 0);
     EXPECT_TRUE(posts_.empty());
+    pane_->testEmail();
+    EXPECT_TRUE(played_.empty()) << "missing sounds are silent";
 
     state_ = {};
     pane_->windowDidBecomeKey();
@@ -181,22 +184,18 @@ TEST_F(PrefPaneTest, ACheckBoxStoresItsKeyAtOnceAndPostsNothing) {
     EXPECT_TRUE(posts_.empty());
 }
 
-void TypeEverything(RecordedControls& controls) {
-    controls.texts = {{F::MailServer, "smtp.example.org"},
-                      {F::Port, "587"},
-                      {F::Username, "me"},
-                      {F::Password, "pw"},
-                      {F::MinutesInterval, "3"},
-                      {F::Email, "a@example.org,b@example.org"}};
-    controls.authentication = 2;
-    for (B box : {B::SendEmailNotifications, B::IncludeMachineName, B::TitleIconOnly}) {
-        controls.boxes[box] = true;
-    }
-}
-
 TEST_F(PrefPaneTest, ClosingSavesEveryChangedFieldWithItsTypeThenPostsOnce) {
     Open();
-    TypeEverything(controls_);
+    controls_.texts = {{F::MailServer, "smtp.example.org"},
+                       {F::Port, "587"},
+                       {F::Username, "me"},
+                       {F::Password, "pw"},
+                       {F::MinutesInterval, "3"},
+                       {F::Email, "a@example.org,b@example.org"}};
+    controls_.authentication = 2;
+    for (B box : {B::SendEmailNotifications, B::IncludeMachineName, B::TitleIconOnly}) {
+        controls_.boxes[box] = true;
+    }
     EXPECT_TRUE(pane_->windowWillClose());
     ASSERT_EQ(posts_, std::vector<std::string>{
                           "Preferences Changed|com.kestrune.preference.OrbalenStatus"});
@@ -332,15 +331,6 @@ TEST_F(PrefPaneTest, TestEmailGoesToEachStoredRecipientAndShowsHowEachGoes) {
     progress_[0]({Step::Sent, ""});
     EXPECT_EQ(controls_.mailStatus, "a@example.org: sending...\nb@example.org: sending...")
         << "an earlier test's news is not shown as this one's";
-}
-
-TEST_F(PrefPaneTest, MissingSoundsAreSilent) {
-    auto services = Services();
-    services.pathForSoundResource = [](std::string_view) { return std::nullopt; };
-    Open(std::move(services));
-    EXPECT_FALSE(pane_->completionSound() || pane_->incompletionSound());
-    pane_->testEmail();
-    EXPECT_TRUE(played_.empty());
 }
 
 }  // namespace

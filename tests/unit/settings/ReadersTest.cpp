@@ -41,35 +41,25 @@ TEST_F(ReadersTest, MinutesIntervalStaysWithinItsBounds) {
     }
 }
 
-TEST_F(ReadersTest, StringReadersFallBackOnAbsentOrMistypedValues) {
-    EXPECT_EQ(settings::ReadLastExternalIPAddress(), "0.0.0.0");
-    store(keys::kLastExternalIPAddress, "\"-.-.-.-\"");
-    EXPECT_EQ(settings::ReadLastExternalIPAddress(), "-.-.-.-");
-    store(keys::kLastExternalIPAddress, "17");
-    EXPECT_EQ(settings::ReadLastExternalIPAddress(), "0.0.0.0");
-
-    EXPECT_EQ(settings::ReadExternalIPLookupURL(), "http://checkip.dyndns.org/");
-    store(keys::kExternalIPLookupURL, "\"\"");
-    EXPECT_EQ(settings::ReadExternalIPLookupURL(), "http://checkip.dyndns.org/");
-    store(keys::kExternalIPLookupURL, "\"http://127.0.0.1:8080/ip\"");
-    EXPECT_EQ(settings::ReadExternalIPLookupURL(), "http://127.0.0.1:8080/ip");
-}
-
-TEST_F(ReadersTest, UserDefaultsMeanYesWhenAbsentAndFollowAPresentValue) {
-    EXPECT_TRUE(settings::ReadUseSSL());
-    EXPECT_TRUE(settings::ReadLogToSystemConsole());
-    EXPECT_TRUE(settings::ReadLogToPrivateConsoleLog());
-    EXPECT_FALSE(settings::ReadAllowUntrustedCertificates());
-    EXPECT_EQ(settings::ReadInitialRefresh(), 20);
-
-    ReplaceFile(userFile(),
-                R"({"useSSL": false, "logToSystemConsole": 0, "logToPrivateConsoleLog": "NO",
-                    "allowUntrustedCertificates": true, "Initial Refresh": 45})");
-    EXPECT_FALSE(settings::ReadUseSSL());
-    EXPECT_FALSE(settings::ReadLogToSystemConsole());
-    EXPECT_FALSE(settings::ReadLogToPrivateConsoleLog());
-    EXPECT_TRUE(settings::ReadAllowUntrustedCertificates());
-    EXPECT_EQ(settings::ReadInitialRefresh(), 45);
+// Each reader's default when absent, a present value, and a mistyped one.
+TEST_F(ReadersTest, OtherReadersFallBackOnAbsentOrMistypedValues) {
+    const auto all = [] {
+        using namespace settings;
+        return std::tuple(ReadUseSSL(), ReadLogToSystemConsole(), ReadLogToPrivateConsoleLog(),
+                          ReadAllowUntrustedCertificates(), ReadInitialRefresh(),
+                          ReadLastExternalIPAddress(), ReadExternalIPLookupURL());
+    };
+    const auto defaults =
+        std::tuple(true, true, true, false, std::int64_t{20}, std::string("0.0.0.0"),
+                   std::string("http://checkip.dyndns.org/"));
+    EXPECT_EQ(all(), defaults);
+    ReplaceFile(userFile(), R"({"useSSL": false, "logToSystemConsole": 0,
+        "logToPrivateConsoleLog": "NO", "allowUntrustedCertificates": true, "Initial Refresh": 45,
+        "LastExternalIPAddress": "-.-.-.-", "ExternalIPLookupURL": "http://127.0.0.1:8080/ip"})");
+    EXPECT_EQ(all(), std::tuple(false, false, false, true, std::int64_t{45}, std::string("-.-.-.-"),
+                                std::string("http://127.0.0.1:8080/ip")));
+    ReplaceFile(userFile(), R"({"LastExternalIPAddress": 17, "ExternalIPLookupURL": ""})");
+    EXPECT_EQ(all(), defaults);
 }
 
 }  // namespace
