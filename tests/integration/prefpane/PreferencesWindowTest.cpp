@@ -50,6 +50,9 @@ QApplication& App() {
 // program, written down.
 class WindowTest : public ::testing::Test {
 protected:
+    // Test mails report to loop_: they end before it does.
+    void TearDown() override { mail::EndConversations(loop_); }
+
     void SetUp() override {
         App();
         auto services = DefaultPrefPaneServices("OrbalenStatus", "1.4.0");
