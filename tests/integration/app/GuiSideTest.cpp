@@ -121,16 +121,18 @@ protected:
     }
 };
 
-TEST_F(MenuRendererTest, ShowsTheModelAndHandsBackTheChosenItem) {
-    renderer.render(MenuOf(Model("host.example", {"10.0.0.1", "10.0.0.2"})));
+// A model of the same shape updates the open menu in place; another shape
+// replaces the entries.
+TEST_F(MenuRendererTest, ShowsTheModelUpdatesInPlaceAndHandsBackTheChosenItem) {
+    renderer.render(MenuOf(Model("DNS name unavailable", {"10.0.0.1", "10.0.0.2"})));
     const QList<QAction*> actions = menu.actions();
+    renderer.render(MenuOf(Model("host.example", {"10.0.0.1", "10.0.0.9"})));
+    ASSERT_EQ(menu.actions(), actions);
     ASSERT_EQ(actions.size(), 7);
     EXPECT_EQ(actions[0]->text(), "host.example");
     EXPECT_EQ(actions[0]->toolTip(), "Copy the name");
-    EXPECT_TRUE(actions[0]->isEnabled());
     EXPECT_TRUE(actions[1]->isSeparator());
     EXPECT_FALSE(actions[2]->isEnabled()) << "an item without an action only informs";
-    EXPECT_EQ(actions[4]->text(), "10.0.0.2");
     EXPECT_FALSE(actions[5]->isEnabled()) << "the model's own disabled flag";
     ASSERT_NE(actions[6]->menu(), nullptr);
     EXPECT_TRUE(actions[6]->isEnabled());
@@ -138,22 +140,9 @@ TEST_F(MenuRendererTest, ShowsTheModelAndHandsBackTheChosenItem) {
     actions[4]->trigger();
     actions[6]->menu()->actions().at(0)->trigger();
     ASSERT_EQ(chosen.size(), 2u);
-    EXPECT_EQ(chosen[0].action, MenuAction::CopySelectedAddress);
+    EXPECT_EQ(chosen[0].title, "10.0.0.9");
     EXPECT_EQ(chosen[0].tag, 1);
     EXPECT_EQ(chosen[1].action, MenuAction::Quit);
-}
-
-// A model of the same shape updates the open menu in place; another shape
-// replaces the entries.
-TEST_F(MenuRendererTest, NewModelsUpdateInPlaceOrReplace) {
-    renderer.render(MenuOf(Model("DNS name unavailable", {"10.0.0.1"})));
-    const QList<QAction*> before = menu.actions();
-    renderer.render(MenuOf(Model("host.example", {"10.0.0.9"})));
-    EXPECT_EQ(menu.actions(), before);
-    EXPECT_EQ(before[0]->text(), "host.example");
-    before[3]->trigger();
-    ASSERT_EQ(chosen.size(), 1u);
-    EXPECT_EQ(chosen[0].title, "10.0.0.9");
 
     renderer.render(MenuOf(Model("host.example", {"10.0.0.1", "10.0.0.2", "10.0.0.3"})));
     ASSERT_EQ(menu.actions().size(), 8);

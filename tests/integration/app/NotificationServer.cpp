@@ -21,7 +21,6 @@ public slots:
         std::fflush(stdout);
         return ++lastId_;
     }
-    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
 
 private:
     uint lastId_ = 0;

@@ -129,11 +129,6 @@ protected:
         settle();
         return answer;
     }
-    // Delivers a settings save as the preferences window sends it.
-    void postPreferencesChanged() {
-        center_.post(keys::kPreferencesChangedName, keys::kPreferencesChangedObject);
-        settle();
-    }
 
     // The log lines since the last clear, and then clears them.
     Lines takeLog() {
