@@ -45,7 +45,7 @@ PROBE = os.path.join(BUILD, "bin", "app_status_probe")
 TICKS = os.sysconf("SC_CLK_TCK")
 BASE = "169.254.1.1"  # the one address the default route's interface keeps
 CHANGED = "(First) Internal IP address changed from:"
-HANG = 10  # seconds a hanging lookup takes before it gives up
+HANG = 4  # seconds the lookup service hangs on each of a check's two attempts
 IDLE = 10 if QUICK else 60
 RTMGRP_IPV4_IFADDR, RTM_NEWADDR, RTM_DELADDR, IFA_ADDRESS = 0x10, 20, 21, 1
 
@@ -293,9 +293,10 @@ def changes(w, figures, condition, count, before=None, timeout=5, patience=2):
 
 
 def hung_lookup(s):
-    """Starts a lookup that hangs for HANG seconds and waits 2 s into it,
-    once the one before has given up."""
-    time.sleep(max(0, hung_lookup.began + HANG + 0.5 - time.monotonic()))
+    """Starts a lookup that hangs (HANG seconds on each of its two attempts)
+    and waits 2 s into it, once the one before has given up."""
+    s.lookup.hang_seconds = HANG
+    time.sleep(max(0, hung_lookup.began + 2 * HANG + 0.5 - time.monotonic()))
     s.lookup.page, start = "hang", len(s.log_lines())
     # A call just after the last check is answered from it: ask until one starts.
     loading = "Loading external IP address...(from %s)" % s.lookup.url
@@ -393,7 +394,7 @@ def main():
         changes(w, figures, ", 2 s into a hung lookup", 2 if QUICK else 5,
                 lambda: hung_lookup(s), HANG + 2, patience=1)
         s.lookup.page = None
-        time.sleep(HANG)
+        time.sleep(2 * HANG)
         idle(s, figures, monitor, "with the panel")
         burst(w, figures)
         s.terminate()
