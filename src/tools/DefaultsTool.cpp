@@ -5,6 +5,7 @@
 //   orbalenstatus-defaults write DOMAIN KEY -bool YES|NO | -int N | -float X | -string TEXT
 //   orbalenstatus-defaults delete DOMAIN KEY
 //   orbalenstatus-defaults notify
+//   orbalenstatus-defaults --help | --version
 #include <QCoreApplication>
 #include <cerrno>
 #include <cmath>
@@ -29,12 +30,16 @@ using Args = std::vector<std::string>;
 
 constexpr int kUsageError = 2;
 
+constexpr const char* kUsage =
+    "usage: orbalenstatus-defaults read DOMAIN [KEY]\n"
+    "       orbalenstatus-defaults write DOMAIN KEY -bool YES|NO | -int N | -float X | -string "
+    "TEXT\n"
+    "       orbalenstatus-defaults delete DOMAIN KEY\n"
+    "       orbalenstatus-defaults notify\n"
+    "       orbalenstatus-defaults --help | --version\n";
+
 int Usage() {
-    std::cerr << "usage: orbalenstatus-defaults read DOMAIN [KEY]\n"
-                 "       orbalenstatus-defaults write DOMAIN KEY -bool YES|NO | -int N | "
-                 "-float X | -string TEXT\n"
-                 "       orbalenstatus-defaults delete DOMAIN KEY\n"
-                 "       orbalenstatus-defaults notify\n";
+    std::cerr << kUsage;
     return kUsageError;
 }
 
@@ -242,6 +247,14 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     const Args args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (command == "--version") {
+        std::cout << "orbalenstatus-defaults (OrbalenStatus) " ORBALEN_VERSION "\n";
+        return 0;
+    }
     if (command == "read") {
         return Read(args);
     }

@@ -4,7 +4,7 @@
 //   orbalenstatus-query --json     every property as one JSON object (with
 //                                  "text" and "tooltip" for status bars)
 //   --follow                       one line (or object) now and one per change,
-//                                  until the program quits
+//                                  an empty one while the program is not running
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -30,12 +31,14 @@ constexpr int kTimeoutMs = 5000;
 constexpr const char* kUsage =
     "usage: orbalenstatus-query [--json] [--follow]\n"
     "Prints the running OrbalenStatus's title (--json: all its properties as JSON);\n"
-    "--follow prints again on every change until the program quits.\n";
+    "--follow prints again on every change, and an empty line (or empty values)\n"
+    "while the program is not running, waiting for it to start again.\n";
 
 struct Options {
     bool json = false;
     bool follow = false;
     bool help = false;
+    bool version = false;
     const char* unknown = nullptr;
 };
 
@@ -48,6 +51,8 @@ Options ParseOptions(int argc, char** argv) {
             options.follow = true;
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             options.help = true;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            options.version = true;
         } else if (!options.unknown) {
             options.unknown = argv[i];
         }
@@ -70,6 +75,34 @@ bool InstanceRuns(QDBusConnection& bus) {
            reply.arguments().constFirst().toBool();
 }
 
+// The text without control characters and line breaks: what the program
+// publishes (a network's name, say) may hold any, and a status bar must get
+// neither escape sequences nor a forged second line.
+QString Printable(QString text) {
+    text.removeIf([](QChar c) {
+        return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
+               c.category() == QChar::Separator_Paragraph;
+    });
+    return text;
+}
+
+// Every text in the properties printable; lists stay lists.
+QVariantMap Sanitized(const QVariantMap& properties) {
+    QVariantMap clean;
+    for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
+        if (it.value().metaType() == QMetaType::fromType<QStringList>()) {
+            QStringList entries = it.value().toStringList();
+            for (QString& entry : entries) {
+                entry = Printable(entry);
+            }
+            clean.insert(Printable(it.key()), entries);
+        } else {
+            clean.insert(Printable(it.key()), Printable(it.value().toString()));
+        }
+    }
+    return clean;
+}
+
 std::optional<QVariantMap> ReadProperties(QDBusConnection& bus) {
     QDBusMessage ask =
         QDBusMessage::createMethodCall(kService, kPath, kProperties, QStringLiteral("GetAll"));
@@ -78,7 +111,7 @@ std::optional<QVariantMap> ReadProperties(QDBusConnection& bus) {
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         return std::nullopt;
     }
-    return qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+    return Sanitized(qdbus_cast<QVariantMap>(reply.arguments().constFirst()));
 }
 
 std::string Utf8(const QString& text) {
@@ -90,14 +123,16 @@ std::string Utf8(const QString& text) {
 nlohmann::json AsJson(const QVariantMap& properties) {
     nlohmann::json object;
     object["text"] = Utf8(properties.value(QStringLiteral("Title")).toString());
-    QString tooltip =
-        QStringLiteral("Internal: ") +
-        properties.value(QStringLiteral("Addresses")).toStringList().join(QStringLiteral(", "));
+    QStringList tooltip;
+    const QStringList addresses = properties.value(QStringLiteral("Addresses")).toStringList();
+    if (!addresses.isEmpty()) {
+        tooltip << QStringLiteral("Internal: ") + addresses.join(QStringLiteral(", "));
+    }
     const QString external = properties.value(QStringLiteral("ExternalAddress")).toString();
     if (!external.isEmpty()) {
-        tooltip += QStringLiteral("\nExternal: ") + external;
+        tooltip << QStringLiteral("External: ") + external;
     }
-    object["tooltip"] = Utf8(tooltip);
+    object["tooltip"] = Utf8(tooltip.join(QLatin1Char('\n')));
     for (auto it = properties.cbegin(); it != properties.cend(); ++it) {
         if (it.value().metaType() == QMetaType::fromType<QStringList>()) {
             nlohmann::json list = nlohmann::json::array();
@@ -112,41 +147,80 @@ nlohmann::json AsJson(const QVariantMap& properties) {
     return object;
 }
 
+// What is printed while no instance runs: every property, empty.
+QVariantMap EmptyState() {
+    QVariantMap state;
+    for (const char* name : {"Title", "InternalAddress", "ExternalAddress", "WirelessNetwork",
+                             "LastInternalChange", "LastExternalChange"}) {
+        state.insert(QLatin1String(name), QString());
+    }
+    state.insert(QStringLiteral("Addresses"), QStringList());
+    return state;
+}
+
+std::string Line(const QVariantMap& properties, bool json) {
+    return (json ? AsJson(properties).dump()
+                 : Utf8(properties.value(QStringLiteral("Title")).toString())) +
+           "\n";
+}
+
 // Prints the state in the form asked for; false once no one reads it.
-bool Print(const QVariantMap& properties, bool json) {
-    const std::string line = json ? AsJson(properties).dump()
-                                  : Utf8(properties.value(QStringLiteral("Title")).toString());
-    std::fputs((line + "\n").c_str(), stdout);
+bool Print(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
     return std::fflush(stdout) == 0;
 }
 
-// Prints the state again on every PropertiesChanged signal.
+// Prints the state whenever it differs from the one printed last: the
+// program's own on each PropertiesChanged, the empty one while it is gone.
 class Follower : public QObject {
     Q_OBJECT
 public:
-    explicit Follower(bool json) : json_(json) {}
+    Follower(QDBusConnection bus, bool json) : bus_(std::move(bus)), json_(json) {}
 
-    bool start(const QVariantMap& properties) {
-        properties_ = properties;
-        return Print(properties_, json_);
-    }
+    bool readerGone() const { return gone_; }
 
 public slots:
+    void appeared() {
+        auto properties = ReadProperties(bus_);
+        if (!properties) {
+            std::fputs("orbalenstatus-query: OrbalenStatus did not answer\n", stderr);
+        }
+        show(properties.value_or(EmptyState()));
+    }
+
+    void vanished() { show(EmptyState()); }
+
     void changed(const QString& interface, const QVariantMap& changes, const QStringList&) {
         if (interface != kInterface) {
             return;
         }
-        for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
-            properties_.insert(it.key(), it.value());
+        QVariantMap properties = properties_;
+        const QVariantMap clean = Sanitized(changes);
+        for (auto it = clean.cbegin(); it != clean.cend(); ++it) {
+            properties.insert(it.key(), it.value());
         }
-        if (!Print(properties_, json_)) {
-            QCoreApplication::exit(0);  // the reader has gone
-        }
+        show(properties);
     }
 
 private:
+    void show(const QVariantMap& properties) {
+        properties_ = properties;
+        std::string line = Line(properties_, json_);
+        if (line == printed_) {
+            return;
+        }
+        printed_ = std::move(line);
+        if (!Print(printed_)) {
+            gone_ = true;  // no one reads any more
+            QCoreApplication::exit(0);
+        }
+    }
+
+    QDBusConnection bus_;
     QVariantMap properties_;
+    std::string printed_;
     bool json_;
+    bool gone_ = false;
 };
 
 int NotRunning() {
@@ -154,26 +228,24 @@ int NotRunning() {
         QStringLiteral("OrbalenStatus is not running (no %1 on the session bus)").arg(kService));
 }
 
+// Follows the program across its ends and starts, until no one reads.
 int Follow(QDBusConnection& bus, bool json) {
-    Follower follower(json);
+    Follower follower(bus, json);
     bus.connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), &follower,
                 SLOT(changed(QString, QVariantMap, QStringList)));
-    QDBusServiceWatcher watcher(kService, bus, QDBusServiceWatcher::WatchForUnregistration);
-    QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered,
-                     [] { QCoreApplication::exit(0); });
-    // Subscribed before the first look, so neither a change nor the end
-    // right after it is missed.
-    if (!InstanceRuns(bus)) {
-        return NotRunning();
+    QDBusServiceWatcher watcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange);
+    QObject::connect(&watcher, &QDBusServiceWatcher::serviceRegistered, &follower,
+                     &Follower::appeared);
+    QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &follower,
+                     &Follower::vanished);
+    // Subscribed before the first look, so neither a change nor an end or
+    // start right after it is missed (a repeated state is not printed).
+    if (InstanceRuns(bus)) {
+        follower.appeared();
+    } else {
+        follower.vanished();
     }
-    const auto properties = ReadProperties(bus);
-    if (!properties) {
-        return Fail(QStringLiteral("OrbalenStatus did not answer"));
-    }
-    if (!follower.start(*properties)) {
-        return 0;
-    }
-    return QCoreApplication::exec();
+    return follower.readerGone() ? 0 : QCoreApplication::exec();
 }
 
 }  // namespace
@@ -182,6 +254,10 @@ int main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     if (options.help) {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts("orbalenstatus-query (OrbalenStatus) " ORBALEN_VERSION);
         return 0;
     }
     if (options.unknown) {
@@ -204,7 +280,7 @@ int main(int argc, char** argv) {
     if (!properties) {
         return Fail(QStringLiteral("OrbalenStatus did not answer"));
     }
-    return Print(*properties, options.json) ? 0 : 1;
+    return Print(Line(*properties, options.json)) ? 0 : 1;
 }
 
 #include "QueryTool.moc"

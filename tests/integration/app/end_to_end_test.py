@@ -10,6 +10,7 @@ Usage: end_to_end_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT QUERY_TOOL
 Exits 77 (skipped) where no network namespace can be made.
 """
 
+import itertools
 import json
 import re
 import subprocess
@@ -48,7 +49,8 @@ def setUpModule():
 
 def tearDownModule():
     if scenario:
-        notifications.stop()
+        for lines in filter(None, (notifications, follower)):
+            lines.stop()
         scenario.close()
 
 
@@ -213,7 +215,7 @@ class Program(unittest.TestCase):
         self.assert_published_at_once(
             ["addr add 10.5.0.1/24 dev v1", "addr del 10.4.0.1/24 dev v1"], "10.4.0.1", "10.5.0.1")
 
-    def test_10_sigterm_ends_it_at_once_and_the_follower_printed_each_change(self):
+    def test_10_sigterm_ends_it_at_once_and_the_follower_printed_each_change_then_none(self):
         s = scenario
         hung = len(s.log_lines())
         begun = time.monotonic()
@@ -223,20 +225,32 @@ class Program(unittest.TestCase):
         self.assertEqual(s.log_lines()[-1], "stop")
         self.assertFalse([line for line in s.log_lines()[hung:]
                           if plain.url in line or line.startswith("Current external")])
-        self.assertEqual(follower.process.wait(10), 0)
-        follower.thread.join(5)
+        # The follower stays: the same keys, every value empty, while none runs.
+        empty = {key: type(value)() for key, value in json.loads(follower.texts()[0]).items()}
+        self.assertTrue(wait_until(lambda: json.loads(follower.texts()[-1]) == empty), empty)
         states = [json.loads(text) for text in follower.texts()]
-        self.assertTrue(all(isinstance(state, dict) and "text" in state for state in states))
         # Each object shows a state the one before did not.
         self.assertFalse([a for a, b in zip(states, states[1:]) if a == b], states)
         self.assertIn("198.51.100.23", [state["ExternalAddress"] for state in states])
-        follower.stop()
 
-    def test_11_query_without_a_running_instance_fails_clearly(self):
-        for args in ([], ["--json"], ["--follow"]):
-            done = query(*args)
-            self.assertEqual((done.returncode, done.stdout), (1, ""), args)
-            self.assertIn("OrbalenStatus is not running", done.stderr)
+    def test_11_without_an_instance_query_fails_clearly_and_followers_wait_for_it(self):
+        for argv in ([QUERY], [QUERY, "--json"], *([tool, flag] for tool in (
+                PROGRAM, DEFAULTS, QUERY) for flag in ("--help", "--version"))):
+            done = subprocess.run(argv, env=scenario.env, capture_output=True, text=True)
+            asked = argv[-1] in ("--help", "--version")  # else it fails, saying why
+            self.assertEqual((done.returncode, bool(done.stdout)), (1 - asked, asked), argv)
+            self.assertIn("orbalenstatus" if asked else "is not running",
+                          (done.stdout or done.stderr).lower(), argv)
+        titles, seen = Lines([QUERY, "--follow"], scenario.env), len(follower.lines) - 1
+        self.addCleanup(titles.stop)
+        # Each shows the program once it runs, and nothing again once it ends.
+        shown = lambda t: titles.texts() == t and [k for k, _ in itertools.groupby(
+            json.loads(text)["text"] for text in follower.texts()[seen:])] == t
+        self.assertTrue(wait_until(lambda: shown([""])), titles.texts())
+        scenario.start("--headless")
+        self.assertTrue(wait_until(lambda: shown(["", "10.5.0.1"])), titles.texts())
+        self.assertEqual(scenario.terminate(), 0)
+        self.assertTrue(wait_until(lambda: shown(["", "10.5.0.1", ""])), titles.texts())
 
     def test_12_a_silent_bus_delays_the_start_only_briefly(self):
         s = scenario
