@@ -58,19 +58,32 @@ void MailThrottle::offer(const Change& change) {
     } else {
         heldNote_(nextToken());
     }
-    if (held_ && !timer_) {
-        timer_ = loop_.addTimer(
-            std::chrono::duration_cast<platform::RunLoop::Duration>(nextToken() - loop_.now()),
-            platform::RunLoop::Duration::zero(), [this] {
-                timer_.reset();
-                sendHeld();
-            });
+    if (held_) {
+        waitForToken();
     }
+}
+
+void MailThrottle::waitForToken() {
+    if (timer_) {
+        return;
+    }
+    // Rounded up: a timer that fired before the token is due would find
+    // none and have to wait again.
+    timer_ =
+        loop_.addTimer(std::chrono::ceil<platform::RunLoop::Duration>(nextToken() - loop_.now()),
+                       platform::RunLoop::Duration::zero(), [this] {
+                           timer_.reset();
+                           sendHeld();
+                       });
 }
 
 void MailThrottle::sendHeld() {
     refill();
-    if (!held_ || tokens_ == 0) {
+    if (!held_) {
+        return;
+    }
+    if (tokens_ == 0) {
+        waitForToken();  // woken early: the held mail must not be forgotten
         return;
     }
     --tokens_;

@@ -42,6 +42,7 @@ public:
 
 private:
     void refill();
+    void waitForToken();
     void sendHeld();
     platform::RunLoop::TimePoint nextToken() const { return lastRefill_ + kRefill; }
 

@@ -1,4 +1,5 @@
 #include "ControllerTest.h"
+#include "controller/MailThrottle.h"
 
 using controller::gAddresses;
 
@@ -140,6 +141,30 @@ TEST_F(OrderingTest, OutsideRequestsJoinTheCheckOrRefreshAlreadyWaiting) {
     controller().checkExternalIPAddressNow();
     settle();
     EXPECT_EQ(fetches(), 2u);
+}
+
+// A real clock moves on between the reading a timer is set from and the
+// moment it is set, so a timer may fire a fraction of a millisecond before
+// the next token is due. The held mail must still go out.
+class CreepingLoop : public platform::ManualRunLoop {
+public:
+    TimePoint now() const override { return ManualRunLoop::now() + (creep_ += 10us); }
+
+private:
+    mutable std::chrono::microseconds creep_{0};
+};
+
+TEST(MailThrottleTest, HeldMailGoesOutWhenItsTimerFiresJustBeforeTheToken) {
+    CreepingLoop loop;
+    std::vector<std::string> sent;
+    controller::MailThrottle throttle(
+        loop, [&](const controller::MailThrottle::Change& c, bool) { sent.push_back(c.to); },
+        [](auto) {}, [](const std::string&) {});
+    for (const char* to : {"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"}) {
+        throttle.offer({"10.0.0.1", to});
+    }
+    loop.advance(2min);
+    EXPECT_EQ(sent, (std::vector<std::string>{"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"}));
 }
 
 }  // namespace
