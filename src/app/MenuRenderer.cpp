@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QTextDocument>
 
+#include "platform/qt/PlainText.h"
+
 namespace app {
 
 namespace {
@@ -11,12 +13,6 @@ namespace {
 using controller::Menu;
 using controller::MenuAction;
 using controller::MenuItem;
-
-bool IsHidden(QChar c) {
-    const char16_t u = c.unicode();
-    return c.category() == QChar::Other_Control || u == 0x2028 || u == 0x2029 ||
-           (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069);
-}
 
 void Apply(QAction& action, const MenuItem& item) {
     action.setText(QtMenuText(item.title));
@@ -27,9 +23,7 @@ void Apply(QAction& action, const MenuItem& item) {
 }  // namespace
 
 QString PlainText(const std::string& text) {
-    QString plain = QString::fromStdString(text);
-    plain.removeIf(IsHidden);
-    return plain;
+    return platform::PlainText(QString::fromStdString(text));
 }
 
 QString QtMenuText(const std::string& text) {

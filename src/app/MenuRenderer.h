@@ -15,8 +15,7 @@ namespace app {
 
 // Texts that come from outside (host names from the hosts file or DNS, a
 // lookup service's answer) as the desktop may show them. PlainText drops
-// control characters, line and paragraph separators and the invisible
-// direction overrides that could make a label read as something else.
+// what platform::PlainText drops.
 QString PlainText(const std::string& text);
 // For a QAction: '&' doubled so that it is not taken for a mnemonic.
 QString QtMenuText(const std::string& text);

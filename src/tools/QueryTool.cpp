@@ -20,6 +20,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/qt/PlainText.h"
+
 namespace {
 
 const QString kService = QStringLiteral("com.kestrune.OrbalenStatus");
@@ -75,17 +77,6 @@ bool InstanceRuns(QDBusConnection& bus) {
            reply.arguments().constFirst().toBool();
 }
 
-// The text without control characters and line breaks: what the program
-// publishes (a network's name, say) may hold any, and a status bar must get
-// neither escape sequences nor a forged second line.
-QString Printable(QString text) {
-    text.removeIf([](QChar c) {
-        return c.category() == QChar::Other_Control || c.category() == QChar::Separator_Line ||
-               c.category() == QChar::Separator_Paragraph;
-    });
-    return text;
-}
-
 // Every text in the properties printable; lists stay lists.
 QVariantMap Sanitized(const QVariantMap& properties) {
     QVariantMap clean;
@@ -93,11 +84,11 @@ QVariantMap Sanitized(const QVariantMap& properties) {
         if (it.value().metaType() == QMetaType::fromType<QStringList>()) {
             QStringList entries = it.value().toStringList();
             for (QString& entry : entries) {
-                entry = Printable(entry);
+                entry = platform::PlainText(entry);
             }
-            clean.insert(Printable(it.key()), entries);
+            clean.insert(platform::PlainText(it.key()), entries);
         } else {
-            clean.insert(Printable(it.key()), Printable(it.value().toString()));
+            clean.insert(platform::PlainText(it.key()), platform::PlainText(it.value().toString()));
         }
     }
     return clean;
