@@ -70,10 +70,10 @@ void AppController::init() {
     setup();
     observePreferencesChanges();
     initTimerAndRegisterNotifications();
+    // The start-up refreshes have just read the list: no third read.
     std::optional<std::string> first;
-    std::unique_ptr<netinfo::AddressList> addresses;
-    if (services_.copyIPAddressList(&addresses) == 0 && addresses && !addresses->empty()) {
-        first = addresses->front();
+    if (!gAddresses.empty()) {
+        first = gAddresses.front();
     }
     // Behind the start-up's checks and refreshes, which fill the cache when
     // the lookup service answers promptly.
