@@ -5,6 +5,7 @@
 //   orbalenstatus-defaults write DOMAIN KEY -bool YES|NO | -int N | -float X | -string TEXT
 //   orbalenstatus-defaults delete DOMAIN KEY
 //   orbalenstatus-defaults notify
+//   orbalenstatus-defaults keys [--man]
 //   orbalenstatus-defaults --help | --version
 #include <QCoreApplication>
 #include <cerrno>
@@ -37,6 +38,7 @@ constexpr const char* kUsage =
     "TEXT\n"
     "       orbalenstatus-defaults delete DOMAIN KEY\n"
     "       orbalenstatus-defaults notify\n"
+    "       orbalenstatus-defaults keys [--man]\n"
     "       orbalenstatus-defaults --help | --version\n";
 
 int Usage() {
@@ -283,6 +285,31 @@ int Delete(const Args& args) {
     return Synchronize(domain, "save") ? 0 : 1;
 }
 
+// Every key the program reads, as the table README.md shows, or as the
+// entries of the SETTINGS section of orbalenstatus(1). Both documents carry
+// this text unchanged (a test compares them).
+int Keys(const Args& args) {
+    const bool man = args.size() == 1 && args[0] == "--man";
+    if (!args.empty() && !man) {
+        return Usage();
+    }
+    if (!man) {
+        std::cout << "| Key | Type | Default | Set by | Meaning |\n|---|---|---|---|---|\n";
+    }
+    for (const settings::SettingInfo& s : settings::kSettingsTable) {
+        const auto type = settings::TypeName(s.type);
+        if (man) {
+            std::cout << ".TP\n.B \"" << s.key << "\"\n"
+                      << type << ", default " << s.defaultText << ", set by " << s.writers << ".\n"
+                      << s.meaning << "\n";
+        } else {
+            std::cout << "| `" << s.key << "` | " << type << " | " << s.defaultText << " | "
+                      << s.writers << " | " << s.meaning << " |\n";
+        }
+    }
+    return 0;
+}
+
 int Notify(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     platform::DBusNotificationCenter center;
@@ -320,6 +347,9 @@ int main(int argc, char** argv) {
     }
     if (command == "delete") {
         return Delete(args);
+    }
+    if (command == "keys") {
+        return Keys(args);
     }
     if (command == "notify" && args.empty()) {
         return Notify(argc, argv);
