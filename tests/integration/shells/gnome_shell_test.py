@@ -197,6 +197,13 @@ class GnomeShellTest(unittest.TestCase):
         shell.start_program("gnome-program-again")
         self.assertTrue(self.label_is(old), shell.button())
 
+        # With the title as an icon only, the button shows the icon alone.
+        run(DEFAULTS, "write", DOMAIN, "TitleIconOnly", "-bool", "YES", env=shell.env)
+        run(DEFAULTS, "notify", env=shell.env)
+        shown = "(b => [b._icon.visible, b._label.visible])(%s)" % BUTTON
+        self.assertTrue(self.wait_for(lambda: shell.eval(shown) == [True, False]),
+                        shell.eval(shown))
+
     def change_to_label_seconds(self, old, new):
         """Seconds from the change of the first address to the label's text."""
         shell = self.shell
