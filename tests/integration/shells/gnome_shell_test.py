@@ -68,19 +68,21 @@ class Shell:
             str([UUID, APPINDICATOR, EVAL_HELPER]), env=self.env)
         run(DEFAULTS, "write", DOMAIN, "ExternalIPLookupURL", "-string", "http://127.0.0.1:9/",
             env=self.env)
+        self.program = None
+
+    def start(self):
         self.log = open(os.path.join(ARTIFACTS, "gnome-shell.log"), "w")
         self.spawn(["gnome-shell", "--headless", "--virtual-monitor", "1280x720", "--wayland",
                     "--no-x11"], stderr=self.log)
         read, write = os.pipe()
-        self.xvfb = self.spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", "640x480x24",
-                                "-nolisten", "tcp"], pass_fds=(write,))
+        self.spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", "640x480x24",
+                   "-nolisten", "tcp"], pass_fds=(write,))
         os.close(write)
         with os.fdopen(read) as display:
             self.display = ":" + display.readline().strip()
         if not wait_until(lambda: self.eval("1") == 1, timeout=30, step=0.2):
             raise RuntimeError("GNOME Shell did not answer (see gnome-shell.log)")
         self.eval("imports.ui.main.overview.hide()")
-        self.program = None
 
     def spawn(self, argv, **kwargs):
         kwargs.setdefault("stderr", subprocess.DEVNULL)
@@ -111,11 +113,9 @@ class Shell:
     def items(self):
         """The StatusNotifierItems the AppIndicator extension shows (None:
         no watcher)."""
-        done = subprocess.run(["busctl", "--address=" + self.env["DBUS_SESSION_BUS_ADDRESS"],
-                               "--json=short", "get-property", *WATCHER,
-                               "RegisteredStatusNotifierItems"], capture_output=True, text=True,
-                              timeout=10)
-        return json.loads(done.stdout)["data"] if done.returncode == 0 else None
+        answer = self.call(*WATCHER[:2], "org.freedesktop.DBus.Properties", "Get", "ss",
+                           WATCHER[2], "RegisteredStatusNotifierItems")
+        return answer and answer[0]["data"]
 
     def choose(self, section, title):
         """Activates the button's menu item titled title."""
@@ -137,7 +137,8 @@ class Shell:
             except subprocess.TimeoutExpired:
                 process.kill()
                 process.wait()
-        self.log.close()
+        if hasattr(self, "log"):
+            self.log.close()
         for bus in self.buses:
             bus.stop()
         shutil.rmtree(self.folder, ignore_errors=True)
@@ -147,6 +148,11 @@ class GnomeShellTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.shell = Shell()
+        try:
+            cls.shell.start()
+        except Exception:
+            cls.shell.close()
+            raise
 
     @classmethod
     def tearDownClass(cls):
@@ -168,7 +174,9 @@ class GnomeShellTest(unittest.TestCase):
         # The extension shows the title: no item of the program's own beside it.
         self.assertEqual(shell.items(), [])
 
-        shell.eval("imports.ui.main.overview.hide(); %s.menu.open()" % BUTTON)
+        shell.eval("imports.ui.main.overview.hide()")
+        self.wait_for(lambda: shell.eval("imports.ui.main.overview.visible") is False)
+        shell.eval("%s.menu.open()" % BUTTON)
         shot = os.path.join(ARTIFACTS, "gnome-shell-label.png")
         self.assertTrue(shell.call("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot",
                                    "org.gnome.Shell.Screenshot", "ScreenshotArea", "iiiibs", 0, 0,
