@@ -11,10 +11,7 @@
 namespace app {
 
 Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd)
-    : service_(bus, {[this] { controller_.post([](auto& c) { c.refresh(true); }); },
-                     [this] { controller_.post([](auto& c) { c.checkExternalIPAddressNow(); }); }}),
-      notifier_(bus),
-      controller_(gui_, *this, bus) {
+    : service_(bus, busRequests()), notifier_(bus), controller_(gui_, *this, bus) {
     UserActions actions;
     actions.menuWillOpen = [this] {
         controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
@@ -30,6 +27,24 @@ Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bu
             quit();
         });
     }
+}
+
+StatusService::Requests Application::busRequests() {
+    StatusService::Requests requests;
+    requests.refresh = [this] { controller_.post([](auto& c) { c.refresh(true); }); };
+    requests.checkExternal = [this] {
+        controller_.post([](auto& c) { c.checkExternalIPAddressNow(); });
+    };
+    requests.choose = [this](controller::MenuAction action) {
+        controller::MenuItem item;
+        item.action = action;
+        controller_.post([item](controller::AppController& c) { c.performAction(item); });
+    };
+    requests.menuWillOpen = [this] {
+        controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
+    };
+    requests.copy = [this](const std::string& text) { putOnClipboard(text); };
+    return requests;
 }
 
 Application::~Application() {

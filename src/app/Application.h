@@ -44,6 +44,9 @@ public:
     void quit() override;
 
 private:
+    // What the bus service's methods do; they reach controller_ only once
+    // a call arrives, after construction.
+    StatusService::Requests busRequests();
     std::unique_ptr<prefpane::PreferencesWindow> makePreferencesWindow();
 
     std::unique_ptr<FrontEnd> frontEnd_;
