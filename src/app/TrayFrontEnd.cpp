@@ -25,7 +25,6 @@ void TrayFrontEnd::showStatus(const StatusSnapshot& status) {
 
 void TrayFrontEnd::withdraw() {
     tray_.hide();
-    dialogs_.closeAll();
 }
 
 }  // namespace app
