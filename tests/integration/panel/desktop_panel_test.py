@@ -1,9 +1,11 @@
 """The real program on real panels under Xvfb, in a network namespace of its
 own (so its address is known and nothing leaves the machine): on an XFCE
 panel with the Ayatana indicator plugin the address shows beside the icon and
-a click opens the menu; in a plain XEmbed tray (trayer) the icon appears with
-the title as its tooltip. Screenshots go to ARTIFACTS. Exits 77 (skipped)
-where the X server, the panel or the right to make namespaces is missing.
+a click opens the menu (xfce-panel-menu-cropped.png is the picture of it); in
+a plain XEmbed tray (trayer) the icon appears with the title as its tooltip,
+and a left click opens the menu. Screenshots go to ARTIFACTS. Exits 77
+(skipped) where the X server, the panel or the right to make namespaces is
+missing.
 
 Usage: desktop_panel_test.py PROGRAM DEFAULTS_TOOL SCREEN_GRAB PANEL_XML ARTIFACTS
 """
@@ -54,9 +56,10 @@ class Desktop:
         self.processes.append(process)
         return process
 
-    def grab(self, name):
+    def grab(self, name, *cropped):
         """(left, right) of what the panel strip shows, and the lit pixels below it."""
-        out = run(GRAB, os.path.join(ARTIFACTS, name), str(PANEL_HEIGHT), env=self.env).stdout
+        out = run(GRAB, os.path.join(ARTIFACTS, name), str(PANEL_HEIGHT),
+                  *(os.path.join(ARTIFACTS, c) for c in cropped), env=self.env).stdout
         left, right, lit = map(int, out.split())
         return (left, right), lit
 
@@ -116,6 +119,9 @@ class PanelTest(unittest.TestCase):
         os.makedirs(config)
         shutil.copy(PANEL_XML, config)
         desktop.spawn([INDICATOR_SERVICE])
+        # Without a window manager the panel's menu opens over the panel.
+        if shutil.which("xfwm4"):
+            desktop.spawn(["xfwm4", "--compositor=off"])
         desktop.spawn(["xfce4-panel", "--disable-wm-check"])
         self.start_program()
 
@@ -125,8 +131,12 @@ class PanelTest(unittest.TestCase):
         self.assertTrue(span, "no label beside the icon (see xfce-panel-label.png)")
         self.assertTrue(desktop.point_at(span, "xfce-panel-menu.png", 10000, "click", "1"),
                         "no menu after the click (see xfce-panel-menu.png)")
+        # Opened again, the menu is placed knowing its entries: the picture.
+        run("xdotool", "key", "Escape", env=desktop.env)
+        self.assertTrue(desktop.point_at(span, "xfce-panel-menu.png", 10000, "click", "1"))
+        desktop.grab("xfce-panel-menu.png", "xfce-panel-menu-cropped.png")
 
-    def test_a_plain_system_tray_that_starts_later_gets_the_icon(self):
+    def test_a_plain_system_tray_that_starts_later_gets_the_icon_and_its_menu(self):
         desktop = self.desktop
         self.start_program()
         desktop.spawn(["trayer", "--edge", "top", "--align", "left", "--widthtype", "request",
@@ -137,6 +147,9 @@ class PanelTest(unittest.TestCase):
         # Resting the pointer on it shows the title as its tooltip.
         self.assertTrue(desktop.point_at(span, "xembed-tray-tooltip.png", 300),
                         "no tooltip on the icon (see xembed-tray-tooltip.png)")
+        # The menu is all the icon offers: the left button opens it too.
+        self.assertTrue(desktop.point_at(span, "xembed-tray-menu.png", 10000, "click", "1"),
+                        "no menu after a left click (see xembed-tray-menu.png)")
 
 
 def main():
