@@ -75,21 +75,24 @@ void Application::notify(const std::string& summary, const std::string& body) {
 }
 
 void Application::putOnClipboard(const std::string& text) {
-    frontEnd_->putOnClipboard(text);
+    dialogs_.putOnClipboard(text);
 }
 
 void Application::bringToFront() {
-    frontEnd_->bringToFront();
+    dialogs_.bringToFront();
 }
 
 void Application::showAboutPanel() {
-    frontEnd_->showAboutPanel();
+    dialogs_.showAboutPanel();
+}
+
+void Application::openLog(const std::filesystem::path& logFile) {
+    dialogs_.openLog(logFile);
 }
 
 void Application::showPreferences() {
-    // Without widgets (headless) the front end answers instead.
+    // Without widgets (headless) there is no window to show.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        frontEnd_->showPreferences();
         return;
     }
     if (!preferences_) {
@@ -140,6 +143,7 @@ void Application::quit() {
     }
     quitting_ = true;
     frontEnd_->withdraw();
+    dialogs_.closeAll();
     // The GUI keeps serving while the controller closes its log; the event
     // loop ends once the controller's thread has.
     connect(&controller_, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit,

@@ -189,22 +189,6 @@ void FrontEndSwitch::showStatus(const StatusSnapshot& status) {
     current_->showStatus(status);
 }
 
-void FrontEndSwitch::putOnClipboard(const std::string& text) {
-    current_->putOnClipboard(text);
-}
-
-void FrontEndSwitch::bringToFront() {
-    current_->bringToFront();
-}
-
-void FrontEndSwitch::showAboutPanel() {
-    current_->showAboutPanel();
-}
-
-void FrontEndSwitch::showPreferences() {
-    current_->showPreferences();
-}
-
 void FrontEndSwitch::withdraw() {
     withdrawn_ = true;
     trayWatch_.reset();

@@ -29,10 +29,6 @@ public:
     Kind kind() const { return kind_; }
 
     void showStatus(const StatusSnapshot& status) override;
-    void putOnClipboard(const std::string& text) override;
-    void bringToFront() override;
-    void showAboutPanel() override;
-    void showPreferences() override;
     void withdraw() override;
 
 private:
