@@ -4,6 +4,7 @@
 
 #include "app/AppInfo.h"
 #include "app/QuitSignals.h"
+#include "log/EventLog.h"
 #include "mail/SSMTP.h"
 #include "prefpane/DefaultServices.h"
 #include "prefpane/PreferencesWindow.h"
@@ -12,7 +13,8 @@ namespace app {
 
 Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd)
     : service_(bus, {[this] { controller_.post([](auto& c) { c.refresh(true); }); },
-                     [this] { controller_.post([](auto& c) { c.checkExternalIPAddressNow(); }); }}),
+                     [this] { controller_.post([](auto& c) { c.checkExternalIPAddressNow(); }); },
+                     [this] { return handOver(); }}),
       notifier_(bus),
       controller_(gui_, *this, bus) {
     UserActions actions;
@@ -117,6 +119,19 @@ std::unique_ptr<prefpane::PreferencesWindow> Application::makePreferencesWindow(
         });
     };
     return std::make_unique<prefpane::PreferencesWindow>(std::move(services));
+}
+
+bool Application::handOver() {
+    if (!acceptsHandOver_ || quitting_) {
+        return false;
+    }
+    handedOver_ = true;
+    // Posted ahead of the end, so the line comes before "stop".
+    controller_.post([](controller::AppController&) {
+        eventlog::LogEntry("Handing over to an instance with a panel item");
+    });
+    quit();
+    return true;
 }
 
 void Application::quit() {

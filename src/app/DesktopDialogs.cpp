@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QMessageBox>
 
+#include "app/AboutBox.h"
 #include "app/AppInfo.h"
 
 namespace app {
@@ -25,10 +26,7 @@ void DesktopDialogs::bringToFront() {
 }
 
 void DesktopDialogs::showAboutPanel() {
-    showNote(QStringLiteral("About %1").arg(QString::fromLatin1(kName)),
-             QStringLiteral("<b>%1</b> %2<p>%3</p>")
-                 .arg(QString::fromLatin1(kName), QString::fromLatin1(kVersion),
-                      QString::fromLatin1(kSummary)));
+    showNote(NewAboutBox());
 }
 
 void DesktopDialogs::showPreferences() {
@@ -45,10 +43,14 @@ void DesktopDialogs::closeAll() {
 }
 
 void DesktopDialogs::showNote(const QString& title, const QString& text) {
+    showNote(new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok));
+}
+
+void DesktopDialogs::showNote(QMessageBox* box) {
     delete note_.data();
     // Not exec(): a nested event loop would hold up everything else the GUI
     // thread serves.
-    note_ = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok);
+    note_ = box;
     note_->setAttribute(Qt::WA_DeleteOnClose);
     note_->show();
     bringToFront();

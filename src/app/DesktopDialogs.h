@@ -25,6 +25,7 @@ public:
 
 private:
     void showNote(const QString& title, const QString& text);
+    void showNote(QMessageBox* box);  // takes it
 
     QPointer<QMessageBox> note_;  // the About box or a note, one at a time
 };

@@ -71,6 +71,10 @@ void StatusService::CheckExternal() {
     requests_.checkExternal();
 }
 
+bool StatusService::HandOver() {
+    return requests_.handOver && requests_.handOver();
+}
+
 void StatusService::update(const char* name, const QVariant& value, QVariantMap& changed) {
     QVariant& stored = values_[QLatin1String(name)];
     if (stored != value) {

@@ -35,6 +35,8 @@ public:
     struct Requests {
         std::function<void()> refresh;
         std::function<void()> checkExternal;
+        // True when this instance agrees to end for the caller (see HandOver).
+        std::function<bool()> handOver;
     };
 
     StatusService(QDBusConnection bus, Requests requests);
@@ -56,6 +58,7 @@ public:
 public slots:
     Q_SCRIPTABLE void Refresh();
     Q_SCRIPTABLE void CheckExternal();
+    Q_SCRIPTABLE bool HandOver();
 
 private:
     QString text(const char* name) const { return values_.value(QLatin1String(name)).toString(); }
