@@ -4,6 +4,7 @@
 
 #include "app/AppInfo.h"
 #include "app/QuitSignals.h"
+#include "log/EventLog.h"
 #include "mail/SSMTP.h"
 #include "prefpane/DefaultServices.h"
 #include "prefpane/PreferencesWindow.h"
@@ -44,6 +45,7 @@ StatusService::Requests Application::busRequests() {
         controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
     };
     requests.copy = [this](const std::string& text) { putOnClipboard(text); };
+    requests.handOver = [this] { return handOver(); };
     return requests;
 }
 
@@ -135,6 +137,19 @@ std::unique_ptr<prefpane::PreferencesWindow> Application::makePreferencesWindow(
         });
     };
     return std::make_unique<prefpane::PreferencesWindow>(std::move(services));
+}
+
+bool Application::handOver() {
+    if (!acceptsHandOver_ || quitting_) {
+        return false;
+    }
+    handedOver_ = true;
+    // Posted ahead of the end, so the line comes before "stop".
+    controller_.post([](controller::AppController&) {
+        eventlog::LogEntry("Handing over to an instance with a panel item");
+    });
+    quit();
+    return true;
 }
 
 void Application::quit() {

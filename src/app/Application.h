@@ -32,6 +32,12 @@ public:
     Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd);
     ~Application() override;
 
+    // From now on a bus caller may ask this instance to end and let it take
+    // over (an instance without a panel item, for one with it).
+    void acceptHandOver() { acceptsHandOver_ = true; }
+    // After the end: whether it ended for a hand-over.
+    bool handedOver() const { return handedOver_; }
+
     void start();
     // After the Qt event loop has ended: lets the controller finish.
     void finish();
@@ -51,6 +57,7 @@ private:
     // a call arrives, after construction.
     StatusService::Requests busRequests();
     std::unique_ptr<prefpane::PreferencesWindow> makePreferencesWindow();
+    bool handOver();
 
     std::unique_ptr<FrontEnd> frontEnd_;
     DesktopDialogs dialogs_;
@@ -60,6 +67,8 @@ private:
     DesktopNotifier notifier_;
     std::unique_ptr<QSocketNotifier> quitSignals_;
     bool quitting_ = false;
+    bool acceptsHandOver_ = false;
+    bool handedOver_ = false;
     // Declared last so they go first: the controller thread ends before the
     // objects its posted work reaches, and that work is dropped with the loop.
     platform::QtRunLoop gui_;

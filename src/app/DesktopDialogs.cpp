@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <mutex>
 
+#include "app/AboutBox.h"
 #include "app/AppInfo.h"
 #include "platform/Launcher.h"
 
@@ -59,10 +60,10 @@ void DesktopDialogs::bringToFront() {
 }
 
 void DesktopDialogs::showAboutPanel() {
-    showNote(QStringLiteral("About %1").arg(QString::fromLatin1(kName)),
-             QStringLiteral("<b>%1</b> %2<p>%3</p>")
-                 .arg(QString::fromLatin1(kName), QString::fromLatin1(kVersion),
-                      QString::fromLatin1(kSummary)));
+    if (!HasWidgets()) {
+        return;
+    }
+    showNote(NewAboutBox());
 }
 
 void DesktopDialogs::openLog(const std::filesystem::path& logFile) {
@@ -103,10 +104,14 @@ void DesktopDialogs::showNote(const QString& title, const QString& text) {
     if (!HasWidgets()) {
         return;
     }
+    showNote(new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok));
+}
+
+void DesktopDialogs::showNote(QMessageBox* box) {
     delete note_.data();
     // Not exec(): a nested event loop would hold up everything else the GUI
     // thread serves.
-    note_ = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok);
+    note_ = box;
     note_->setAttribute(Qt::WA_DeleteOnClose);
     note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     note_->show();

@@ -41,6 +41,7 @@ private:
     struct Replies;
     void showNote(const QString& title, const QString& text);
     void cannotOpenLog(const std::filesystem::path& logFile);
+    void showNote(QMessageBox* box);  // takes it
 
     Opener opener_;
     QObject context_;  // replies from other threads are delivered to it

@@ -124,6 +124,10 @@ void StatusService::later(std::function<void()> request) {
     QTimer::singleShot(0, this, std::move(request));
 }
 
+bool StatusService::HandOver() {
+    return requests_.handOver && requests_.handOver();
+}
+
 void StatusService::update(const char* name, const QVariant& value, QVariantMap& changed) {
     QVariant& stored = values_[QLatin1String(name)];
     if (stored != value) {

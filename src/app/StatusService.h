@@ -44,6 +44,8 @@ public:
         std::function<void(controller::MenuAction)> choose;
         std::function<void()> menuWillOpen;
         std::function<void(const std::string&)> copy;
+        // True when this instance agrees to end for the caller (see HandOver).
+        std::function<bool()> handOver;
     };
 
     StatusService(QDBusConnection bus, Requests requests);
@@ -68,6 +70,7 @@ public:
 public slots:
     Q_SCRIPTABLE void Refresh();
     Q_SCRIPTABLE void CheckExternal();
+    Q_SCRIPTABLE bool HandOver();
 
     // For a shell extension's menu: the status menu's items over the bus.
     Q_SCRIPTABLE void MenuWillOpen();
