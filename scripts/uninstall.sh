@@ -2,7 +2,8 @@
 # Removes what the last `cmake --install BUILD` put in place, as listed in
 # BUILD/install_manifest.txt (default build/), and the program's own data
 # folders when they are left empty. Settings and the event log are the user's
-# and stay. Run it as the user who installed (sudo for /usr/local).
+# and stay. Run it as the user who installed (sudo for /usr/local), with the
+# same DESTDIR if one was given to the install (the manifest leaves it out).
 #   uninstall.sh [BUILD | MANIFEST]
 set -euo pipefail
 manifest=${1:-"$(dirname "${BASH_SOURCE[0]}")/../build"}
@@ -16,7 +17,9 @@ fi
 
 removed=0
 folders=()
-while IFS= read -r file; do
+# The manifest's last line has no newline.
+while IFS= read -r file || [ -n "$file" ]; do
+  file="${DESTDIR:-}$file"
   if [ -e "$file" ] || [ -L "$file" ]; then
     rm -f -- "$file"
     removed=$((removed + 1))

@@ -70,7 +70,7 @@ ROWS
   [ ! -e "$home/.config" ] && [ ! -e "$dest$home/.config" ] ||
     fail "~/.local: something written to ~/.config"
 
-  bash "$2/scripts/uninstall.sh" "$build/install_manifest_Unspecified.txt" >/dev/null
+  DESTDIR=$dest bash "$2/scripts/uninstall.sh" "$build/install_manifest_Unspecified.txt" >/dev/null
   local left
   left=$(find "$dest" -type f; find "$dest" -depth -type d -name orbalenstatus)
   [ -z "$left" ] || fail "left after uninstall: $left"
