@@ -7,14 +7,13 @@
 # DEB_BUILD_OPTIONS defaults to no tests, no debug-symbol package and one job
 # per core.
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
-
 deps=1
 if [ "${1:-}" = "--no-deps" ]; then
   deps=0
   shift
 fi
-out=$(realpath -m "${1:-build-deb}")
+out=$(realpath -m "${1:-$(dirname "${BASH_SOURCE[0]}")/../build-deb}")
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 if [ "$deps" = 1 ]; then
   bash scripts/install-deps.sh build package
@@ -35,6 +34,7 @@ mkdir -p "$stage"
 git ls-files -z -co --exclude-standard | while IFS= read -r -d '' file; do
   if [ -e "$file" ]; then printf '%s\0' "$file"; fi
 done | tar -c --null -T - | tar -x -C "$stage"
+echo "package: building in $stage (log: $out/build.log)" >&2
 
 export DEB_BUILD_OPTIONS=${DEB_BUILD_OPTIONS:-"nocheck noautodbgsym parallel=$(nproc)"}
 (cd "$stage" && dpkg-buildpackage -b -us -uc) >"$out/build.log" 2>&1 || {
