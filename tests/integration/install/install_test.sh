@@ -36,7 +36,7 @@ check_tree() {
   local unit="$root$unitdir/orbalenstatus.service"
   if [ ! -f "$unit" ]; then
     fail "$prefix: no user unit in $unitdir"
-  elif ! grep -qx "ExecStart=$prefix/bin/orbalenstatus --headless" "$unit"; then
+  elif ! grep -qx "ExecStart=$prefix/bin/orbalenstatus --headless --standby" "$unit"; then
     fail "$prefix: the unit starts $(grep ^ExecStart= "$unit")"
   fi
   local stray
