@@ -88,7 +88,7 @@ SingleInstance::Result SingleInstance::claimBusName(QDBusConnection& bus,
 }
 
 SingleInstance::Result SingleInstance::lockFile(const std::filesystem::path& path) {
-    foundation::UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    base::UniqueFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd) {
         return Result::Unclaimed;
     }

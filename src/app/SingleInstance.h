@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace app {
 
@@ -34,7 +34,7 @@ private:
     Result claimBusName(QDBusConnection& bus, std::chrono::milliseconds timeout);
     Result lockFile(const std::filesystem::path& path);
 
-    foundation::UniqueFd lock_;
+    base::UniqueFd lock_;
     bool viaBus_ = false;
 };
 

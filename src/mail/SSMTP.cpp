@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 #include "log/EventLog.h"
 #include "mail/MailWorkers.h"
 #include "mail/NotificationBody.h"
@@ -253,8 +253,7 @@ void SSMTP::authenticationFailed() {
         // any other reply (the EHLO list when no mechanism fits) tells nothing.
         std::string failure = "Authentication failed";
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && _smtp->lastResponseAnswersAuthentication() &&
-            foundation::IsValidUtf8(*reply)) {
+            reply && _smtp->lastResponseAnswersAuthentication() && base::IsValidUtf8(*reply)) {
             eventlog::LogEntry("Server reply: " + *reply);
             failure += ": " + *reply;
         }
@@ -274,7 +273,7 @@ void SSMTP::messageSent() {
 void SSMTP::messageNotSent() {
     if (_smtp) {
         if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && foundation::IsValidUtf8(*reply)) {
+            reply && base::IsValidUtf8(*reply)) {
             eventlog::LogEntry("Message not sent: " + *reply);
             fail("Message not sent: " + *reply);
         }

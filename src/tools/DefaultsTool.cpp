@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 #include "platform/qt/DBusNotificationCenter.h"
 #include "settings/PreferenceDomain.h"
 #include "settings/Preferences.h"
@@ -120,7 +120,7 @@ std::optional<Value> ParseValue(const std::string& type, const std::string& text
             value = *number;
         }
     } else if (type == "-string") {
-        if (!foundation::IsValidUtf8(text)) {
+        if (!base::IsValidUtf8(text)) {
             problem = "the text is not UTF-8, and the settings file holds only UTF-8 text";
             return std::nullopt;
         }
@@ -194,7 +194,7 @@ int Write(const Args& args) {
     }
     std::string problem;
     auto value = ParseValue(args[2], args[3], problem);
-    if (!foundation::IsValidUtf8(args[1])) {
+    if (!base::IsValidUtf8(args[1])) {
         problem = "the key is not UTF-8, and the settings file holds only UTF-8 text";
         value.reset();
     }

@@ -1,4 +1,4 @@
-#include "platform/ManualRunLoop.h"
+#include "support/ManualRunLoop.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using platform::ManualRunLoop;
+using testing_support::ManualRunLoop;
 
 namespace {
 
