@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "SettingsTestFolders.h"
+#include "unit/settings/SettingsTestFolders.h"
 
 using kept::ReadPreferenceValue;
 using kept::WritePreferenceValue;
