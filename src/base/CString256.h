@@ -17,7 +17,8 @@ class CList;
 // capacity is cut off silently: copying keeps the first 255 bytes, appending a text fills
 // up to 255 bytes, appending one character stops at 254 bytes.
 //
-// Heap instances come from a per-class pool (not thread-safe; main thread only).
+// Heap instances come from a per-class pool (not thread-safe: one thread at a time, see
+// NodePool).
 class CString256 : public PoolAllocated<CString256> {
 public:
     static constexpr std::size_t kCapacity = 255;

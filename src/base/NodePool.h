@@ -13,7 +13,10 @@ namespace base {
 // general-purpose allocation. Each block also records the block made before it, so
 // every block stays reachable from `lastBlock` (leak checkers see them as in use).
 //
-// There is one pool per type and no locking: the pools belong to the main thread.
+// There is one pool per type and no locking: a type's nodes must be made and freed on one
+// thread at a time. The program runs two threads (GUI and controller) yet draws no pooled
+// nodes on either: its value strings live on the stack or inside other objects, and the
+// lists and maps that draw from pools are used by the kept routines only.
 template <typename T>
 class NodePool {
 public:
