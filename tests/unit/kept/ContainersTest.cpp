@@ -1,4 +1,7 @@
+#include "base/NodePool.h"
 #include "kept/CMap.h"
+
+#include <memory>
 
 #include "KeptTestSupport.h"
 
@@ -71,6 +74,40 @@ TEST(CMap, InsertBuildsTheTreeInInsertionOrderAndKeepsTheFirstValue) {
     EXPECT_EQ(map.links.count, 0);
     EXPECT_EQ(map.lookup("a"), nullptr);
     EXPECT_EQ(map.insert("d", "4"), last);
+}
+
+// A type of its own, so its pool starts empty whatever the other tests did.
+struct Probe : PoolAllocated<Probe> {
+    char payload[40];
+};
+struct BiggerProbe : Probe {
+    char more[100];
+};
+
+TEST(NodePool, DerivedTypesBypassItAndListsGiveTheirElementsBack) {
+    auto probe = std::make_unique<Probe>();
+    auto bigger = std::make_unique<BiggerProbe>();
+    bigger->more[99] = 'x';  // would run past a Probe-sized slot
+    EXPECT_EQ(NodePool<Probe>::blockCount(), 1u);
+
+    CList<CString256> list;
+    for (int i = 0; i < 300; ++i) {
+        list.append("x");
+    }
+    const std::size_t blocks = NodePool<elem<CString256>>::blockCount();
+    list.clear();
+    for (int i = 0; i < 300; ++i) {
+        list.append("y");
+    }
+    EXPECT_EQ(NodePool<elem<CString256>>::blockCount(), blocks);
+    const elem<CString256>* last = nullptr;
+    {
+        CList<CString256> scoped;
+        scoped.append("kept until the end of scope");
+        last = scoped.head;
+    }
+    list.append("reuses it");
+    EXPECT_EQ(list.tail, last);
 }
 
 }  // namespace
