@@ -89,7 +89,8 @@ class Program(unittest.TestCase):
         self.assertEqual(state, {
             "text": "10.2.0.1", "Title": "10.2.0.1", "InternalAddress": "10.2.0.1",
             "Addresses": ["10.2.0.1", "10.1.0.1"], "ExternalAddress": "203.0.113.9",
-            "WirelessNetwork": "", "tooltip": "Internal: 10.2.0.1, 10.1.0.1\nExternal: 203.0.113.9"})
+            "WirelessNetwork": "", "InternalName": "", "ExternalName": "", "IconOnly": "false",
+            "tooltip": "Internal: 10.2.0.1, 10.1.0.1\nExternal: 203.0.113.9"})
         self.assertIn("running without a panel", s.process.stderr.readline())
         # Desktop notifications stay off while the setting is absent or NO.
         self.assertEqual(notifications.texts(), ["ready"])
