@@ -17,32 +17,32 @@ import sys
 # uses itself; app/panel counts as app. platform/qt is apart from platform: only the folders
 # naming it may use Qt through it.
 LAYERS = {
-    "app": ("the program: `main()`, the Qt front ends; `panel/` its panel item and menu over D-Bus",
-            ["prefpane", "controller", "mail", "platform/qt", "platform", "base"], True),
-    "tools": ("command-line tools: `orbalenstatus-defaults`, `orbalenstatus-query`",
-              ["settings", "platform/qt", "platform", "base"], True),
+    "app": ("the program: `main()`, the Qt front ends, the dialogs; `panel/` its panel item and "
+            "menu over D-Bus",
+            ["prefpane", "controller", "mail", "log", "platform/qt", "platform", "base"], True),
     "prefpane": ("the preferences window: its logic, its sounds (libcanberra), its Qt Widgets view",
                  ["controller", "mail", "netinfo", "settings", "platform", "base"], True),
     "controller": ("the status item controller: start-up, refresh cycle, title, external "
                    "monitor, menu",
                    ["mail", "netinfo", "log", "settings", "transfer", "platform", "base"], False),
+    "tools": ("`orbalenstatus-defaults`, `orbalenstatus-query`",
+              ["settings", "platform/qt", "platform", "base"], True),
     "mail": ("the SMTP notification sender and the client it drives",
              ["netinfo", "log", "settings", "transfer", "platform", "base"], False),
     "netinfo": ("interface addresses and their changes, page fetch, wireless name, secret store",
                 ["log", "transfer", "platform", "base"], False),
-    "log": ("the event log (file + system log)", ["settings", "platform", "base"], False),
-    "settings": ("the settings store, its keys and reading rules, the change notification",
-                 ["platform", "base"], False),
     "transfer": ("the one owner of libcurl handles and its global set-up; URL parts", [], False),
-    "platform/qt": ("the Qt-backed run loop, session-bus notifications, alerts",
+    "log": ("the event log (file + system journal)", ["settings", "platform", "base"], False),
+    "settings": ("the settings store, the settings table, the reading rules, the change "
+                 "notification", ["platform", "base"], False),
+    "platform/qt": ("the Qt implementations: run loop, session-bus notifications, alerts",
                     ["platform", "base"], True),
     "platform": ("interfaces standing in for desktop services, with Linux implementations",
                  ["base"], False),
-    "base": ("small utilities every layer may use: owned fds, UTF-8, control-character "
-             "escaping, conversions, the value string and its pooled lists", [], False),
-    "kept": ("routines kept for completeness that no program path calls (text buffer, URL "
-             "parser, link harvesting, path lists, Finder sort...): linked by tests, benchmarks "
-             "and fuzzers only", ["settings", "platform", "base"], False),
+    "base": ("small utilities every layer shares: `UniqueFd`, UTF-8 checks, control characters, "
+             "conversions, the value string `CString256` with its pooled lists", [], False),
+    "kept": ("routines kept complete and tested that no program path calls; not linked into "
+             "the program", ["settings", "platform", "base"], False),
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]')
