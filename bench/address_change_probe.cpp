@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "netinfo/AddressChangeSource.h"
-#include "platform/ManualRunLoop.h"
+#include "support/ManualRunLoop.h"
 
 using netinfo::IPAddressListStore;
 
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     const std::string device = argc > 1 ? argv[1] : "v0";
     const int changes = argc > 2 ? std::stoi(argv[2]) : 50;
 
-    platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
+    testing_support::ManualRunLoop loop(testing_support::ManualRunLoop::Clock::Real);
     int calls = 0;
     std::unique_ptr<IPAddressListStore> store;
     platform::RunLoop::WatchId source = 0;

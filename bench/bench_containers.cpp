@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "foundation/CList.h"
-#include "foundation/CMap.h"
-#include "foundation/CString256.h"
+#include "base/CList.h"
+#include "base/CString256.h"
+#include "kept/CMap.h"
 
-using foundation::CList;
-using foundation::CMap;
-using foundation::CString256;
+using base::CList;
+using base::CString256;
+using kept::CMap;
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "foundation/CText.h"
+#include "kept/CText.h"
 
-using foundation::CList;
-using foundation::CMap;
-using foundation::CString256;
-using foundation::CText;
+using base::CList;
+using base::CString256;
+using kept::CMap;
+using kept::CText;
 
 namespace {
 

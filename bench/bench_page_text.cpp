@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 #include "netinfo/PageText.h"
 
 namespace {
@@ -60,7 +60,7 @@ void Measure(benchmark::State& state, Receive receive, Decode decode) {
 void BM_UncappedBody(benchmark::State& state) {
     Measure(
         state, [](std::string& body, std::string_view piece) { body.append(piece); },
-        [](std::string&& body) { return foundation::DecodeLegacyText(body); });
+        [](std::string&& body) { return base::DecodeLegacyText(body); });
 }
 
 void BM_DecodeNow(benchmark::State& state) {

@@ -12,8 +12,8 @@
 
 #include "log/EventLog.h"
 #include "mail/SSMTP.h"
-#include "platform/ManualRunLoop.h"
 #include "settings/Preferences.h"
+#include "support/ManualRunLoop.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         ended += line == "Connection terminated." || line == "Connection timed out.";
     });
 
-    platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
+    testing_support::ManualRunLoop loop(testing_support::ManualRunLoop::Clock::Real);
     Clock::time_point lastTick = Clock::now();
     Clock::duration longestGap{};
     loop.addTimer(1ms, 1ms, [&] {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "foundation/CString256.h"
+#include "base/CString256.h"
 
 // Cuts the fuzzer's bytes into NUL-terminated pieces: each piece ends at a NUL byte, the
 // last one at the end of the input.
@@ -33,8 +33,8 @@ private:
 };
 
 // A value string that outgrew its capacity has overwritten memory: stop loudly.
-inline void CheckCapacity(const foundation::CString256& s) {
-    if (std::strlen(s.c_str()) > foundation::CString256::kCapacity) {
+inline void CheckCapacity(const base::CString256& s) {
+    if (std::strlen(s.c_str()) > base::CString256::kCapacity) {
         std::abort();
     }
 }

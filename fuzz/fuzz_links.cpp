@@ -1,14 +1,14 @@
 // Link harvesting on an arbitrary page, with the default table and with a table read back
 // from the page itself.
 #include "FuzzInput.h"
-#include "foundation/CDelimiters.h"
-#include "foundation/CText.h"
+#include "kept/CDelimiters.h"
+#include "kept/CText.h"
 
-using foundation::CDelimiters;
-using foundation::CList;
-using foundation::CMap;
-using foundation::CString256;
-using foundation::CText;
+using base::CList;
+using base::CString256;
+using kept::CDelimiters;
+using kept::CMap;
+using kept::CText;
 
 namespace {
 

@@ -2,11 +2,11 @@
 #include <cstdlib>
 
 #include "FuzzInput.h"
-#include "foundation/CText.h"
+#include "kept/CText.h"
 
-using foundation::CList;
-using foundation::CString256;
-using foundation::CText;
+using base::CList;
+using base::CString256;
+using kept::CText;
 
 namespace {
 

@@ -1,11 +1,11 @@
 // URL parsing and link resolution on arbitrary text: base, NUL, link.
 #include "FuzzInput.h"
-#include "foundation/CText.h"
-#include "foundation/CURL.h"
+#include "kept/CText.h"
+#include "kept/CURL.h"
 
-using foundation::CString256;
-using foundation::CText;
-using foundation::CURL;
+using base::CString256;
+using kept::CText;
+using kept::CURL;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     FuzzInput input(data, size);

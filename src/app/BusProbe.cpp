@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace app {
 
@@ -70,7 +70,7 @@ bool Greets(const std::string& socketPath, std::chrono::milliseconds timeout) {
     std::memcpy(address.sun_path, socketPath.data(), socketPath.size());
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + socketPath.size() +
                                                (socketPath[0] == '\0' ? 0 : 1));
-    const foundation::UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const base::UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd) {
         return true;
     }

@@ -60,9 +60,8 @@ std::optional<std::filesystem::path> LockPath(const char* name) {
 constexpr const char* kClaimLock = "OrbalenStatus.lock";
 constexpr const char* kNextLock = "OrbalenStatus.next.lock";
 
-foundation::UniqueFd OpenLockFile(const std::filesystem::path& path) {
-    return foundation::UniqueFd(
-        open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+base::UniqueFd OpenLockFile(const std::filesystem::path& path) {
+    return base::UniqueFd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
 }
 
 // flock, through interruptions by signals that do not end the program.
@@ -108,8 +107,8 @@ SingleInstance::Result SingleInstance::claim(QDBusConnection bus,
 bool SingleInstance::waitForTurn(const std::function<void()>& waiting) {
     const auto next = LockPath(kNextLock);
     const auto claim = LockPath(kClaimLock);
-    foundation::UniqueFd nextFd = next ? OpenLockFile(*next) : foundation::UniqueFd();
-    foundation::UniqueFd claimFd = claim ? OpenLockFile(*claim) : foundation::UniqueFd();
+    base::UniqueFd nextFd = next ? OpenLockFile(*next) : base::UniqueFd();
+    base::UniqueFd claimFd = claim ? OpenLockFile(*claim) : base::UniqueFd();
     if (!nextFd || !claimFd) {
         return false;
     }
@@ -141,7 +140,7 @@ SingleInstance::Result SingleInstance::takeOver(QDBusConnection bus,
                                                 std::chrono::milliseconds patience,
                                                 const std::function<bool()>& ask) {
     const auto next = LockPath(kNextLock);
-    foundation::UniqueFd nextFd = next ? OpenLockFile(*next) : foundation::UniqueFd();
+    base::UniqueFd nextFd = next ? OpenLockFile(*next) : base::UniqueFd();
     if (!nextFd || flock(nextFd.get(), LOCK_EX | LOCK_NB) != 0 || !ask()) {
         return Result::AlreadyRunning;
     }
@@ -193,7 +192,7 @@ SingleInstance::Result SingleInstance::claimBusName(QDBusConnection& bus,
 }
 
 SingleInstance::Result SingleInstance::lockFile(const std::filesystem::path& path) {
-    foundation::UniqueFd fd = OpenLockFile(path);
+    base::UniqueFd fd = OpenLockFile(path);
     if (!fd) {
         return Result::Unclaimed;
     }

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace app {
 
@@ -63,7 +63,7 @@ private:
     Result claimBusName(QDBusConnection& bus, std::chrono::milliseconds timeout);
     Result lockFile(const std::filesystem::path& path);
 
-    foundation::UniqueFd lock_;
+    base::UniqueFd lock_;
     std::optional<QDBusConnection> namedOn_;  // the bus whose name we own
     bool viaBus_ = false;
 };

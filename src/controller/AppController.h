@@ -87,7 +87,7 @@ public:
 
     // The external monitor's repeating timer; none while monitoring is off.
     std::optional<platform::RunLoop::TimerId> monitorTimer() const {
-        return m_monitorExternalIPAddressTimer;
+        return monitorExternalIPAddressTimer_;
     }
 
     // Empties the cached external address (the clearing timer's work).
@@ -147,12 +147,12 @@ private:
 
     platform::RunLoop& loop_;
     platform::NotificationCenter& center_;
-    StatusItem& m_item;
+    StatusItem& item_;
     Desktop& desktop_;
     AppControllerServices services_;
 
-    std::shared_ptr<Menu> m_menu;  // null until the first buildMenu
-    std::optional<platform::RunLoop::TimerId> m_monitorExternalIPAddressTimer;
+    std::shared_ptr<Menu> menu_;  // null until the first buildMenu
+    std::optional<platform::RunLoop::TimerId> monitorExternalIPAddressTimer_;
     // The lookup URL that gave the cached address last, if any did.
     std::optional<std::string> answeringLookupURL_;
 

@@ -4,13 +4,13 @@
 #include "controller/ControllerState.h"
 #include "controller/ControllerTexts.h"
 #include "controller/ExternalAnswer.h"
-#include "foundation/CURL.h"
 #include "log/EventLog.h"
 #include "log/LogDate.h"
 #include "platform/SystemLog.h"
 #include "settings/ControllerReaders.h"
 #include "settings/Readers.h"
 #include "settings/SettingsKeys.h"
+#include "transfer/UrlHost.h"
 
 namespace controller {
 
@@ -18,8 +18,7 @@ namespace {
 
 // The host named in the clearing line; the whole URL when none can be found.
 std::string LookupServiceHost(const std::string& url) {
-    const foundation::CURL parsed(url.c_str());
-    return parsed.host.c_str()[0] != '\0' ? std::string(parsed.host.c_str()) : url;
+    return transfer::UrlHost(url).value_or(url);
 }
 
 }  // namespace

@@ -68,33 +68,33 @@ Menu MenuItems(const std::vector<std::string>& addresses) {
 }  // namespace
 
 void AppController::buildMenu() {
-    m_menu = std::make_shared<Menu>(MenuItems(gAddresses));
+    menu_ = std::make_shared<Menu>(MenuItems(gAddresses));
     // Items enable themselves as validation says, like an auto-enabling menu.
-    for (auto& item : *m_menu) {
+    for (auto& item : *menu_) {
         item.enabled = validateMenuItem(item);
     }
     publishMenu();
     if (titleIconOnly()) {
-        m_item.setImage(std::string(texts::kSmallImage));
+        item_.setImage(std::string(texts::kSmallImage));
     } else {
-        m_item.setImage(std::nullopt);
+        item_.setImage(std::nullopt);
     }
 }
 
 void AppController::publishAddressItems() {
-    if (!m_menu) {
+    if (!menu_) {
         return;
     }
     // The address items list the addresses as they are now, so each one
     // shows what choosing it copies; the information lines stay as they are.
     auto menu = std::make_shared<Menu>(MenuItems(gAddresses));
     for (std::size_t position = 0; position <= texts::kExternalDNSNamePosition; ++position) {
-        (*menu)[position].title = (*m_menu)[position].title;
+        (*menu)[position].title = (*menu_)[position].title;
     }
     for (auto& item : *menu) {
         item.enabled = validateMenuItem(item);
     }
-    m_menu = std::move(menu);
+    menu_ = std::move(menu);
     publishMenu();
 }
 
@@ -126,18 +126,18 @@ bool AppController::validateMenuItem(const MenuItem& item) const {
 }
 
 void AppController::retitleMenuItem(std::size_t position, const std::string& title) {
-    if (!m_menu || position >= m_menu->size()) {
+    if (!menu_ || position >= menu_->size()) {
         return;  // before the first build there is nothing to retitle
     }
-    if ((*m_menu)[position].title == title) {
+    if ((*menu_)[position].title == title) {
         return;
     }
-    (*m_menu)[position].title = title;
+    (*menu_)[position].title = title;
     publishMenu();
 }
 
 void AppController::publishMenu() {
-    m_item.setMenu(std::make_shared<const Menu>(*m_menu));
+    item_.setMenu(std::make_shared<const Menu>(*menu_));
 }
 
 void AppController::publishState() {

@@ -31,19 +31,19 @@ void AppController::performAction(const MenuItem& sender) {
 }
 
 void AppController::selItemCopyDNSName(const MenuItem& /*sender*/) {
-    if (m_menu) {
-        desktop_.putOnClipboard((*m_menu)[texts::kDNSNamePosition].title);
+    if (menu_) {
+        desktop_.putOnClipboard((*menu_)[texts::kDNSNamePosition].title);
     }
 }
 
 void AppController::selItemCopyExternalDNSName(const MenuItem& /*sender*/) {
-    if (m_menu) {
-        desktop_.putOnClipboard((*m_menu)[texts::kExternalDNSNamePosition].title);
+    if (menu_) {
+        desktop_.putOnClipboard((*menu_)[texts::kExternalDNSNamePosition].title);
     }
 }
 
 void AppController::selItemCopyAddress(const MenuItem& /*sender*/) {
-    desktop_.putOnClipboard(m_item.title());
+    desktop_.putOnClipboard(item_.title());
 }
 
 void AppController::selItemCopyExternalAddress(const MenuItem& /*sender*/) {

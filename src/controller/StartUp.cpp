@@ -29,7 +29,7 @@ AppController::AppController(platform::RunLoop& loop, platform::NotificationCent
                              const AppControllerServices& services)
     : loop_(loop),
       center_(center),
-      m_item(item),
+      item_(item),
       desktop_(desktop),
       services_(services),
       log_(loop, kHoldBound),
@@ -48,8 +48,8 @@ AppController::~AppController() {
     if (preferencesObserver_ != 0) {
         center_.removeObserver(preferencesObserver_);
     }
-    if (m_monitorExternalIPAddressTimer) {
-        loop_.invalidateTimer(*m_monitorExternalIPAddressTimer);
+    if (monitorExternalIPAddressTimer_) {
+        loop_.invalidateTimer(*monitorExternalIPAddressTimer_);
     }
     for (const auto timer : eventLoopTimers_) {
         loop_.invalidateTimer(timer);
@@ -59,14 +59,14 @@ AppController::~AppController() {
 void AppController::init() {
     eventlog::StartLogging();
     eventlog::LogEntry("Starting up...");
-    m_monitorExternalIPAddressTimer.reset();
+    monitorExternalIPAddressTimer_.reset();
     gAddresses.clear();
     gAddresses.reserve(kAddressCapacityHint);
     gExternalIPAddress.reset();
     gWirelessNetwork.reset();
     gLastInternalChange.reset();
     gLastExternalChange.reset();
-    m_item.setHighlightMode(true);
+    item_.setHighlightMode(true);
     setup();
     observePreferencesChanges();
     initTimerAndRegisterNotifications();
@@ -92,13 +92,13 @@ void AppController::init() {
 }
 
 void AppController::setup() {
-    if (m_monitorExternalIPAddressTimer) {
-        loop_.invalidateTimer(*m_monitorExternalIPAddressTimer);
-        m_monitorExternalIPAddressTimer.reset();
+    if (monitorExternalIPAddressTimer_) {
+        loop_.invalidateTimer(*monitorExternalIPAddressTimer_);
+        monitorExternalIPAddressTimer_.reset();
     }
     if (monitorExternalIP()) {
         const std::chrono::seconds interval{minutesIntervalInSeconds()};
-        m_monitorExternalIPAddressTimer =
+        monitorExternalIPAddressTimer_ =
             loop_.addTimer(interval, interval, [this] { externalIPAddressChangedTimerAction(); });
         // The first check runs now; the repeating schedule keeps its start.
         externalIPAddressChangedTimerAction();

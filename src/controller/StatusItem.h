@@ -17,8 +17,9 @@ public:
 
     virtual void setTitle(const std::string& title) = 0;
     virtual std::string title() const = 0;
-    // A resource name ("OrbalenStatusSmall.tif", "OrbalenStatusChange.tif"),
-    // or none to remove the image.
+    // A logical icon name ("OrbalenStatusSmall.tif", "OrbalenStatusChange.tif")
+    // that the front end maps to an icon of the theme (app/StatusIcons); no
+    // file of that name exists. None removes the image.
     virtual void setImage(const std::optional<std::string>& resourceName) = 0;
     // Drawn highlighted while its menu is open.
     virtual void setHighlightMode(bool on) = 0;

@@ -24,19 +24,19 @@ void AppController::setTitle(const std::string& title, bool withIcon) {
 
 std::optional<std::string> AppController::showTitle(const std::string& title, bool withIcon) {
     if (withIcon) {
-        m_item.setTitle("");
-        m_item.setImage(std::string(texts::kSmallImage));
+        item_.setTitle("");
+        item_.setImage(std::string(texts::kSmallImage));
         return std::nullopt;
     }
-    m_item.setImage(std::nullopt);  // also takes away a change icon
+    item_.setImage(std::nullopt);  // also takes away a change icon
     const auto machineName =
         includeMachineNameInTitle() ? services_.copyMachineName() : std::nullopt;
-    m_item.setTitle(machineName ? Joined(title, *machineName) : title);
+    item_.setTitle(machineName ? Joined(title, *machineName) : title);
     if (includeCurrentWirelessNetworkInTitle()) {
         if (!gWirelessNetwork) {
             gWirelessNetwork = services_.currentWirelessNetwork().value_or("?");
         }
-        m_item.setTitle(Joined(m_item.title(), *gWirelessNetwork));
+        item_.setTitle(Joined(item_.title(), *gWirelessNetwork));
         return gWirelessNetwork;
     }
     return std::nullopt;
@@ -44,9 +44,9 @@ std::optional<std::string> AppController::showTitle(const std::string& title, bo
 
 void AppController::showChangeIcon() {
     if (titleIconOnly()) {
-        m_item.setTitle("");
+        item_.setTitle("");
     }
-    m_item.setImage(std::string(texts::kChangeImage));
+    item_.setImage(std::string(texts::kChangeImage));
 }
 
 bool AppController::titleIconOnly() const {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "foundation/Conversions.h"
-#include "foundation/UniqueFd.h"
+#include "base/Conversions.h"
+#include "base/UniqueFd.h"
 #include "log/FileErrors.h"
 #include "platform/SystemLog.h"
 
@@ -30,8 +30,8 @@ namespace {
 // O_APPEND moves to the end before every write, so entries are only ever
 // appended, even when another run has the same file open. A link planted at
 // the path is not followed and a FIFO does not block the open.
-foundation::UniqueFd OpenForAppending(const std::string& path, short& error) {
-    foundation::UniqueFd fd(open(
+base::UniqueFd OpenForAppending(const std::string& path, short& error) {
+    base::UniqueFd fd(open(
         path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     if (!fd) {
         const int code = errno;
@@ -66,7 +66,7 @@ void CLog::SetRotation(off_t maxBytes, int generations) {
 
 short CLog::OpenLogFile(const char* path) {
     m_fd.reset();
-    const auto posix = path ? foundation::ConvertHFSPathToPosixPath(path) : std::nullopt;
+    const auto posix = path ? base::ConvertHFSPathToPosixPath(path) : std::nullopt;
     if (!posix) {
         return kBdNamErr;
     }
@@ -100,7 +100,7 @@ short CLog::append(const std::string& line) {
     // After a write that failed (a full disk), the file may end inside a
     // line: this one then starts on a line of its own.
     const std::string bytes = m_lineOpen ? "\n" + line : line;
-    const int error = foundation::WriteAll(m_fd.get(), bytes);
+    const int error = base::WriteAll(m_fd.get(), bytes);
     m_lineOpen = error != 0;
     return FileErrorFromErrno(error);
 }
@@ -136,13 +136,13 @@ void CLog::rotate() {
 
 bool CLog::reopen(const std::string& why) {
     short error = kNoErr;
-    foundation::UniqueFd fd = OpenForAppending(m_path, error);
+    base::UniqueFd fd = OpenForAppending(m_path, error);
     if (!fd) {
         return false;
     }
     m_fd = std::move(fd);
     m_lineOpen = false;
-    foundation::WriteAll(m_fd.get(), Stamped(why));
+    base::WriteAll(m_fd.get(), Stamped(why));
     return true;
 }
 

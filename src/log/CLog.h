@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace eventlog {
 
@@ -50,9 +50,9 @@ private:
     // held one as it was.
     bool reopen(const std::string& why);
 
-    foundation::UniqueFd m_fd;  // the open file; none when not open
-    std::string m_path;         // its POSIX path
-    bool m_lineOpen = false;    // the last write failed: the file may end mid-line
+    base::UniqueFd m_fd;      // the open file; none when not open
+    std::string m_path;       // its POSIX path
+    bool m_lineOpen = false;  // the last write failed: the file may end mid-line
     off_t m_maxBytes = kDefaultMaxBytes;
     int m_generations = kDefaultGenerations;
 };

@@ -3,9 +3,9 @@
 #include <memory>
 #include <mutex>
 
-#include "foundation/CString256.h"
-#include "foundation/ControlCharacters.h"
-#include "foundation/Conversions.h"
+#include "base/CString256.h"
+#include "base/ControlCharacters.h"
+#include "base/Conversions.h"
 #include "log/ApplicationSupport.h"
 #include "log/CLog.h"
 #include "platform/SystemLog.h"
@@ -30,7 +30,7 @@ constexpr std::size_t kLineCapacity = 255;
 // One entry, one line: control characters in the message are escaped.
 std::string EntryLine(const char* message) {
     const std::string text = "[" + LogDateDescription() + "] " + message;
-    return foundation::EscapeControlCharacters(text, kLineCapacity - 1) + '\n';
+    return base::EscapeControlCharacters(text, kLineCapacity - 1) + '\n';
 }
 
 }  // namespace
@@ -80,9 +80,9 @@ void StartLogging() {
     std::string path = (folder / kLogFileName).string();
     // The colon-separated form holds 255 bytes; a longer path is used as it
     // is rather than cut into the name of some other file.
-    if (path.size() <= foundation::CString256::kCapacity) {
-        foundation::CString256 converted(path.c_str());
-        foundation::ConvertPosixPathToHFSPath(converted);
+    if (path.size() <= base::CString256::kCapacity) {
+        base::CString256 converted(path.c_str());
+        base::ConvertPosixPathToHFSPath(converted);
         path = converted.c_str();
     }
     auto logger = std::make_unique<CLog>();

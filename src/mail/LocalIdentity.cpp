@@ -12,7 +12,7 @@
 #include <chrono>
 #include <memory>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace mail {
 namespace {
@@ -82,7 +82,7 @@ std::optional<std::string> LocalAddressLiteral(const std::string& host, long por
         return std::nullopt;
     }
     // Connecting a datagram socket only picks the route and source address.
-    const foundation::UniqueFd socket(::socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    const base::UniqueFd socket(::socket(found->ai_family, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     sockaddr_storage local{};
     socklen_t size = sizeof local;
     const bool known = socket && connect(socket.get(), found->ai_addr, found->ai_addrlen) == 0 &&

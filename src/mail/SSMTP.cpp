@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <typeinfo>
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 #include "log/EventLog.h"
 #include "mail/MailWorkers.h"
 #include "mail/NotificationBody.h"
@@ -58,9 +58,9 @@ std::shared_ptr<SSMTP> SSMTP::create(platform::RunLoop& loop, SmtpOptions option
 }
 
 SSMTP::~SSMTP() {
-    if (_smtp) {
-        _smtp->setDelegate(nullptr);
-        _smtp->close();
+    if (smtp_) {
+        smtp_->setDelegate(nullptr);
+        smtp_->close();
     }
 }
 
@@ -71,7 +71,7 @@ bool SSMTP::useSSL() const {
 void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::string>& oldAddress,
                         const std::optional<std::string>& toRecipient,
                         const std::string& usingMessage) {
-    if (_smtp || self_) {
+    if (smtp_ || self_) {
         return;  // one conversation per sender
     }
     if (!toRecipient || toRecipient->empty()) {
@@ -110,19 +110,19 @@ void SSMTP::sendMessage(const std::string& newAddress, const std::optional<std::
         return reportProgress({MailProgress::Step::NotSent, "No mail server is set"});
     }
     server_ = *server;
-    _smtp = SmtpClient::create(loop_, *server, *port.port, options_);
-    _smtp->setDelegate(this);
-    _smtp->setKind(kind_);
-    _smtp->setMessage(std::move(*message));
-    _smtp->setAllowUntrustedCertificates(settings::ReadAllowUntrustedCertificates());
+    smtp_ = SmtpClient::create(loop_, *server, *port.port, options_);
+    smtp_->setDelegate(this);
+    smtp_->setKind(kind_);
+    smtp_->setMessage(std::move(*message));
+    smtp_->setAllowUntrustedCertificates(settings::ReadAllowUntrustedCertificates());
     ConversationPlan plan = stepWhenReady();
-    plan.startTLS = useSSL() && !_smtp->usesImplicitTls();
-    _smtp->setPlan(std::move(plan));
+    plan.startTLS = useSSL() && !smtp_->usesImplicitTls();
+    smtp_->setPlan(std::move(plan));
     self_ = shared_from_this();
 
     reportProgress({MailProgress::Step::Sending, {}});
     eventlog::LogEntry("Connecting to the " + *server + " server...");
-    _smtp->connectInBackgroundAndNotify();
+    smtp_->connectInBackgroundAndNotify();
 }
 
 void SSMTP::refuse(const std::string& logLine) {
@@ -212,21 +212,21 @@ void SSMTP::guarded(Step step) {
 void SSMTP::connectionEstablished() {
     eventlog::LogEntry("Connected.");
     guarded([this] {
-        if (_smtp && useSSL() && _smtp->connection().isSSL()) {
+        if (smtp_ && useSSL() && smtp_->connection().isSSL()) {
             eventlog::LogEntry("Starting SSL.");
-            _smtp->connection().startSSL();
+            smtp_->connection().startSSL();
         }
     });
 }
 
 void SSMTP::serviceInitialized() {
-    if (!_smtp) {
+    if (!smtp_) {
         return;
     }
     if (useSSL()) {
-        if (!_smtp->connection().isSSL()) {
+        if (!smtp_->connection().isSSL()) {
             eventlog::LogEntry("SSL handshaking...");
-            _smtp->startTLS();
+            smtp_->startTLS();
             return;
         }
         eventlog::LogEntry("SSL handshaking completed.");
@@ -238,13 +238,13 @@ void SSMTP::serviceInitialized() {
             // and say which setting is missing, or the mail vanishes silently.
             fail(missingSetting());
             eventlog::LogEntry("Message not sent: " + failure_ + ".");
-            _smtp->close();
+            smtp_->close();
             break;
         case ConversationPlan::WhenReady::Send:
-            _smtp->sendMessage();
+            smtp_->sendMessage();
             break;
         case ConversationPlan::WhenReady::Authenticate:
-            _smtp->authenticate(next.username, next.password, next.mechanism);
+            smtp_->authenticate(next.username, next.password, next.mechanism);
             break;
     }
 }
@@ -252,8 +252,8 @@ void SSMTP::serviceInitialized() {
 void SSMTP::authenticationCompleted() {
     eventlog::LogEntry("Authentication completed. Sending the message...");
     guarded([this] {
-        if (_smtp) {
-            _smtp->sendMessage();
+        if (smtp_) {
+            smtp_->sendMessage();
         }
     });
 }
@@ -261,40 +261,39 @@ void SSMTP::authenticationCompleted() {
 void SSMTP::authenticationFailed() {
     eventlog::LogEntry("Authentication failed. Closing the connection...");
     guarded([this] {
-        if (!_smtp) {
+        if (!smtp_) {
             return;
         }
         // The server's words tell a wrong password from a refused mechanism;
         // any other reply (the EHLO list when no mechanism fits) tells nothing.
         std::string failure = "Authentication failed";
-        if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && _smtp->lastResponseAnswersAuthentication() &&
-            foundation::IsValidUtf8(*reply)) {
+        if (std::optional<std::string> reply = smtp_->lastResponse();
+            reply && smtp_->lastResponseAnswersAuthentication() && base::IsValidUtf8(*reply)) {
             eventlog::LogEntry("Server reply: " + *reply);
             failure += ": " + *reply;
         }
         fail(failure);
-        _smtp->close();
+        smtp_->close();
     });
 }
 
 void SSMTP::messageSent() {
     eventlog::LogEntry("Message sent. Closing the connection.");
     sent_ = true;
-    if (_smtp) {
-        _smtp->close();
+    if (smtp_) {
+        smtp_->close();
     }
 }
 
 void SSMTP::messageNotSent() {
-    if (_smtp) {
-        if (std::optional<std::string> reply = _smtp->lastResponse();
-            reply && foundation::IsValidUtf8(*reply)) {
+    if (smtp_) {
+        if (std::optional<std::string> reply = smtp_->lastResponse();
+            reply && base::IsValidUtf8(*reply)) {
             eventlog::LogEntry("Message not sent: " + *reply);
             fail("Message not sent: " + *reply);
         }
         fail("Message not sent: the server refused it");
-        _smtp->close();
+        smtp_->close();
     }
 }
 
@@ -305,9 +304,9 @@ void SSMTP::connectionFailed(const std::string& name, const std::string& reason)
 
 void SSMTP::connectionLost() {
     eventlog::LogEntry("Connection lost.");
-    if (_smtp && !_smtp->lossReason().empty()) {
-        eventlog::LogEntry("Error (SMTP): " + _smtp->lossReason());
-        fail("Connection lost: " + _smtp->lossReason());
+    if (smtp_ && !smtp_->lossReason().empty()) {
+        eventlog::LogEntry("Error (SMTP): " + smtp_->lossReason());
+        fail("Connection lost: " + smtp_->lossReason());
     }
     fail("Connection lost");
     connectionTerminated();
@@ -334,9 +333,9 @@ void SSMTP::connectionCutShort() {
 }
 
 void SSMTP::releaseClient() {
-    if (_smtp) {
-        _smtp->setDelegate(nullptr);
-        _smtp.reset();
+    if (smtp_) {
+        smtp_->setDelegate(nullptr);
+        smtp_.reset();
         fail("Connection terminated before the message was sent");
         reportProgress(sent_ ? MailProgress{MailProgress::Step::Sent, {}}
                              : MailProgress{MailProgress::Step::NotSent, failure_});

@@ -92,7 +92,7 @@ private:
 
     platform::RunLoop& loop_;
     const SmtpOptions options_;
-    std::shared_ptr<SmtpClient> _smtp;
+    std::shared_ptr<SmtpClient> smtp_;
     std::shared_ptr<SSMTP> self_;  // held while a conversation is in flight
     MailKind kind_ = MailKind::Internal;
     std::function<void(const MailProgress&)> progress_;

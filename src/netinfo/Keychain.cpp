@@ -6,7 +6,7 @@
 
 namespace netinfo {
 
-using foundation::CString256;
+using base::CString256;
 
 std::map<std::string, std::string> gMailserverPasswords;
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "foundation/CString256.h"
+#include "base/CString256.h"
 
 namespace netinfo {
 
@@ -36,26 +36,23 @@ extern std::map<std::string, std::string> gMailserverPasswords;
 // Stores password for server and user, replacing any earlier one; a locked
 // keyring is unlocked by the service's own prompt first. Any empty text:
 // nothing is done and 0 is answered.
-std::int32_t AddKeychainPassword(const foundation::CString256& server,
-                                 const foundation::CString256& user,
-                                 const foundation::CString256& password);
+std::int32_t AddKeychainPassword(const base::CString256& server, const base::CString256& user,
+                                 const base::CString256& password);
 
 // Fetches the password of server and user into password and answers 0; when
 // the store has none (or cannot be reached) a password found earlier in this
 // run answers instead. Otherwise the store's status, password unchanged. An
 // empty server or user: 0, password unchanged.
-std::int32_t RetrieveKeychainPassword(const foundation::CString256& server,
-                                      const foundation::CString256& user,
-                                      foundation::CString256& password);
+std::int32_t RetrieveKeychainPassword(const base::CString256& server, const base::CString256& user,
+                                      base::CString256& password);
 
 // The store's password of server and user, without the cache of this run
 // and without unlocking: callable from any thread. 0 and password set, or
 // the store's status (kKeychainLocked: there is one, behind a locked
 // keyring).
-std::int32_t LookupKeychainPassword(const foundation::CString256& server,
-                                    const foundation::CString256& user, std::string& password);
+std::int32_t LookupKeychainPassword(const base::CString256& server, const base::CString256& user,
+                                    std::string& password);
 // Removes the stored password of server and user; the cache keeps its copy.
-std::int32_t DeleteKeychainPassword(const foundation::CString256& server,
-                                    const foundation::CString256& user);
+std::int32_t DeleteKeychainPassword(const base::CString256& server, const base::CString256& user);
 
 }  // namespace netinfo

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "netinfo/NetlinkMessages.h"
 
 namespace netinfo {
@@ -33,7 +33,7 @@ public:
 private:
     bool dump(std::uint16_t type, NetworkState& state, bool& interrupted);
 
-    foundation::UniqueFd fd_;
+    base::UniqueFd fd_;
     int error_ = 0;
     std::uint32_t sequence_ = 0;
 };

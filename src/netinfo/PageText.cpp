@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 
 namespace netinfo {
 namespace {
@@ -17,7 +17,7 @@ const std::array<std::uint8_t, 128>& DecodedLengths() {
         for (std::size_t i = 0; i < table.size(); ++i) {
             const char byte = static_cast<char>(0x80 + i);
             table[i] = static_cast<std::uint8_t>(
-                foundation::DecodeLegacyText(std::string_view(&byte, 1)).size());
+                base::DecodeLegacyText(std::string_view(&byte, 1)).size());
         }
         return table;
     }();
@@ -54,13 +54,13 @@ bool AppendCapped(std::string& body, std::string_view data, std::size_t maxBytes
 }
 
 std::optional<std::string> PageText(std::string&& bytes, std::size_t maxBytes) {
-    if (foundation::IsValidUtf8(bytes)) {
+    if (base::IsValidUtf8(bytes)) {
         return std::move(bytes);
     }
     if (DecodedSize(bytes) > maxBytes) {
         return std::nullopt;
     }
-    return foundation::DecodeLegacyText(bytes);
+    return base::DecodeLegacyText(bytes);
 }
 
 }  // namespace netinfo

@@ -6,12 +6,12 @@
 
 #include <cerrno>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace netinfo {
 namespace {
 
-using foundation::UniqueFd;
+using base::UniqueFd;
 
 constexpr const char* kFolderName = "orbalen";
 constexpr const char* kFileName = "systemDump_forOrbalen.txt";
@@ -51,8 +51,7 @@ bool WriteReportFile(const std::filesystem::path& temporaryFolder, std::string_v
     if (!part) {
         return false;
     }
-    if (foundation::WriteAll(part.get(), report) != 0 || fsync(part.get()) != 0 ||
-        part.close() != 0) {
+    if (base::WriteAll(part.get(), report) != 0 || fsync(part.get()) != 0 || part.close() != 0) {
         unlinkat(folder.get(), kPartFileName, 0);
         return false;
     }
@@ -72,7 +71,7 @@ std::optional<std::string> ReadReportFile(const std::filesystem::path& temporary
     if (!file || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
-    return foundation::ReadAll(file.get(), kMaxReportBytes);
+    return base::ReadAll(file.get(), kMaxReportBytes);
 }
 
 }  // namespace netinfo

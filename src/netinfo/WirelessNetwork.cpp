@@ -1,6 +1,6 @@
 #include "netinfo/WirelessNetwork.h"
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 #include "log/EventLog.h"
 #include "netinfo/ReportFile.h"
 #include "netinfo/WirelessReport.h"
@@ -22,7 +22,7 @@ std::optional<std::string> GetCurrentWirelessNetwork() {
     if (!bytes) {
         return std::nullopt;
     }
-    return ExtractWirelessNetworkName(foundation::DecodeLegacyText(*bytes));
+    return ExtractWirelessNetworkName(base::DecodeLegacyText(*bytes));
 }
 
 }  // namespace netinfo

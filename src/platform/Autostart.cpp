@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string_view>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "platform/Folders.h"
 
 namespace platform {
@@ -119,11 +119,11 @@ std::optional<std::string> WriteWhole(const std::filesystem::path& path, const s
     std::error_code error;
     std::filesystem::create_directories(path.parent_path(), error);
     std::string temporary = path.string() + ".XXXXXX";
-    foundation::UniqueFd fd(mkostemp(temporary.data(), O_CLOEXEC));
+    base::UniqueFd fd(mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd) {
         return "cannot write in " + path.parent_path().string() + ": " + std::strerror(errno);
     }
-    int failure = foundation::WriteAll(fd.get(), text);
+    int failure = base::WriteAll(fd.get(), text);
     if (failure == 0 && (fchmod(fd.get(), 0644) != 0 || fsync(fd.get()) != 0)) {
         failure = errno;
     }

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "foundation/ControlCharacters.h"
-#include "foundation/UniqueFd.h"
+#include "base/ControlCharacters.h"
+#include "base/UniqueFd.h"
 
 namespace platform {
 
@@ -27,7 +27,7 @@ void SetSystemLogObserver(std::function<void(std::string_view)> newObserver) {
 
 void WriteToSystemLog(std::string_view rawText) {
     // One call, one line: outside text must not split it or forge another.
-    const std::string line = foundation::EscapeControlCharacters(rawText);
+    const std::string line = base::EscapeControlCharacters(rawText);
     const std::string_view text = line;
     static std::once_flag opened;
     std::call_once(opened, [] { openlog(kIdent, LOG_PID, LOG_USER); });
@@ -42,7 +42,7 @@ void WriteToSystemLog(std::string_view rawText) {
         }
     }
     if (isatty(STDERR_FILENO)) {
-        foundation::WriteAll(STDERR_FILENO, std::string(kIdent) + ": " + std::string(text) + "\n");
+        base::WriteAll(STDERR_FILENO, std::string(kIdent) + ": " + std::string(text) + "\n");
     }
 }
 

@@ -114,10 +114,10 @@ std::optional<int> AuthenticationIndex(const settings::Value& value) {
 }  // namespace
 
 OrbalenStatusPrefPane::OrbalenStatusPrefPane(PrefControls& controls, PrefPaneServices services)
-    : m_window(controls), services_(std::move(services)) {}
+    : window_(controls), services_(std::move(services)) {}
 
 void OrbalenStatusPrefPane::awakeFromNib() {
-    m_appID = std::string(settings::kDomain);
+    appID_ = std::string(settings::kDomain);
     initControls();
     mailSentSound = loadSound(kMailSentSound);
     mailNotSentSound = loadSound(kMailNotSentSound);
@@ -125,76 +125,76 @@ void OrbalenStatusPrefPane::awakeFromNib() {
 
 void OrbalenStatusPrefPane::initControls() {
     // Picks up what other programs wrote since the window last showed.
-    settings::AppSynchronize(m_appID);
-    m_window.setText(TextField::VersionInfo,
-                     services_.bundleName + " " + services_.bundleShortVersion);
+    settings::AppSynchronize(appID_);
+    window_.setText(TextField::VersionInfo,
+                    services_.bundleName + " " + services_.bundleShortVersion);
     for (const BoxKey& entry : kBoxesToFill) {
-        const auto value = settings::CopyAppValue(entry.key, m_appID);
+        const auto value = settings::CopyAppValue(entry.key, appID_);
         const auto* flag = value ? std::get_if<bool>(&*value) : nullptr;
-        m_window.setChecked(entry.box, flag && *flag);
+        window_.setChecked(entry.box, flag && *flag);
     }
 
-    const auto interval = settings::CopyAppValue(keys::kMinutesInterval, m_appID);
+    const auto interval = settings::CopyAppValue(keys::kMinutesInterval, appID_);
     if (!interval || !IsNumber(*interval)) {
-        m_window.setText(TextField::MinutesInterval, "6");
+        window_.setText(TextField::MinutesInterval, "6");
     } else if (const auto minutes = Exact16(*interval)) {
-        m_window.setText(TextField::MinutesInterval, std::to_string(*minutes));
+        window_.setText(TextField::MinutesInterval, std::to_string(*minutes));
     }
 
-    const auto server = StringSetting(keys::kMailServer, m_appID);
-    m_window.setText(TextField::MailServer, server.value_or(""));
-    m_window.setText(TextField::Port, StringSetting(keys::kPort, m_appID).value_or("25"));
+    const auto server = StringSetting(keys::kMailServer, appID_);
+    window_.setText(TextField::MailServer, server.value_or(""));
+    window_.setText(TextField::Port, StringSetting(keys::kPort, appID_).value_or("25"));
     shown_.authenticationStored = false;
-    if (const auto mode = settings::CopyAppValue(keys::kAuthentication, m_appID)) {
+    if (const auto mode = settings::CopyAppValue(keys::kAuthentication, appID_)) {
         if (const auto index = AuthenticationIndex(*mode)) {
-            m_window.selectAuthentication(*index);
+            window_.selectAuthentication(*index);
             shown_.authenticationStored = true;
         }
     }
-    const auto user = StringSetting(keys::kUsername, m_appID);
-    m_window.setText(TextField::Username, user.value_or(""));
+    const auto user = StringSetting(keys::kUsername, appID_);
+    window_.setText(TextField::Username, user.value_or(""));
     fillPassword(server, user);
-    m_window.setText(TextField::Email, StringSetting(keys::kEmail, m_appID).value_or(""));
+    window_.setText(TextField::Email, StringSetting(keys::kEmail, appID_).value_or(""));
 
     // The controller's state only when the store has none.
     const controller::AddressState state =
         services_.publishedState ? services_.publishedState() : controller::AddressState{};
-    auto lastAddress = StringSetting(keys::kLastIPAddress, m_appID);
+    auto lastAddress = StringSetting(keys::kLastIPAddress, appID_);
     if (!lastAddress && !state.addresses.empty()) {
         lastAddress = state.addresses.front();
     }
-    m_window.setText(TextField::LastIPAddress, lastAddress.value_or(""));
-    auto lastExternal = StringSetting(keys::kLastExternalIPAddress, m_appID);
-    m_window.setText(TextField::LastExternalIPAddress,
-                     lastExternal ? *lastExternal : state.externalAddress.value_or(""));
+    window_.setText(TextField::LastIPAddress, lastAddress.value_or(""));
+    auto lastExternal = StringSetting(keys::kLastExternalIPAddress, appID_);
+    window_.setText(TextField::LastExternalIPAddress,
+                    lastExternal ? *lastExternal : state.externalAddress.value_or(""));
 
     for (TextField field : {TextField::Port, TextField::MinutesInterval, TextField::Email}) {
-        m_window.showProblem(field, "");
+        window_.showProblem(field, "");
     }
     for (TextField field : kTextFields) {
-        shown_.texts[field] = m_window.text(field);
+        shown_.texts[field] = window_.text(field);
     }
     for (CheckBox box : kAllBoxes) {
-        shown_.boxes[box] = m_window.isChecked(box);
+        shown_.boxes[box] = window_.isChecked(box);
     }
-    shown_.authentication = m_window.authenticationIndex();
+    shown_.authentication = window_.authenticationIndex();
     showStartAtLogin("");
 }
 
 // The box shows what the session will do, whatever was asked.
 void OrbalenStatusPrefPane::showStartAtLogin(const std::string& problem) {
-    m_window.setChecked(CheckBox::StartAtLogin,
-                        services_.startsAtLogin && services_.startsAtLogin());
-    m_window.showProblem(CheckBox::StartAtLogin, problem);
+    window_.setChecked(CheckBox::StartAtLogin,
+                       services_.startsAtLogin && services_.startsAtLogin());
+    window_.showProblem(CheckBox::StartAtLogin, problem);
 }
 
 // A password in the file is shown as the user's choice of the file; else
 // the keyring's, which is never unlocked just to show it.
 void OrbalenStatusPrefPane::fillPassword(const std::optional<std::string>& server,
                                          const std::optional<std::string>& user) {
-    const auto inFile = StringSetting(keys::kUserPassword, m_appID);
+    const auto inFile = StringSetting(keys::kUserPassword, appID_);
     const bool fileHasOne = inFile && !inFile->empty();
-    m_window.setChecked(CheckBox::PasswordInFile, fileHasOne);
+    window_.setChecked(CheckBox::PasswordInFile, fileHasOne);
     std::string note;
     std::string password = fileHasOne ? *inFile : "";
     if (!fileHasOne && server && user && !server->empty() && !user->empty() &&
@@ -212,8 +212,8 @@ void OrbalenStatusPrefPane::fillPassword(const std::optional<std::string>& serve
                 "settings file.";
         }
     }
-    m_window.setText(TextField::Password, password);
-    m_window.showProblem(TextField::Password, note);
+    window_.setText(TextField::Password, password);
+    window_.showProblem(TextField::Password, note);
 }
 
 void OrbalenStatusPrefPane::windowDidBecomeKey() {
@@ -223,7 +223,7 @@ void OrbalenStatusPrefPane::windowDidBecomeKey() {
 bool OrbalenStatusPrefPane::windowWillClose() {
     storeTypedFields();
     const bool kept = storePassword();
-    settings::AppSynchronize(m_appID);
+    settings::AppSynchronize(appID_);
     if (services_.postNotification) {
         services_.postNotification(keys::kPreferencesChangedName, keys::kPreferencesChangedObject);
     }
@@ -232,41 +232,41 @@ bool OrbalenStatusPrefPane::windowWillClose() {
 
 bool OrbalenStatusPrefPane::changed(TextField field) const {
     const auto shown = shown_.texts.find(field);
-    return shown == shown_.texts.end() || shown->second != m_window.text(field);
+    return shown == shown_.texts.end() || shown->second != window_.text(field);
 }
 
 // Only what the user changed since the window was filled, so values other
 // programs wrote meanwhile survive.
 void OrbalenStatusPrefPane::storeTypedFields() {
     const auto store = [this](std::string_view key, settings::Value value) {
-        settings::SetAppValue(key, std::move(value), m_appID);
+        settings::SetAppValue(key, std::move(value), appID_);
     };
     if (changed(TextField::MailServer)) {
-        store(keys::kMailServer, m_window.text(TextField::MailServer));
+        store(keys::kMailServer, window_.text(TextField::MailServer));
     }
     // Input that would make a setting unusable is not stored; the field's
     // message says why and the stored value stays.
     if (changed(TextField::Port) && !checkField(TextField::Port)) {
-        store(keys::kPort, m_window.text(TextField::Port));
+        store(keys::kPort, window_.text(TextField::Port));
     }
     // "None" shown for a missing setting is what the user accepts on closing:
     // without it stored, the sender would never send.
-    if (m_window.authenticationIndex() != shown_.authentication || !shown_.authenticationStored) {
-        store(keys::kAuthentication, std::int64_t{m_window.authenticationIndex()});
+    if (window_.authenticationIndex() != shown_.authentication || !shown_.authenticationStored) {
+        store(keys::kAuthentication, std::int64_t{window_.authenticationIndex()});
     }
     if (changed(TextField::Username)) {
-        store(keys::kUsername, m_window.text(TextField::Username));
+        store(keys::kUsername, window_.text(TextField::Username));
     }
     if (changed(TextField::Email) && !checkField(TextField::Email)) {
-        store(keys::kEmail, m_window.text(TextField::Email));
+        store(keys::kEmail, window_.text(TextField::Email));
     }
     for (const BoxKey& entry : kBoxesSavedOnClose) {
-        if (m_window.isChecked(entry.box) != shown_.boxes[entry.box]) {
-            store(entry.key, m_window.isChecked(entry.box));
+        if (window_.isChecked(entry.box) != shown_.boxes[entry.box]) {
+            store(entry.key, window_.isChecked(entry.box));
         }
     }
     if (changed(TextField::MinutesInterval)) {
-        if (const auto minutes = ParseInterval(m_window.text(TextField::MinutesInterval))) {
+        if (const auto minutes = ParseInterval(window_.text(TextField::MinutesInterval))) {
             store(keys::kMinutesInterval, std::int64_t{*minutes});
         } else {
             checkField(TextField::MinutesInterval);
@@ -279,17 +279,17 @@ void OrbalenStatusPrefPane::storeTypedFields() {
 // not touch, for the same account and place, is not written at all. False
 // when the keyring refused it; it is then kept nowhere but in its field.
 bool OrbalenStatusPrefPane::storePassword() {
-    const std::string server = m_window.text(TextField::MailServer);
-    const std::string user = m_window.text(TextField::Username);
-    const std::string password = m_window.text(TextField::Password);
-    const bool inFile = m_window.isChecked(CheckBox::PasswordInFile);
+    const std::string server = window_.text(TextField::MailServer);
+    const std::string user = window_.text(TextField::Username);
+    const std::string password = window_.text(TextField::Password);
+    const bool inFile = window_.isChecked(CheckBox::PasswordInFile);
     const bool shownInFile = shown_.boxes[CheckBox::PasswordInFile];
     const bool moved = changed(TextField::MailServer) || changed(TextField::Username);
     if (!changed(TextField::Password) && inFile == shownInFile && (!moved || password.empty())) {
         return true;  // nothing typed, and no account to carry a password to
     }
     const auto inFileValue = [this](std::optional<settings::Value> value) {
-        settings::SetAppValue(keys::kUserPassword, std::move(value), m_appID);
+        settings::SetAppValue(keys::kUserPassword, std::move(value), appID_);
     };
     if (inFile || password.empty()) {
         inFileValue(password.empty() ? std::nullopt : std::optional<settings::Value>(password));
@@ -303,9 +303,9 @@ bool OrbalenStatusPrefPane::storePassword() {
         return true;
     }
     if (server.empty() || user.empty()) {
-        m_window.showProblem(TextField::Password,
-                             "The keyring keeps a password for a server and user name: fill in "
-                             "both, or tick \"Keep in the settings file\" (plain text).");
+        window_.showProblem(TextField::Password,
+                            "The keyring keeps a password for a server and user name: fill in "
+                            "both, or tick \"Keep in the settings file\" (plain text).");
         return false;
     }
     if (refused(services_.keepPassword ? services_.keepPassword(server, user, password)
@@ -321,21 +321,21 @@ bool OrbalenStatusPrefPane::storePassword() {
 // Says beside the password why the keyring did not take it; true then.
 bool OrbalenStatusPrefPane::refused(std::int32_t status) {
     if (status == 0) {
-        m_window.showProblem(TextField::Password, "");
+        window_.showProblem(TextField::Password, "");
         return false;
     }
     const std::string why = status == netinfo::kKeychainLocked
                                 ? "The keyring is locked and was not unlocked"
                                 : "No keyring answered";
-    m_window.showProblem(TextField::Password,
-                         why +
-                             ": the password is not saved. Unlock the keyring and close again, "
-                             "or tick \"Keep in the settings file\" (plain text).");
+    window_.showProblem(TextField::Password,
+                        why +
+                            ": the password is not saved. Unlock the keyring and close again, "
+                            "or tick \"Keep in the settings file\" (plain text).");
     return true;
 }
 
 std::optional<std::string> OrbalenStatusPrefPane::checkField(TextField field) {
-    const std::string text = m_window.text(field);
+    const std::string text = window_.text(field);
     std::optional<std::string> problem;
     switch (field) {
         case TextField::Port:
@@ -350,17 +350,17 @@ std::optional<std::string> OrbalenStatusPrefPane::checkField(TextField field) {
         default:
             break;
     }
-    m_window.showProblem(field, problem.value_or(""));
+    window_.showProblem(field, problem.value_or(""));
     return problem;
 }
 
 void OrbalenStatusPrefPane::storeCheckBox(CheckBox box) {
-    settings::SetAppValue(KeyOf(box), m_window.isChecked(box), m_appID);
-    settings::AppSynchronize(m_appID);
+    settings::SetAppValue(KeyOf(box), window_.isChecked(box), appID_);
+    settings::AppSynchronize(appID_);
 }
 
 void OrbalenStatusPrefPane::startAtLoginButtonClicked() {
-    const bool wanted = m_window.isChecked(CheckBox::StartAtLogin);
+    const bool wanted = window_.isChecked(CheckBox::StartAtLogin);
     const auto problem =
         services_.setStartAtLogin
             ? services_.setStartAtLogin(wanted)
@@ -396,7 +396,7 @@ void OrbalenStatusPrefPane::displayChangedIconWhenAddressChangeDetected() {
 void OrbalenStatusPrefPane::testEmail() {
     ++test_;
     mailStatus_.clear();
-    if (const auto recipients = StringSetting(keys::kEmail, m_appID)) {
+    if (const auto recipients = StringSetting(keys::kEmail, appID_)) {
         std::size_t start = 0;
         while (start <= recipients->size()) {
             const std::size_t comma = std::min(recipients->find(',', start), recipients->size());
@@ -445,7 +445,7 @@ void OrbalenStatusPrefPane::showMailStatus() {
     for (const auto& [recipient, state] : mailStatus_) {
         lines += (lines.empty() ? "" : "\n") + recipient + ": " + state;
     }
-    m_window.showMailStatus(lines);
+    window_.showMailStatus(lines);
 }
 
 std::optional<Sound> OrbalenStatusPrefPane::loadSound(std::string_view resourceName) const {

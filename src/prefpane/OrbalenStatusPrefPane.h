@@ -69,7 +69,7 @@ public:
 
     const std::optional<Sound>& completionSound() const { return mailSentSound; }
     const std::optional<Sound>& incompletionSound() const { return mailNotSentSound; }
-    PrefControls& window() { return m_window; }
+    PrefControls& window() { return window_; }
 
     // Once the window exists: fill it and load the sounds.
     void awakeFromNib();
@@ -117,8 +117,8 @@ private:
     std::optional<Sound> loadSound(std::string_view resourceName) const;
     void play(const std::optional<Sound>& sound) const;
 
-    std::string m_appID;
-    PrefControls& m_window;
+    std::string appID_;
+    PrefControls& window_;
     PrefPaneServices services_;
     std::optional<Sound> mailSentSound;
     std::optional<Sound> mailNotSentSound;

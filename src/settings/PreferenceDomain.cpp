@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 #include "platform/Alert.h"
 #include "platform/SystemLog.h"
 #include "settings/SettingsText.h"
@@ -179,10 +179,10 @@ std::map<std::string, std::optional<Value>, std::less<>> PreferenceDomain::stora
     std::map<std::string, std::optional<Value>, std::less<>> storable;
     for (const auto& [key, value] : pending_) {
         const std::string* text = value ? std::get_if<std::string>(&*value) : nullptr;
-        if (foundation::IsValidUtf8(key) && (!text || foundation::IsValidUtf8(*text))) {
+        if (base::IsValidUtf8(key) && (!text || base::IsValidUtf8(*text))) {
             storable.emplace(key, value);
         } else {
-            refused += " \"" + foundation::DecodeLegacyText(key) + "\"";
+            refused += " \"" + base::DecodeLegacyText(key) + "\"";
         }
     }
     return storable;

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "platform/Folders.h"
 #include "platform/SystemLog.h"
 #include "settings/SettingsText.h"
@@ -89,7 +89,7 @@ LockedSettingsFile::LockedSettingsFile(fs::path file, bool create) : file_(std::
         mkdir(folder.c_str(), 0700);
     }
     const fs::path lockPath = file_.string() + ".lock";
-    foundation::UniqueFd lock(
+    base::UniqueFd lock(
         open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
     int result = lock ? flock(lock.get(), LOCK_EX) : -1;
     while (result != 0 && errno == EINTR) {
@@ -111,7 +111,7 @@ std::nullopt_t LockedSettingsFile::fail(std::string problem) {
 
 std::optional<FileContents> LockedSettingsFile::read() {
     // O_NONBLOCK: a FIFO planted here must not hang the reader.
-    const foundation::UniqueFd fd(open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const base::UniqueFd fd(open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd) {
         if (errno == ENOENT) {
             return FileContents{};
@@ -126,7 +126,7 @@ std::optional<FileContents> LockedSettingsFile::read() {
         return fail(file_.string() + " is not a regular file");
     }
     int error = 0;
-    const auto text = foundation::ReadAll(fd.get(), kMaxSettingsFileSize, &error);
+    const auto text = base::ReadAll(fd.get(), kMaxSettingsFileSize, &error);
     if (!text && error == EFBIG) {
         return fail(file_.string() + " is too large to read (more than " +
                     std::to_string(kMaxSettingsFileSize) + " bytes)");
@@ -190,7 +190,7 @@ void RemoveStaleTemporaries(const fs::path& file) {
 // Writes text to fd and makes it durable: after a crash the file is either
 // the old or the new one, never an empty one. 0 or an errno value.
 int FillAndSync(int fd, const std::string& text, struct stat& info) {
-    int error = fchmod(fd, 0600) == 0 ? foundation::WriteAll(fd, text) : errno;
+    int error = fchmod(fd, 0600) == 0 ? base::WriteAll(fd, text) : errno;
     if (error == 0 && (fsync(fd) != 0 || fstat(fd, &info) != 0)) {
         error = errno;
     }
@@ -202,8 +202,7 @@ int FillAndSync(int fd, const std::string& text, struct stat& info) {
 // ENOTSUP where the file system cannot do this.
 int WriteUnnamed(const fs::path& file, const std::string& text, std::string& temp,
                  struct stat& info) {
-    foundation::UniqueFd fd(
-        open(file.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    base::UniqueFd fd(open(file.parent_path().c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
     if (!fd) {
         return ENOTSUP;
     }
@@ -234,7 +233,7 @@ int WriteUnnamed(const fs::path& file, const std::string& text, std::string& tem
 int WriteNamed(const fs::path& file, const std::string& text, std::string& temp,
                struct stat& info) {
     temp = file.string() + ".XXXXXX";
-    foundation::UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
+    base::UniqueFd fd(mkostemp(temp.data(), O_CLOEXEC));
     if (!fd) {
         temp.clear();
         return errno;

@@ -13,7 +13,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "foundation/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include "settings/Preferences.h"
 
@@ -81,7 +81,7 @@ private:
     std::nullopt_t fail(std::string problem);
 
     std::filesystem::path file_;
-    foundation::UniqueFd lock_;
+    base::UniqueFd lock_;
     std::string problem_;
 };
 

@@ -1,6 +1,6 @@
 #include "settings/SettingsText.h"
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 
 namespace settings {
 
@@ -28,10 +28,10 @@ std::string WithLegacyStringsDecoded(std::string_view text, int& decoded) {
         end = std::min(end, text.size());
         const std::string_view literal = text.substr(i + 1, end - i - 1);
         out += '"';
-        if (foundation::IsValidUtf8(literal)) {
+        if (base::IsValidUtf8(literal)) {
             out += literal;
         } else {
-            out += foundation::DecodeLegacyText(literal);
+            out += base::DecodeLegacyText(literal);
             ++decoded;
         }
         if (end < text.size()) {
@@ -88,7 +88,7 @@ void EraseDiscarded(Json& object) {
 std::optional<SettingsText> ParseSettingsText(std::string_view text) {
     SettingsText result;
     std::string decodedText;
-    if (!foundation::IsValidUtf8(text)) {
+    if (!base::IsValidUtf8(text)) {
         int decoded = 0;
         decodedText = WithLegacyStringsDecoded(text, decoded);
         text = decodedText;

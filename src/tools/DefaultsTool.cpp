@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 #include "platform/qt/DBusNotificationCenter.h"
 #include "settings/PreferenceDomain.h"
 #include "settings/Preferences.h"
@@ -123,7 +123,7 @@ std::optional<Value> ParseValue(const std::string& type, const std::string& text
             value = *number;
         }
     } else if (type == "-string") {
-        if (!foundation::IsValidUtf8(text)) {
+        if (!base::IsValidUtf8(text)) {
             problem = "the text is not UTF-8, and the settings file holds only UTF-8 text";
             return std::nullopt;
         }
@@ -242,7 +242,7 @@ int Write(const Args& args) {
     if (!CheckDomain(domain)) {
         return 1;
     }
-    if (!foundation::IsValidUtf8(args[1])) {
+    if (!base::IsValidUtf8(args[1])) {
         return Fail(
             "the key is not UTF-8, and the settings file holds only UTF-8 text; nothing "
             "was changed");

@@ -19,8 +19,8 @@
 #include "app/GuiBridge.h"
 #include "app/MenuRenderer.h"
 #include "app/TrayFrontEnd.h"
-#include "platform/ManualRunLoop.h"
 #include "platform/qt/QtAlert.h"
+#include "support/ManualRunLoop.h"
 
 #include "support/MenuItems.h"
 
@@ -53,13 +53,13 @@ std::shared_ptr<const Menu> MenuOf(Menu items) {
     return std::make_shared<const Menu>(std::move(items));
 }
 
-void RunPosted(platform::ManualRunLoop& loop) {
+void RunPosted(testing_support::ManualRunLoop& loop) {
     while (loop.runOnce(0ms)) {
     }
 }
 
 TEST(GuiBridge, ABurstOfChangesReachesTheGuiAsOneSnapshot) {
-    platform::ManualRunLoop gui;
+    testing_support::ManualRunLoop gui;
     RecordingSink sink;
     auto bridge = std::make_unique<app::GuiBridge>(gui, sink);
     const auto menu = MenuOf({Item("Quit", MenuAction::Quit)});

@@ -20,11 +20,11 @@
 #include "integration/shared/SmtpTestServer.h"
 #include "mail/LocalIdentity.h"
 #include "platform/MachineName.h"
-#include "platform/ManualRunLoop.h"
 #include "settings/Preferences.h"
 #include "support/CaseName.h"
 #include "support/ChildProcess.h"
 #include "support/LogRecorder.h"
+#include "support/ManualRunLoop.h"
 #include "support/TempFolder.h"
 
 using mail::MailKind;
@@ -217,7 +217,7 @@ TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
     testing_support::EventLogRecorder log;
     std::string progress;
     {
-        platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
+        testing_support::ManualRunLoop loop(testing_support::ManualRunLoop::Clock::Real);
         const auto sender = SSMTP::create(loop, options);
         sender->setProgressHandler([&](const MailProgress& p) { progress += Describe(p); });
         sender->sendMessage("10.0.0.2", s.oldAddress ? "10.0.0.1" : std::optional<std::string>(),
@@ -300,7 +300,7 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
          "Composing message to ops@example.org.|Message not sent: the mail server port \"smtp\" "
          "is not a number from 1 to 65535."},
     };
-    platform::ManualRunLoop loop;
+    testing_support::ManualRunLoop loop;
     for (const auto& c : cases) {
         Store(c.settings);
         testing_support::EventLogRecorder log;
@@ -327,7 +327,7 @@ TEST_F(SenderTest, WorkersAreFewTakeTurnsByKindAndEndAtOnce) {
     testing_support::EventLogRecorder log;
     std::map<std::string, int> steps;  // as Describe() gives them
     {
-        platform::ManualRunLoop loop(platform::ManualRunLoop::Clock::Real);
+        testing_support::ManualRunLoop loop(testing_support::ManualRunLoop::Clock::Real);
         const auto send = [&](MailKind kind, int count, const mail::SmtpOptions& options) {
             for (int i = 0; i < count; ++i) {
                 const auto sender = SSMTP::create(loop, options);

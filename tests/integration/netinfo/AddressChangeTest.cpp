@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "netinfo/AddressChangeSource.h"
-#include "platform/ManualRunLoop.h"
 #include "support/ChildProcess.h"
+#include "support/ManualRunLoop.h"
 
 using netinfo::AddressList;
 using netinfo::CopyIPAddressListSCF;
@@ -76,7 +76,7 @@ struct Watched {
         return calls == before;
     }
 
-    platform::ManualRunLoop loop{platform::ManualRunLoop::Clock::Real};
+    testing_support::ManualRunLoop loop{testing_support::ManualRunLoop::Clock::Real};
     int calls = 0;
     AddressList lastList;
     std::unique_ptr<IPAddressListStore> store;

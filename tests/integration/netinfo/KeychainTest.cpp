@@ -13,7 +13,7 @@
 #include "support/ScopedEnv.h"
 
 using namespace netinfo;
-using foundation::CString256;
+using base::CString256;
 
 namespace {
 

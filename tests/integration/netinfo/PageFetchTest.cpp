@@ -8,9 +8,9 @@
 
 #include "netinfo/BackgroundPageFetch.h"
 #include "netinfo/PageFetch.h"
-#include "platform/ManualRunLoop.h"
 #include "platform/SystemLog.h"
 #include "support/ChildProcess.h"
+#include "support/ManualRunLoop.h"
 
 using netinfo::DownloadURL;
 
@@ -82,7 +82,7 @@ TEST_F(PageFetch, AgainstALoopbackServer) {
 // Ending the fetch, or the program, cuts a hanging one short at once, with
 // no second attempt; once the program ends, no fetch starts.
 TEST_F(PageFetch, BackgroundFetchLeavesTheLoopFreeAndEndsPromptly) {
-    platform::RealTimeRunLoop loop;
+    testing_support::RealTimeRunLoop loop;
     const auto quit = std::make_shared<netinfo::FetchCancel>();
     std::vector<std::optional<std::string>> pages;
     const auto record = [&](std::optional<std::string> page) { pages.push_back(page); };

@@ -21,11 +21,11 @@
 #include "integration/shared/SmtpTestServer.h"
 #include "mail/SSMTP.h"
 #include "mail/SenderSettings.h"
-#include "platform/ManualRunLoop.h"
 #include "prefpane/DefaultServices.h"
 #include "prefpane/PreferencesWindow.h"
 #include "settings/Preferences.h"
 #include "support/FileText.h"
+#include "support/ManualRunLoop.h"
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
 
@@ -94,7 +94,7 @@ protected:
     testing_support::TempFolder folder_{"prefpane"};
     testing_support::ScopedEnv config_{"XDG_CONFIG_HOME", folder_.path().c_str()};
     testing_support::ScopedEnv system_{"XDG_CONFIG_DIRS", (folder_ / "none").c_str()};
-    platform::ManualRunLoop loop_{platform::ManualRunLoop::Clock::Real};
+    testing_support::ManualRunLoop loop_{testing_support::ManualRunLoop::Clock::Real};
     std::unique_ptr<PreferencesWindow> window_;
     std::vector<std::string> posts_;
     std::vector<std::string> played_;
@@ -176,7 +176,7 @@ TEST_F(WindowTest, EveryWayOfClosingSavesTheTypedFieldsAndPostsOnce) {
 // The recipients of the messages the server accepts while loop runs, until
 // there are count of them.
 std::multiset<std::string> Recipients(integration::SmtpTestServer& server,
-                                      platform::ManualRunLoop& loop, std::size_t count) {
+                                      testing_support::ManualRunLoop& loop, std::size_t count) {
     std::multiset<std::string> found;
     loop.runUntil(
         [&] {

@@ -14,13 +14,13 @@
 #include "controller/AppController.h"
 #include "controller/ControllerState.h"
 #include "log/EventLog.h"
-#include "platform/ManualRunLoop.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
 #include "support/CaseName.h"
 #include "support/FakePageSource.h"
+#include "support/ManualRunLoop.h"
 #include "support/RecordingDesktop.h"
 #include "support/RecordingMailStarter.h"
 #include "support/RecordingStatusItem.h"
@@ -147,7 +147,7 @@ protected:
     testing_support::ScopedEnv data_{"XDG_DATA_HOME", (root_ / "data").c_str()};
     testing_support::ScopedEnv zone_{"TZ", "UTC"};
 
-    platform::ManualRunLoop loop_;
+    testing_support::ManualRunLoop loop_;
     platform::RunLoop::TimePoint loopStart_ = loop_.now();
     platform::LocalNotificationCenter center_;
     testing_support::RecordingStatusItem item_;

@@ -146,7 +146,7 @@ TEST_F(OrderingTest, OutsideRequestsJoinTheCheckOrRefreshAlreadyWaiting) {
 // A real clock moves on between the reading a timer is set from and the
 // moment it is set, so a timer may fire a fraction of a millisecond before
 // the next token is due. The held mail must still go out.
-class CreepingLoop : public platform::ManualRunLoop {
+class CreepingLoop : public testing_support::ManualRunLoop {
 public:
     TimePoint now() const override { return ManualRunLoop::now() + (creep_ += 10us); }
 

@@ -10,7 +10,7 @@
 #include <regex>
 #include <sstream>
 
-#include "foundation/Utf8.h"
+#include "base/Utf8.h"
 #include "log/CLog.h"
 #include "settings/Preferences.h"
 #include "support/FileText.h"
@@ -150,7 +150,7 @@ TEST_F(EventLogTest, AnEntryIsOneLineEscapedAndCutOnlyBetweenEscapes) {
     const std::size_t stampAndLineFeed = 29;
     EXPECT_GE(entries[4].size() + stampAndLineFeed, 254u);
     EXPECT_LE(entries[4].size() + stampAndLineFeed, 255u);
-    EXPECT_TRUE(foundation::IsValidUtf8(entries[4]));
+    EXPECT_TRUE(base::IsValidUtf8(entries[4]));
     EXPECT_EQ(system.at(3), accents) << "the system log gets the whole text";
 }
 

@@ -15,7 +15,7 @@
 
 #include "netinfo/AddressChangeSource.h"
 #include "netinfo/InterfaceAddressList.h"
-#include "platform/ManualRunLoop.h"
+#include "support/ManualRunLoop.h"
 
 using netinfo::AddressList;
 using netinfo::CopyIPAddressListSCF;
@@ -197,7 +197,7 @@ TEST(AddressListOrder, BestDefaultRouteFirstThenByIndexLinkLocalLast) {
 TEST(AddressListContract, PreconditionsStopTheProgram) {
     auto held = std::make_unique<AddressList>();
     EXPECT_DEATH(CopyIPAddressListSCF(&held), "\\*addrList == NULL");
-    platform::ManualRunLoop loop;
+    testing_support::ManualRunLoop loop;
     std::unique_ptr<IPAddressListStore> store;
     platform::RunLoop::WatchId source = 0;
     EXPECT_DEATH(CreateIPAddressListChangeCallbackSCF(loop, nullptr, nullptr, &store, &source),

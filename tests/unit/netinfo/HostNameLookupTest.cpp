@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "netinfo/HostNameLookup.h"
-#include "platform/ManualRunLoop.h"
+#include "support/ManualRunLoop.h"
 
 using netinfo::Inet_HostName;
 
@@ -38,7 +38,7 @@ struct Gate {
 // callers give up. Two workers at most, both stuck until the gate opens.
 TEST(HostNameCache, CallersShareBoundedWorkersThatMayOutliveCacheAndLoop) {
     auto gate = std::make_shared<Gate>();
-    platform::ManualRunLoop loop;
+    testing_support::ManualRunLoop loop;
     HostNameCache cache(Gate::Resolver(gate), {50ms, 300s, 2});
     Names heard;
     const auto record = [&](std::optional<std::string> name) { heard.push_back(name); };
@@ -56,7 +56,7 @@ TEST(HostNameCache, CallersShareBoundedWorkersThatMayOutliveCacheAndLoop) {
 
     // getnameinfo cannot be cut short: a worker outlives its cache and its
     // loop, and must then touch neither (checked by ASan).
-    auto doomedLoop = std::make_unique<platform::ManualRunLoop>();
+    auto doomedLoop = std::make_unique<testing_support::ManualRunLoop>();
     auto doomed = std::make_unique<HostNameCache>(Gate::Resolver(gate));
     doomed->nameFor("10.0.0.9", *doomedLoop, record);
     for (int i = 0; gate->calls < 3 && i < 2000; ++i) {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "netinfo/LookScheduler.h"
-#include "platform/ManualRunLoop.h"
+#include "support/ManualRunLoop.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ TEST(LookScheduler, LooksAtOnceCoalescesBurstsAndRetriesFailures) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        platform::ManualRunLoop loop;
+        testing_support::ManualRunLoop loop;
         const auto start = loop.now();
         int failures = c.failingLooks;
         int eventsSeen = 0;  // events that had happened by the time of a look
@@ -54,7 +54,7 @@ TEST(LookScheduler, LooksAtOnceCoalescesBurstsAndRetriesFailures) {
 }
 
 TEST(LookScheduler, MayBeDestroyedByItsLookOrWithATimerPending) {
-    platform::ManualRunLoop loop;
+    testing_support::ManualRunLoop loop;
     int looks = 0;
     std::unique_ptr<netinfo::LookScheduler> scheduler;
     for (const bool succeeds : {true, false}) {

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ManualRunLoop.h"
 #include "platform/qt/QtRunLoop.h"
+#include "support/ManualRunLoop.h"
 
 using namespace std::chrono_literals;
 using platform::RunLoop;
@@ -17,7 +17,7 @@ using platform::RunLoop;
 namespace {
 
 struct RealTimeLoop {
-    platform::RealTimeRunLoop loop;
+    testing_support::RealTimeRunLoop loop;
     bool runUntil(const std::function<bool()>& done, RunLoop::Duration timeout) {
         return loop.runUntil(done, timeout);
     }

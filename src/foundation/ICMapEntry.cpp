@@ -1,8 +1,0 @@
-#include "foundation/ICMapEntry.h"
-
-namespace foundation {
-
-CMap<CString256, ICMapEntry> gSuffixMap;
-CMap<unsigned long, ICMapEntry> gTypeMap;
-
-}  // namespace foundation

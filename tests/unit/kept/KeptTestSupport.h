@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/CList.h"
+#include "base/CString256.h"
+#include "kept/CText.h"
+#include "support/FileText.h"
+#include "support/TempFolder.h"
+
+using testing_support::ReadText;
+using testing_support::TempFolder;
+using testing_support::WriteText;
+using Texts = std::vector<std::string>;
+
+inline std::string TextOf(const base::CString256& s) {
+    return s.c_str();
+}
+inline std::string TextOf(const std::string& s) {
+    return s;
+}
+
+// The list's values in order, to compare as a whole.
+template <typename T>
+Texts TextsOf(const base::CList<T>& list) {
+    Texts out;
+    for (const base::elem<T>* e = list.head; e != nullptr; e = e->next) {
+        out.push_back(TextOf(e->value));
+    }
+    return out;
+}
+
+// Replaces what the list holds.
+template <typename T>
+base::CList<T>& Fill(base::CList<T>& list, const Texts& values) {
+    list.clear();
+    for (const auto& v : values) {
+        list.append(T(v.c_str()));
+    }
+    return list;
+}
+
+// The whole text, embedded NUL bytes included; "<absent>" for an absent text.
+inline std::string Bytes(const kept::CText& t) {
+    return t.text == nullptr ? "<absent>" : std::string(t.text, static_cast<std::size_t>(t.length));
+}
