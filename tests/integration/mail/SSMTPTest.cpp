@@ -68,19 +68,6 @@ std::size_t ThreadCount() {
     return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
-// The server with the test's certificates.
-class SmtpServer : public integration::SmtpTestServer {
-public:
-    SmtpServer(const std::filesystem::path& certs, const std::string& options)
-        : SmtpTestServer(Split(options + " --certs " + certs.string(), ' ')) {}
-
-    std::vector<nlohmann::json> messages() {
-        std::vector<nlohmann::json> found = events();
-        std::erase_if(found, [](const nlohmann::json& e) { return e["event"] != "message"; });
-        return found;
-    }
-};
-
 class SenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -89,12 +76,20 @@ protected:
         setenv("XDG_DATA_HOME", folder_->path().c_str(), 1);
         // Self-signed certificates for 127.0.0.1; only "trusted" is in the bundle.
         for (const std::string name : {"trusted", "untrusted"}) {
-            testing_support::Run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
-                                  "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
-                                  "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
-                                  "-keyout", *folder_ / (name + ".key"), "-out",
-                                  *folder_ / (name + ".pem")});
+            ASSERT_EQ(testing_support::ChildProcess(
+                          {"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                           "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
+                           "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                           *folder_ / (name + ".key"), "-out", *folder_ / (name + ".pem")})
+                          .wait(10s),
+                      0);
         }
+    }
+
+    // The server, with the test's certificates.
+    static integration::SmtpTestServer Server(const std::string& options) {
+        return integration::SmtpTestServer(
+            Split(options + " --certs " + folder_->path().string(), ' '));
     }
 
     // Short time-outs, the test authority; implicit TLS on a port of the test's.
@@ -206,7 +201,7 @@ class ConversationTest : public SenderTest, public ::testing::WithParamInterface
 TEST_P(ConversationTest, LogsEachStepAndDeliversExactlyTheMessage) {
     const Scenario& s = GetParam();
     const std::string mode = Split(s.server, ' ')[1];
-    SmtpServer server(folder_->path(), s.server);
+    auto server = Server(s.server);
     Store(std::string(s.settings) + " Port=" + server.port);
     const mail::SmtpOptions options = mode == "tls" ? Options(std::stol(server.port)) : Options();
     const std::string name = "\"" + platform::CopyMachineName() + "\" ";
@@ -321,8 +316,7 @@ TEST_F(SenderTest, BadInputIsRefusedBeforeAnyConnection) {
 // again. Ending them returns at once, cuts short what is under way, and
 // nothing reaches the loop after it has gone.
 TEST_F(SenderTest, WorkersAreFewTakeTurnsByKindAndEndAtOnce) {
-    SmtpServer hanging(folder_->path(), "--mode silent");
-    SmtpServer plain(folder_->path(), "--mode plain");
+    auto hanging = Server("--mode silent"), plain = Server("--mode plain");
     std::size_t mostThreads = 0, threadsBefore = ThreadCount();
     testing_support::EventLogRecorder log;
     std::map<std::string, int> steps;  // as Describe() gives them
@@ -360,7 +354,9 @@ TEST_F(SenderTest, WorkersAreFewTakeTurnsByKindAndEndAtOnce) {
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(log.lines(), ended);
     EXPECT_LE(mostThreads, threadsBefore + 2);
-    EXPECT_EQ(plain.messages().size(), 100u);
+    EXPECT_EQ(std::ranges::count_if(plain.events(),
+                                    [](const auto& e) { return e["event"] == "message"; }),
+              100);
     EXPECT_EQ(hanging.events().size(), 1u);  // one connection, never two
     EXPECT_EQ(log.count("Mail waits: no worker could be started (Resource temporarily "
                         "unavailable); trying again in 1 s."),
