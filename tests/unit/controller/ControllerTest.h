@@ -14,6 +14,7 @@
 
 #include "controller/AppController.h"
 #include "controller/ControllerState.h"
+#include "controller/Desktop.h"
 #include "log/EventLog.h"
 #include "platform/ManualRunLoop.h"
 #include "platform/NotificationCenter.h"
@@ -21,7 +22,6 @@
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
 #include "support/CaseName.h"
-#include "support/RecordingDesktop.h"
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
 
@@ -81,6 +81,22 @@ struct RecordingItem : controller::StatusItem {
     bool highlight = false;
     controller::Menu menu;
     int menusGiven = 0;
+};
+
+// A desktop that writes down the requests, the clipboard's texts, the
+// published states and the notices.
+struct RecordingDesktop : controller::Desktop {
+    void putOnClipboard(const std::string& text) override { clipboard.push_back(text); }
+    void bringToFront() override { requests.push_back("bringToFront"); }
+    void showAboutPanel() override { requests.push_back("about"); }
+    void showPreferences() override { requests.push_back("preferences"); }
+    void terminate() override { requests.push_back("terminate"); }
+    void publishState(const controller::AddressState& state) override { states.push_back(state); }
+    void notify(const std::string& summary, const std::string& body) override {
+        notifications.push_back(summary + ": " + body);
+    }
+    Lines clipboard, requests, notifications;
+    std::vector<controller::AddressState> states;
 };
 
 // One controller on a manual loop with a virtual clock, fakes for every
@@ -223,7 +239,7 @@ protected:
     platform::RunLoop::TimePoint loopStart_ = loop_.now();
     platform::LocalNotificationCenter center_;
     RecordingItem item_;
-    testing_support::RecordingDesktop desktop_;
+    RecordingDesktop desktop_;
     ScriptedAddresses addresses_;
     FakePages pages_;
     std::vector<controller::MailAlert> alerts_;
