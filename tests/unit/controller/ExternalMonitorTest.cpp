@@ -184,6 +184,16 @@ TEST_F(LookupServicesTest, ServicesAreAskedInOrderUntilOneAnswersElseAllAgain) {
     EXPECT_EQ(pages_.fetched, (Lines{kDown, kPlain, kDown, kPlain, kDown, kPlain}));
 }
 
+// A setting of blanks alone names no service: nothing is asked, nothing named.
+TEST_F(LookupServicesTest, BlankSettingAsksNoService) {
+    store(keys::kExternalIPLookupURL, " \t\n"s);
+    controller().clearExternalIPAddress();
+    EXPECT_EQ(externalIP(), "-.-.-.-");
+    EXPECT_EQ(takeLog(),
+              Lines{"Clearing external IP address. (The next check will ask \"\" again.)"});
+    EXPECT_TRUE(pages_.fetched.empty());
+}
+
 TEST_F(LookupServicesTest, ClearingEveryFiveMinutesNamesTheServiceThatAnsweredLast) {
     const auto clearing = [](const char* host) {
         return "Clearing external IP address. (The next check will ask \""s + host + "\" again.)";
