@@ -140,6 +140,8 @@ PRINT_CASE_BY_NAME(Scenario)
 #define LOGIN_AS "Username=bob UserPassword="
 #define REFUSED_LOGIN "535 5.7.8 Authentication credentials invalid"
 #define REFUSED_RCPT "Message not sent: 550 5.1.1 <ops@example.org>: Recipient address rejected"
+#define NO_AUTHENTICATION \
+    "no authentication is chosen (Authentication); choose one, or None, in the preferences"
 #define REFUSED_DATA "Message not sent: 554 5.6.0 Message content rejected"
 const char* const kAuthServer = "--mode starttls --user bob:s3cret";
 
@@ -176,9 +178,10 @@ const Scenario kScenarios[] = {
      "Authentication=0 allowUntrustedCertificates=YES", SECURED SENT, "", "Sent", false},
     {"ImplicitTls", "--mode tls", "Authentication=0",
      "Connected.|Starting SSL.|SSL handshaking completed.|" SENT, "", "Sent", false},
-    // No "Authentication": nothing to say after EHLO, so hang up.
-    {"NothingToDo", "--mode plain", "useSSL=NO", "Connected.|Connection terminated.", "",
-     "NotSent: Connection terminated before the message was sent", false},
+    // No "Authentication": nothing to say after EHLO, so hang up, saying why.
+    {"NoAuthenticationChosen", "--mode plain", "useSSL=NO",
+     "Connected.|Message not sent: " NO_AUTHENTICATION ".|Connection terminated.", "",
+     "NotSent: " NO_AUTHENTICATION, false},
     // Security asked for but not offered: no silent fall back to plain text.
     {"StartTlsNotOffered", "--mode plain", "Authentication=0",
      "Connected.|SSL handshaking...|Error (SSL): STARTTLS not supported.|Connection terminated.",
