@@ -123,9 +123,4 @@ std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
     return std::nullopt;
 }
 
-int Run(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
-    ChildProcess child(argv);
-    return child.wait(timeout).value_or(-1);
-}
-
 }  // namespace testing_support

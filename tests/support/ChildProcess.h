@@ -10,8 +10,7 @@
 namespace testing_support {
 
 // A program started without a shell, its standard output on a pipe and its
-// standard error kept in memory. The
-// destructor kills it if it is still running.
+// standard error kept in memory. The destructor kills it if it still runs.
 class ChildProcess {
 public:
     explicit ChildProcess(const std::vector<std::string>& argv,
@@ -21,7 +20,6 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    pid_t pid() const { return pid_; }
     // One line of standard output, without its line end, or nothing when
     // none arrives within timeout.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
@@ -39,10 +37,5 @@ private:
     int errors_ = -1;  // an anonymous file, so a chatty child never blocks on it
     std::string pending_;
 };
-
-// Runs a program to its end; its exit status, or -1 when it failed to run
-// or outlived the timeout.
-int Run(const std::vector<std::string>& argv,
-        std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 }  // namespace testing_support

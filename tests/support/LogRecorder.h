@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -11,9 +12,21 @@
 
 namespace testing_support {
 
-// The lines a log received while the recorder was listening, from any thread.
+// The lines a log received while the recorder was listening, from any
+// thread: setObserver is the log's observer setter.
+template <void (*setObserver)(std::function<void(std::string_view)>)>
 class LineRecorder {
 public:
+    LineRecorder() {
+        setObserver([this](std::string_view line) {
+            std::lock_guard lock(mutex_);
+            lines_.emplace_back(line);
+        });
+    }
+    ~LineRecorder() { setObserver(nullptr); }
+    LineRecorder(const LineRecorder&) = delete;
+    LineRecorder& operator=(const LineRecorder&) = delete;
+
     std::vector<std::string> lines() const {
         std::lock_guard lock(mutex_);
         return lines_;
@@ -27,37 +40,14 @@ public:
     }
     bool contains(std::string_view part) const { return count(part) > 0; }
 
-protected:
-    void record(std::string_view line) {
-        std::lock_guard lock(mutex_);
-        lines_.emplace_back(line);
-    }
-
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
 };
 
-// Records what reaches the system log, as it reaches it.
-class SystemLogRecorder : public LineRecorder {
-public:
-    SystemLogRecorder() {
-        platform::SetSystemLogObserver([this](std::string_view line) { record(line); });
-    }
-    ~SystemLogRecorder() { platform::SetSystemLogObserver(nullptr); }
-    SystemLogRecorder(const SystemLogRecorder&) = delete;
-    SystemLogRecorder& operator=(const SystemLogRecorder&) = delete;
-};
-
-// Records every event-log entry, as its caller passed it.
-class EventLogRecorder : public LineRecorder {
-public:
-    EventLogRecorder() {
-        eventlog::SetEventLogObserver([this](std::string_view line) { record(line); });
-    }
-    ~EventLogRecorder() { eventlog::SetEventLogObserver(nullptr); }
-    EventLogRecorder(const EventLogRecorder&) = delete;
-    EventLogRecorder& operator=(const EventLogRecorder&) = delete;
-};
+// What reaches the system log, and every event-log entry as its caller
+// passed it.
+using SystemLogRecorder = LineRecorder<&platform::SetSystemLogObserver>;
+using EventLogRecorder = LineRecorder<&eventlog::SetEventLogObserver>;
 
 }  // namespace testing_support

@@ -1,6 +1,7 @@
 // The address list and its change events against the kernel, in a network
 // namespace of the test's own: three veth pairs, the default route on
-// the second, a link-local and a point-to-point address.
+// the second, a link-local and a point-to-point address. And the wireless
+// look-up against this machine's kernel.
 #include <linux/netlink.h>
 #include <sched.h>
 #include <sys/socket.h>
@@ -14,8 +15,12 @@
 #include <gtest/gtest.h>
 
 #include "netinfo/AddressChangeSource.h"
+#include "netinfo/WirelessNetwork.h"
+#include "netinfo/WirelessReport.h"
 #include "support/ChildProcess.h"
 #include "support/ManualRunLoop.h"
+#include "support/ScopedEnv.h"
+#include "support/TempFolder.h"
 
 using netinfo::AddressList;
 using netinfo::CopyIPAddressListSCF;
@@ -180,6 +185,18 @@ TEST(AddressChanges, ListAndCallbackFollowTheKernel) {
         EXPECT_TRUE(flooded.settlesOn(wanted, 10s));
         EXPECT_TRUE(flooded.staysQuiet(200ms));
     });
+}
+
+// With nl80211 the answer is what the report names; without it (no wireless
+// here) nothing, and no report file is left behind as if one had been read.
+TEST(WirelessLookup, AnswersWhatTheKernelReports) {
+    testing_support::TempFolder runtime;
+    testing_support::ScopedEnv env("XDG_RUNTIME_DIR", runtime.path().c_str());
+    const auto report = netinfo::CopyWirelessReport();
+    EXPECT_EQ(netinfo::GetCurrentWirelessNetwork(),
+              report ? netinfo::ExtractWirelessNetworkName(*report) : std::nullopt);
+    EXPECT_EQ(std::filesystem::exists(runtime / "orbalen" / "systemDump_forOrbalen.txt"),
+              report.has_value());
 }
 
 }  // namespace

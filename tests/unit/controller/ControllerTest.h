@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,25 +14,90 @@
 
 #include "controller/AppController.h"
 #include "controller/ControllerState.h"
+#include "controller/Desktop.h"
 #include "log/EventLog.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
 #include "support/CaseName.h"
-#include "support/FakePageSource.h"
 #include "support/ManualRunLoop.h"
-#include "support/RecordingDesktop.h"
-#include "support/RecordingMailStarter.h"
-#include "support/RecordingStatusItem.h"
 #include "support/ScopedEnv.h"
-#include "support/ScriptedAddressSource.h"
 #include "support/TempFolder.h"
 
 using Lines = std::vector<std::string>;
 namespace keys = settings::keys;
 using namespace std::chrono_literals;
 using namespace std::string_literals;
+using TextDone = controller::AppControllerServices::TextDone;
+
+// The kernel's address list and its change notices: a read answers the list
+// set last (fails when none is), notify() calls back as the loop would.
+struct ScriptedAddresses {
+    void answer(netinfo::AddressList given) { list = std::move(given); }
+    void failReads() { list.reset(); }
+    void notify() const { callback ? callback(nullptr, context) : void(); }
+    std::optional<netinfo::AddressList> list;
+    std::int32_t changeSourceStatus = 0;
+    netinfo::IPAddressListChangeCallback callback = nullptr;
+    void* context = nullptr;
+};
+
+// The page fetch: each fetch is written down and answered, posted on the
+// loop, with the page set for its URL, else the page set for all (none: an
+// unreachable service). While hanging, the answers wait for release().
+struct FakePages {
+    void answerAddress(const std::string& address) {
+        page = "<html><body>Current IP Address: " + address + "</body></html>";
+    }
+    std::optional<std::string> pageFor(const std::string& url) const {
+        return byURL.contains(url) ? byURL.at(url) : page;
+    }
+    void release() {
+        hanging = false;
+        for (auto& [url, done] : std::exchange(held, {})) {
+            done(pageFor(url));
+        }
+    }
+    std::optional<std::string> page;
+    std::map<std::string, std::optional<std::string>> byURL;
+    Lines fetched;
+    bool hanging = false;
+    std::vector<std::pair<std::string, TextDone>> held;
+};
+
+// A status item that keeps what it was last given and counts the menus.
+struct RecordingItem : controller::StatusItem {
+    void setTitle(const std::string& text) override { title_ = text; }
+    std::string title() const override { return title_; }
+    void setImage(const std::optional<std::string>& name) override { image = name; }
+    void setHighlightMode(bool on) override { highlight = on; }
+    void setMenu(std::shared_ptr<const controller::Menu> given) override {
+        menu = given ? *given : controller::Menu{};
+        ++menusGiven;
+    }
+    std::string title_;
+    std::optional<std::string> image;
+    bool highlight = false;
+    controller::Menu menu;
+    int menusGiven = 0;
+};
+
+// A desktop that writes down the requests, the clipboard's texts, the
+// published states and the notices.
+struct RecordingDesktop : controller::Desktop {
+    void putOnClipboard(const std::string& text) override { clipboard.push_back(text); }
+    void bringToFront() override { requests.push_back("bringToFront"); }
+    void showAboutPanel() override { requests.push_back("about"); }
+    void showPreferences() override { requests.push_back("preferences"); }
+    void terminate() override { requests.push_back("terminate"); }
+    void publishState(const controller::AddressState& state) override { states.push_back(state); }
+    void notify(const std::string& summary, const std::string& body) override {
+        notifications.push_back(summary + ": " + body);
+    }
+    Lines clipboard, requests, notifications;
+    std::vector<controller::AddressState> states;
+};
 
 // One controller on a manual loop with a virtual clock, fakes for every
 // outside service, settings and log in a private folder and the clock's
@@ -53,12 +119,34 @@ protected:
         controller::gLastExternalChange.reset();
         platform::SetSystemLogObserver([this](std::string_view line) { log_.emplace_back(line); });
         store(keys::kExternalIPLookupURL, std::string(kLookupURL));
-        addresses_.wireInto(services_);
-        pages_.wireInto(services_, loop_);
-        mail_.wireInto(services_);
+        services_.copyIPAddressList = [this](std::unique_ptr<netinfo::AddressList>* out) {
+            *out = addresses_.list ? std::make_unique<netinfo::AddressList>(*addresses_.list)
+                                   : nullptr;
+            return addresses_.list ? 0 : netinfo::kAddressListGenericFailure;
+        };
+        services_.createIPAddressListChangeCallback = [this](auto&, auto callback, void* context,
+                                                             auto*, auto*) {
+            if (addresses_.changeSourceStatus == 0) {
+                addresses_.callback = callback, addresses_.context = context;
+            }
+            return addresses_.changeSourceStatus;
+        };
+        services_.fetchPage = [this](const std::string& url, TextDone done) {
+            pages_.fetched.push_back(url);
+            if (pages_.hanging) {
+                pages_.held.emplace_back(url, std::move(done));
+            } else {
+                loop_.post([done, page = pages_.pageFor(url)] { done(page); });
+            }
+        };
+        // As a real sender does, each mail started logs a line.
+        services_.startMail = [this](platform::RunLoop&, const controller::MailAlert& alert) {
+            alerts_.push_back(alert);
+            eventlog::LogEntry("sender started for: " + alert.recipient);
+        };
         // Answers posted on the loop; an address in silentNames_ gets none.
         services_.reverseLookup = [this](const std::string& address, platform::RunLoop& loop,
-                                         controller::AppControllerServices::TextDone done) {
+                                         TextDone done) {
             const auto name = std::ranges::find_if(
                 names_, [&](const auto& entry) { return entry.first == address; });
             if (!std::ranges::count(silentNames_, address)) {
@@ -150,11 +238,11 @@ protected:
     testing_support::ManualRunLoop loop_;
     platform::RunLoop::TimePoint loopStart_ = loop_.now();
     platform::LocalNotificationCenter center_;
-    testing_support::RecordingStatusItem item_;
-    testing_support::RecordingDesktop desktop_;
-    testing_support::ScriptedAddressSource addresses_;
-    testing_support::FakePageSource pages_;
-    testing_support::RecordingMailStarter mail_;
+    RecordingItem item_;
+    RecordingDesktop desktop_;
+    ScriptedAddresses addresses_;
+    FakePages pages_;
+    std::vector<controller::MailAlert> alerts_;
     std::vector<std::pair<std::string, std::string>> names_;  // reverse look-up answers
     Lines silentNames_;
     std::optional<std::string> wirelessName_;

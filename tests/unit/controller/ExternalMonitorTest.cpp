@@ -1,4 +1,5 @@
 #include "ControllerTest.h"
+#include "controller/ExternalAnswer.h"
 
 using controller::gExternalIPAddress;
 
@@ -10,7 +11,8 @@ protected:
         ControllerTest::SetUp();
         store(keys::kSendEmailNotifications, true);
         store(keys::kDisplayChangedIcon, true);
-        store(keys::kEmail, "ops@example.org, noc@example.org"s);
+        store(keys::kEmail, "ops@example.org, noc@example.org,"s);  // split at every comma
+        store(keys::kMinutesInterval, std::int64_t{3});             // below the least: 6 minutes
         addresses_.answer({"10.0.0.5"});
     }
 };
@@ -37,7 +39,7 @@ TEST_P(ExternalCheckTest, CheckLogsComparesAndOnAChangeMailsAndRemembers) {
     if (param.remembered) {
         store(keys::kLastExternalIPAddress, *param.remembered);
     }
-    pages_.answer(param.page);
+    pages_.page = param.page;
     store(keys::kSendEmailNotifications, param.mailAndIcon);
     store(keys::kDisplayChangedIcon, param.mailAndIcon);
     const std::string current = param.current;
@@ -59,7 +61,7 @@ TEST_P(ExternalCheckTest, CheckLogsComparesAndOnAChangeMailsAndRemembers) {
     if (mailed) {
         expected.insert(expected.end(),
                         {"Sending email alerts", "sender started for: ops@example.org",
-                         "sender started for:  noc@example.org"});
+                         "sender started for:  noc@example.org", "sender started for: "});
     }
     expected.push_back(
         "Next external IP address check in: 6 minutes (at 2026-12-07 00:06:00 +0000)");
@@ -68,9 +70,9 @@ TEST_P(ExternalCheckTest, CheckLogsComparesAndOnAChangeMailsAndRemembers) {
     const auto rememberedAfter = param.changed ? current : param.remembered;
     EXPECT_EQ(stored(keys::kLastExternalIPAddress),
               rememberedAfter ? std::optional(settings::Value(*rememberedAfter)) : std::nullopt);
-    EXPECT_EQ(item_.image(), mailed ? std::optional("OrbalenStatusChange.tif"s) : std::nullopt);
-    EXPECT_EQ(mail_.alerts().size(), mailed ? 2u : 0u);
-    for (const auto& alert : mail_.alerts()) {
+    EXPECT_EQ(item_.image, mailed ? std::optional("OrbalenStatusChange.tif"s) : std::nullopt);
+    EXPECT_EQ(alerts_.size(), mailed ? 3u : 0u);
+    for (const auto& alert : alerts_) {
         EXPECT_EQ(alert.kind, mail::MailKind::External);
         EXPECT_EQ(alert.newAddress, current);
         EXPECT_EQ(alert.oldAddress, last);
@@ -90,20 +92,6 @@ const CheckCase kCheckCases[] = {
     {"ChangedWithMailAndIconOff", Page("198.51.100.2"), "203.0.113.7", "198.51.100.2", true, false},
 };
 INSTANTIATE_TEST_SUITE_P(Answers, ExternalCheckTest, ::testing::ValuesIn(kCheckCases), CaseName());
-
-TEST_F(ExternalMonitorTest, NextCheckLineNamesTheIntervalAndTheMomentAhead) {
-    const std::pair<std::int64_t, const char*> cases[] = {
-        {3, "6 minutes (at 2026-12-07 00:06:00 +0000)"},
-        {10, "10 minutes (at 2026-12-07 00:10:00 +0000)"},
-        {600, "546 minutes (at 2026-12-07 09:06:00 +0000)"},
-    };
-    pages_.answerAddress("203.0.113.7");
-    for (const auto& [minutes, tail] : cases) {
-        store(keys::kMinutesInterval, minutes);
-        check();
-        EXPECT_EQ(takeLog().back(), std::string("Next external IP address check in: ") + tail);
-    }
-}
 
 // The user quits while the first service is silent: the check ends there,
 // asking no other service and reporting, storing and mailing nothing, and
@@ -132,7 +120,122 @@ TEST_F(ExternalMonitorTest, CheckCutShortByQuittingReportsNothing) {
     EXPECT_EQ(external, (Lines{"Checking external IP", "Loading external IP address...(from " +
                                                            std::string(kLookupURL) + ")"}));
     EXPECT_EQ(stored(keys::kLastExternalIPAddress), settings::Value("198.51.100.9"s));
-    EXPECT_TRUE(mail_.alerts().empty());
+    EXPECT_TRUE(alerts_.empty());
+}
+
+struct AnswerCase {
+    const char* name;
+    std::string page;
+    std::optional<std::string> address;
+};
+PRINT_CASE_BY_NAME(AnswerCase)
+
+class AddressFromLookupPageTest : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(AddressFromLookupPageTest, OnlyADottedQuadBetweenTheMarkersIsTaken) {
+    EXPECT_EQ(controller::AddressFromLookupPage(GetParam().page), GetParam().address);
+}
+
+const AnswerCase kAnswerCases[] = {
+    {"BlanksTrimmed", "<body>Current IP Address: \t 10.1.2.3 \n</body></html>", "10.1.2.3"},
+    {"NoEndMarker", "Current IP Address: 1.2.3.4</body>", std::nullopt},
+    {"OctetTooLarge", "Current IP Address: 1.2.3.256</body></html>", std::nullopt},
+    {"IPv6", "Current IP Address: 2001:db8::1</body></html>", std::nullopt},
+    {"TrailingWords", "Current IP Address: 1.2.3.4 and more</body></html>", std::nullopt},
+    {"Markup", "Current IP Address: <b>1.2.3.4</b></body></html>", std::nullopt},
+    {"LineBreakInside", "Current IP Address: 1.2.3.4\nX-Header: y</body></html>", std::nullopt},
+    {"NulInside", std::string("Current IP Address: 1.2.3.4\0evil</body></html>", 46), std::nullopt},
+    // Services that answer with the bare address.
+    {"PlainTextWithLineBreak", "\r\n 203.0.113.7\n", "203.0.113.7"},
+    {"PlainTextWithWords", "ip=203.0.113.7\n", std::nullopt},
+    {"EmptyBody", "", std::nullopt},
+    // A broken marker page is not read as plain text.
+    {"StartMarkerInOtherCaseOnly", "current ip address: 1.2.3.4", std::nullopt},
+};
+INSTANTIATE_TEST_SUITE_P(Pages, AddressFromLookupPageTest, ::testing::ValuesIn(kAnswerCases),
+                         CaseName());
+
+constexpr const char* kDown = "http://127.0.0.1:8080/down";
+constexpr const char* kPlain = "https://192.0.2.53/plain";
+
+// Several lookup services in one setting, and what a change tells the desktop.
+class LookupServicesTest : public ControllerTest {
+protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        store(keys::kExternalIPLookupURL, " \t"s + kDown + "\r\n  " + kPlain + " \n");
+        pages_.byURL[kDown] = std::nullopt;
+        pages_.byURL[kPlain] = "203.0.113.7\n";
+        addresses_.answer({"10.0.0.5"});
+    }
+};
+
+TEST_F(LookupServicesTest, ServicesAreAskedInOrderUntilOneAnswersElseAllAgain) {
+    EXPECT_EQ(externalIP(), "203.0.113.7");
+    EXPECT_EQ(pages_.fetched, (Lines{kDown, kPlain}));
+    EXPECT_EQ(takeLog(), (Lines{"Loading external IP address...(from " + std::string(kDown) + ")",
+                                "Loading external IP address...(from " + std::string(kPlain) + ")",
+                                "External ip = 203.0.113.7"}));
+
+    pages_.byURL[kPlain] = "busy";
+    controller().clearExternalIPAddress();
+    EXPECT_EQ(externalIP(), "-.-.-.-");
+    EXPECT_EQ(externalIP(), "-.-.-.-");
+    EXPECT_EQ(pages_.fetched, (Lines{kDown, kPlain, kDown, kPlain, kDown, kPlain}));
+}
+
+// A setting of blanks alone names no service: nothing is asked, nothing named.
+TEST_F(LookupServicesTest, BlankSettingAsksNoService) {
+    store(keys::kExternalIPLookupURL, " \t\n"s);
+    controller().clearExternalIPAddress();
+    EXPECT_EQ(externalIP(), "-.-.-.-");
+    EXPECT_EQ(takeLog(),
+              Lines{"Clearing external IP address. (The next check will ask \"\" again.)"});
+    EXPECT_TRUE(pages_.fetched.empty());
+}
+
+TEST_F(LookupServicesTest, ClearingEveryFiveMinutesNamesTheServiceThatAnsweredLast) {
+    const auto clearing = [](const char* host) {
+        return "Clearing external IP address. (The next check will ask \""s + host + "\" again.)";
+    };
+    controller().clearExternalIPAddress();  // none has answered: the first is named
+    EXPECT_EQ(takeLog(), Lines{clearing("127.0.0.1:8080")});
+    start();  // the second service answers at start-up: cached
+    loop_.advance(299s);
+    EXPECT_EQ(externalIP(), "203.0.113.7");
+    EXPECT_EQ(takeLog().back(), "Copying external IP address...");
+    loop_.advance(1s);
+    EXPECT_EQ(takeLog(), Lines{clearing("192.0.2.53")});
+    EXPECT_FALSE(desktop_.states.back().externalAddress) << "the cleared cache is published";
+    pages_.byURL[kDown] = "198.51.100.2";
+    EXPECT_EQ(externalIP(), "198.51.100.2");
+    loop_.advance(300s);
+    EXPECT_EQ(count(clearing("127.0.0.1:8080")), 1);
+    EXPECT_EQ(pages_.fetched, (Lines{kDown, kPlain, kDown}));
+}
+
+TEST_F(LookupServicesTest, ChangesAreNotifiedWhenTheUserAsksAndTheirTimesPublished) {
+    for (const bool on : {false, true}) {
+        SCOPED_TRACE(on);
+        on ? store(keys::kNotifyDesktopOnChange, true) : remove(keys::kNotifyDesktopOnChange);
+        desktop_.notifications.clear();
+        store(keys::kLastIPAddress, "10.0.0.1"s);
+        store(keys::kLastExternalIPAddress, "198.51.100.9"s);
+        gExternalIPAddress.reset();
+        refresh();
+        loop_.advance(30s);
+        check();
+        EXPECT_EQ(desktop_.notifications,
+                  (on ? Lines{"IP address changed: Internal address changed from 10.0.0.1 to "
+                              "10.0.0.5",
+                              "IP address changed: External address changed from 198.51.100.9 "
+                              "to 203.0.113.7"}
+                      : Lines{}));
+    }
+    refresh();  // the same address: no new time
+    const auto& state = desktop_.states.back();
+    EXPECT_EQ(state.lastInternalChange, std::chrono::system_clock::time_point(kWallStart + 30s));
+    EXPECT_EQ(state.lastExternalChange, std::chrono::system_clock::time_point(kWallStart + 60s));
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST_F(OrderingTest, ChangeShowsAtOnceAndRefreshesLogOneAfterAnother) {
 TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
     store(keys::kEmailChangesToExternalIPAddress, true);
     store(keys::kLastExternalIPAddress, "203.0.113.7"s);
-    pages_.hang();
+    pages_.hanging = true;
     pages_.answerAddress("203.0.113.7");
     controller().init();
     EXPECT_EQ(item_.title(), "10.0.0.5") << "shown before any answer";
@@ -83,14 +83,14 @@ TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
     EXPECT_TRUE(
         inOrder({changed("10.0.0.5", "10.0.0.8"), "Current external IP address: 203.0.113.7",
                  "The current external IP address is:203.0.113.7"}));
-    EXPECT_EQ(pages_.fetchedURLs().size(), 1u) << "the start-up line joined the check's lookup";
+    EXPECT_EQ(pages_.fetched.size(), 1u) << "the start-up line joined the check's lookup";
 }
 
 TEST_F(OrderingTest, MailsComeThreeInARowThenOneAMinuteFromTheLastMailed) {
     start();
     const auto mailed = [this] {
         Lines pairs;
-        for (const auto& alert : mail_.alerts()) {
+        for (const auto& alert : alerts_) {
             EXPECT_EQ(alert.kind, mail::MailKind::Internal);
             pairs.push_back(alert.oldAddress.value_or("none") + ">" + alert.newAddress);
         }
@@ -119,10 +119,10 @@ TEST_F(OrderingTest, MailsComeThreeInARowThenOneAMinuteFromTheLastMailed) {
 
 TEST_F(OrderingTest, OutsideRequestsJoinTheCheckOrRefreshAlreadyWaiting) {
     start();
-    pages_.hang();
+    pages_.hanging = true;
     pages_.answerAddress("203.0.113.7");
-    const auto fetches = [this, before = pages_.fetchedURLs().size()] {
-        return pages_.fetchedURLs().size() - before;
+    const auto fetches = [this, before = pages_.fetched.size()] {
+        return pages_.fetched.size() - before;
     };
     for (int call = 0; call < 100; ++call) {
         controller().checkExternalIPAddressNow();

@@ -42,7 +42,7 @@ TEST_P(StoredAddressTest, FirstAddressChangeIsStoredLoggedAndMailed) {
     std::ranges::copy_if(log_, std::back_inserter(changes), [](const std::string& line) {
         return line.starts_with("(First) Internal IP address changed from:");
     });
-    for (const auto& alert : mail_.alerts()) {
+    for (const auto& alert : alerts_) {
         mailed.push_back(alert.oldAddress.value_or("none") + ">" + alert.newAddress);
     }
     if (!param.reportedFrom) {
@@ -94,8 +94,8 @@ TEST_F(RefreshCycleTest, ChangeFromAToBWithTwoAddressesLogsInOrder) {
                          }));
     EXPECT_EQ(wirelessLookups_, 0) << "the cached name serves";
     EXPECT_EQ(item_.title(), "10.0.0.6:HomeNet");
-    ASSERT_EQ(mail_.alerts().size(), 1u);
-    EXPECT_EQ(mail_.alerts()[0].message,
+    ASSERT_EQ(alerts_.size(), 1u);
+    EXPECT_EQ(alerts_[0].message,
               "OrbalenStatus has refreshed. The IP address of machine \"%@\" has changed from: %@ "
               "to %@");
     EXPECT_EQ(desktop_.states.back().addresses, (Lines{"10.0.0.6", "10.0.0.7"}));
@@ -115,28 +115,13 @@ TEST_F(RefreshCycleTest, UnreadableListKeepsTitleAndAddressesButLogsThePlacehold
     EXPECT_EQ(gAddresses, (Lines{"10.0.0.5", "10.0.0.9"}));
 }
 
-TEST_F(RefreshCycleTest, RecipientsAreSplitAtEveryCommaUntrimmed) {
-    const std::pair<std::optional<std::string>, Lines> cases[] = {
-        {"a@example.org, b@example.org,", {"a@example.org", " b@example.org", ""}},
-        {"", {""}},
-        {std::nullopt, {}},
-    };
+// Without a recipients setting the alert is logged and no mail started.
+TEST_F(RefreshCycleTest, NoRecipientsSettingStartsNoMail) {
+    remove(keys::kEmail);
     addresses_.answer({"10.0.0.5"});
-    for (const auto& [email, recipients] : cases) {
-        email ? store(keys::kEmail, *email) : remove(keys::kEmail);
-        remove(keys::kLastIPAddress);
-        const auto before = mail_.alerts().size();
-        log_.clear();
-
-        refresh();
-
-        Lines sentTo;
-        for (auto i = before; i < mail_.alerts().size(); ++i) {
-            sentTo.push_back(mail_.alerts()[i].recipient);
-        }
-        EXPECT_EQ(sentTo, recipients) << email.value_or("(missing)");
-        EXPECT_EQ(count("Sending email alerts"), 1);
-    }
+    refresh();
+    EXPECT_EQ(count("Sending email alerts"), 1);
+    EXPECT_TRUE(alerts_.empty());
 }
 
 TEST_F(RefreshCycleTest, ChangeNoticeRenewsTheWirelessNameOnlyWhileItIsShown) {
@@ -158,5 +143,100 @@ TEST_F(RefreshCycleTest, ChangeNoticeRenewsTheWirelessNameOnlyWhileItIsShown) {
     EXPECT_EQ(item_.title(), "10.0.0.5:?");
     EXPECT_EQ(count("Checking internal IP"), 3) << "each notice refreshes";
 }
+
+class TitleTest : public ControllerTest {};
+
+struct TitleCase {
+    const char* name;
+    bool withIcon;
+    bool machineSetting;
+    bool wirelessSetting;
+    std::optional<std::string> machineName;
+    std::optional<std::string> wirelessName;
+    const char* title;
+    std::optional<std::string> image;
+    int wirelessLookups;
+};
+PRINT_CASE_BY_NAME(TitleCase)
+
+class TitleTableTest : public TitleTest, public ::testing::WithParamInterface<TitleCase> {};
+
+TEST_P(TitleTableTest, TitleJoinsTheSelectedPartsWithColons) {
+    const auto& param = GetParam();
+    store(keys::kIncludeMachineName, param.machineSetting);
+    store(keys::kIncludeCurrentWirelessNetwork, param.wirelessSetting);
+    machineName_ = param.machineName;
+    wirelessName_ = param.wirelessName;
+    item_.setImage("OrbalenStatusChange.tif");
+
+    controller().setTitle("10.0.0.5", param.withIcon);
+
+    EXPECT_EQ(item_.title(), param.title);
+    EXPECT_EQ(item_.image, param.image);
+    EXPECT_EQ(wirelessLookups_, param.wirelessLookups);
+    EXPECT_EQ(count("Wireless network: " + param.wirelessName.value_or("?")),
+              param.wirelessLookups);
+}
+
+const std::optional<std::string> kSmall = "OrbalenStatusSmall.tif";
+const TitleCase kTitleCases[] = {
+    {"BareAddress", false, false, false, "Studio", "HomeNet", "10.0.0.5", std::nullopt, 0},
+    {"MachineName", false, true, false, "Studio", "HomeNet", "10.0.0.5:Studio", std::nullopt, 0},
+    {"MachineNameUnavailable", false, true, false, std::nullopt, "HomeNet", "10.0.0.5",
+     std::nullopt, 0},
+    {"WirelessName", false, false, true, "Studio", "HomeNet", "10.0.0.5:HomeNet", std::nullopt, 1},
+    {"BothWithoutWirelessNetwork", false, true, true, "Studio", std::nullopt, "10.0.0.5:Studio:?",
+     std::nullopt, 1},
+    {"IconOnlyLooksNothingUp", true, true, true, "Studio", "HomeNet", "", kSmall, 0},
+};
+INSTANTIATE_TEST_SUITE_P(Settings, TitleTableTest, ::testing::ValuesIn(kTitleCases), CaseName());
+
+TEST_F(TitleTest, NoAddressShowsThePlaceholderTextEvenInIconOnlyMode) {
+    store(keys::kTitleIconOnly, true);
+    store(keys::kIncludeMachineName, true);
+    addresses_.answer({});
+    refresh();
+    EXPECT_EQ(item_.title(), "-.-.-.-:Studio");
+    EXPECT_EQ(item_.image, std::nullopt);
+}
+
+// When the change icon shows, and what takes it away again.
+struct ChangeIconCase {
+    const char* name;
+    bool iconOnly;
+    bool changeIconSetting;
+    const char* titleAfterNotice;
+    std::optional<std::string> imageAfterNotice;
+    const char* titleAfterMenuOpens;
+    std::optional<std::string> imageAfterMenuOpens;
+};
+PRINT_CASE_BY_NAME(ChangeIconCase)
+
+class ChangeIconTest : public TitleTest, public ::testing::WithParamInterface<ChangeIconCase> {};
+
+TEST_P(ChangeIconTest, ChangeNoticeShowsItUntilTheNextRefresh) {
+    const auto& param = GetParam();
+    store(keys::kTitleIconOnly, param.iconOnly);
+    store(keys::kDisplayChangedIcon, param.changeIconSetting);
+    addresses_.answer({"10.0.0.5"});
+    start();
+
+    addresses_.notify();  // the same first address: the icon shows all the same
+    EXPECT_EQ(item_.title(), param.titleAfterNotice);
+    EXPECT_EQ(item_.image, param.imageAfterNotice);
+
+    controller().menuNeedsUpdate();
+    settle();
+    EXPECT_EQ(item_.title(), param.titleAfterMenuOpens);
+    EXPECT_EQ(item_.image, param.imageAfterMenuOpens);
+}
+
+const std::optional<std::string> kChange = "OrbalenStatusChange.tif";
+const ChangeIconCase kChangeIconCases[] = {
+    {"TextModeBesideTheAddress", false, true, "10.0.0.5", kChange, "10.0.0.5", std::nullopt},
+    {"IconOnlyReplacesTheSmallIcon", true, true, "", kChange, "", kSmall},
+    {"SettingOff", false, false, "10.0.0.5", std::nullopt, "10.0.0.5", std::nullopt},
+};
+INSTANTIATE_TEST_SUITE_P(Modes, ChangeIconTest, ::testing::ValuesIn(kChangeIconCases), CaseName());
 
 }  // namespace

@@ -49,17 +49,17 @@ TEST_F(StartUpTest, MonitoringOnLogsCheckThenTwoRefreshesThenTheCurrentAddresses
                                         "The current (first) internal IP address is:192.168.1.10",
                                     });
     EXPECT_EQ(takeLog(), expected);
-    EXPECT_TRUE(item_.highlight());
+    EXPECT_TRUE(item_.highlight);
     EXPECT_EQ(item_.title(), "192.168.1.10");
-    EXPECT_TRUE(addresses_.changeSourceInstalled());
-    ASSERT_FALSE(item_.menu().empty());
-    EXPECT_EQ(item_.menu()[0].title, "studio.lan") << "retitled when the answer came";
+    EXPECT_TRUE(addresses_.callback);
+    ASSERT_FALSE(item_.menu.empty());
+    EXPECT_EQ(item_.menu[0].title, "studio.lan") << "retitled when the answer came";
     EXPECT_EQ(gAddresses, (Lines{"192.168.1.10", "10.0.0.2"}));
 }
 
 TEST_F(StartUpTest, WithoutMonitoringOrAddressesOnlyRefreshesAndAFailedLookupAreLogged) {
     addresses_.answer({});
-    addresses_.failChangeSource();
+    addresses_.changeSourceStatus = netinfo::kAddressListGenericFailure;
 
     controller().init();
     settle();
@@ -71,7 +71,7 @@ TEST_F(StartUpTest, WithoutMonitoringOrAddressesOnlyRefreshesAndAFailedLookupAre
                      "Loading external IP address...(from " + std::string(kLookupURL) + ")",
                      "The current external IP address is:-.-.-.-"}));
     EXPECT_FALSE(controller().monitorTimer());
-    EXPECT_FALSE(addresses_.changeSourceInstalled());
+    EXPECT_FALSE(addresses_.callback);
 }
 
 struct InitialRefreshCase {
@@ -97,11 +97,11 @@ TEST_P(InitialRefreshTest, OneShotRefreshComesOnceAfterTheStoredDelay) {
     EXPECT_EQ(count("Checking internal IP"), 0);
     loop_.advance(1ms);
     EXPECT_EQ(count("Checking internal IP"), param.delaySeconds < 3600 ? 1 : 0);
-    const auto menus = item_.menusGiven();
+    const auto menus = item_.menusGiven;
     loop_.advance(2h);
     EXPECT_EQ(count("Checking internal IP"), param.delaySeconds < 3600 ? 1 : 0)
         << "once per launch";
-    EXPECT_EQ(item_.menusGiven(), menus) << "the one-shot refresh builds no menu";
+    EXPECT_EQ(item_.menusGiven, menus) << "the one-shot refresh builds no menu";
 }
 
 const InitialRefreshCase kInitialRefreshCases[] = {
@@ -135,12 +135,12 @@ TEST_P(SettingsSaveTest, SetupRunsAgainWithTheStoredMonitorSettings) {
 
     store(keys::kEmailChangesToExternalIPAddress, GetParam().monitoring);
     store(keys::kMinutesInterval, GetParam().minutes);
-    const auto menus = item_.menusGiven();
+    const auto menus = item_.menusGiven;
     center_.post(keys::kPreferencesChangedName, keys::kPreferencesChangedObject);  // a save
     settle();
 
     const Lines afterSave = takeLog();
-    EXPECT_GT(item_.menusGiven(), menus) << "the menu is rebuilt";
+    EXPECT_GT(item_.menusGiven, menus) << "the menu is rebuilt";
     EXPECT_EQ(afterSave.back(), refreshedLine("192.168.1.10"));
     const long checks = std::ranges::count(afterSave, "Checking external IP");
     if (!GetParam().monitoring) {

@@ -53,8 +53,6 @@ protected:
         settings::AppSynchronize();
     }
 
-    Texts systemLog() const { return systemLog_.lines(); }
-
     testing_support::TempFolder root_{"eventlog-test"};
     ScopedEnv data_{"XDG_DATA_HOME", (root_ / "data").c_str()};
     ScopedEnv config_{"XDG_CONFIG_HOME", (root_ / "config").c_str()};
@@ -76,7 +74,7 @@ TEST_F(EventLogTest, EntriesReachEachDestinationItsDefaultAllowsUnchanged) {
     SetDefault("logToPrivateConsoleLog", false);
     StopLogging();
 
-    EXPECT_EQ(systemLog(), (Texts{"only in the system log", message}));
+    EXPECT_EQ(systemLog_.lines(), (Texts{"only in the system log", message}));
     EXPECT_EQ(entries_.lines(), (Texts{"only in the system log", message, "only in the file"}))
         << "the observer sees every entry, whatever the defaults say";
     EXPECT_EQ(fileEntries(), (Texts{"start", message, "only in the file", "stop"}));
@@ -139,7 +137,7 @@ TEST_F(EventLogTest, AnEntryIsOneLineEscapedAndCutOnlyBetweenEscapes) {
         "smtp.example.org\\n[2099-01-01 00:00:00 +0000] Forged: x",
         "250-first\\r\\n250 last\\t\\x1b[31mred\\x7f \\u0085 \\u2028 C:\\dir \xc3\xa9",
     };
-    const Texts entries = fileEntries(), system = systemLog();
+    const Texts entries = fileEntries(), system = systemLog_.lines();
     ASSERT_EQ(entries.size(), 6u) << "each cut entry keeps its line feed";
     EXPECT_EQ(Texts(entries.begin(), entries.begin() + 3),
               (Texts{"start", escaped[0], escaped[1]}));

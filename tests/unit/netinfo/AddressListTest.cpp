@@ -1,5 +1,4 @@
-// The address list: hostile rtnetlink input, the order of the list, and the
-// contract of the address routines.
+// The address list: hostile rtnetlink input and the order of the list.
 #include <arpa/inet.h>
 #include <linux/if_addr.h>
 #include <linux/rtnetlink.h>
@@ -7,19 +6,14 @@
 
 #include <limits>
 #include <optional>
-#include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "netinfo/AddressChangeSource.h"
 #include "netinfo/InterfaceAddressList.h"
 #include "support/ManualRunLoop.h"
 
 using netinfo::AddressList;
-using netinfo::CopyIPAddressListSCF;
-using netinfo::IPAddressListStore;
 
 namespace {
 
@@ -192,16 +186,6 @@ TEST(AddressListOrder, BestDefaultRouteFirstThenByIndexLinkLocalLast) {
     state.defaultRoutes.push_back({7, 1, {}});
     wanted.push_back("10.8.0.1");
     EXPECT_EQ(netinfo::BuildAddressList(state), wanted);
-}
-
-TEST(AddressListContract, PreconditionsStopTheProgram) {
-    auto held = std::make_unique<AddressList>();
-    EXPECT_DEATH(CopyIPAddressListSCF(&held), "\\*addrList == NULL");
-    testing_support::ManualRunLoop loop;
-    std::unique_ptr<IPAddressListStore> store;
-    platform::RunLoop::WatchId source = 0;
-    EXPECT_DEATH(CreateIPAddressListChangeCallbackSCF(loop, nullptr, nullptr, &store, &source),
-                 "callback != NULL");
 }
 
 }  // namespace

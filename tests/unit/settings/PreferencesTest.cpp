@@ -1,5 +1,6 @@
 #include "settings/Preferences.h"
 
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -31,6 +32,13 @@ TEST_F(PreferencesTest, ValuesKeepTheirTypesInAPrivateFile) {
     EXPECT_TRUE(file["MinutesInterval"].is_number_integer());
     EXPECT_TRUE(file["Ratio"].is_number_float());
     EXPECT_EQ(file["UserPassword"], "s3cret \xc3\xa9");
+
+    // A write replaces the file, never rewrites it in place: a reader that
+    // opened it before still reads it whole, as a crash would leave it.
+    std::ifstream before(userFile());
+    SetAppValue("MinutesInterval", std::int64_t{31});
+    ASSERT_TRUE(AppSynchronize());
+    EXPECT_EQ(nlohmann::json::parse(before)["MinutesInterval"], 30);
 
     // A writer killed mid-write left its temporary copy, password and all:
     // the next writer removes it, and only it.
