@@ -1,0 +1,134 @@
+// OrbalenStatus's title as text in the panel; a click opens its menu.
+// The state comes from `orbalenstatus-query --next`, one run per change: each
+// run waits (on the bus, without polling) for the next change from what is
+// shown, prints it and ends, and is started again with what it printed.
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+import QtQml 2.15
+import org.kde.plasma.plasmoid 2.0
+import org.kde.plasma.core 2.0 as PlasmaCore
+import org.kde.plasma.components 2.0 as PlasmaComponents
+import org.kde.plasma.components 3.0 as PlasmaComponents3
+import "../code/status.js" as Status
+
+Item {
+    id: root
+
+    property var state: ({})
+    property string shown: ""  // the line `state` came from, exactly as printed
+    property bool sinceWorks: true
+    property int runs: 0
+    readonly property string title: state.Title || ""
+
+    Plasmoid.preferredRepresentation: Plasmoid.compactRepresentation
+    Plasmoid.status: title ? PlasmaCore.Types.ActiveStatus : PlasmaCore.Types.HiddenStatus
+    Plasmoid.toolTipMainText: title
+    Plasmoid.toolTipSubText: Status.tooltip(state)
+
+    // Off unless asked for (QT_LOGGING_RULES="com.kestrune.orbalenstatus.info=true").
+    LoggingCategory {
+        id: trace
+        name: "com.kestrune.orbalenstatus"
+        defaultLogLevel: LoggingCategory.Warning
+    }
+
+    Plasmoid.compactRepresentation: PlasmaComponents3.Label {
+        id: label
+        text: root.title
+        // Nothing at all while the program is not running.
+        Layout.minimumWidth: implicitWidth
+        Layout.preferredWidth: implicitWidth
+        verticalAlignment: Text.AlignVCenter
+        onTextChanged: console.info(trace, "label:", JSON.stringify(text))
+
+        MouseArea {
+            anchors.fill: parent
+            onClicked: root.openMenu(label)
+        }
+    }
+
+    PlasmaComponents.Menu {
+        id: menu
+        property var made: []
+    }
+
+    Component {
+        id: menuItem
+        PlasmaComponents.MenuItem {}
+    }
+
+    PlasmaCore.DataSource {
+        id: runner
+        engine: "executable"
+        onNewData: {
+            disconnectSource(sourceName);
+            if (sourceName === watching.command) {
+                root.received(data["exit code"], data.stdout, data.stderr);
+            } else if (data["exit code"] !== 0) {
+                console.warn("OrbalenStatus:", data.stderr.trim());
+            }
+        }
+    }
+
+    // The run now waiting, and a pause before trying again after a failure
+    // (the bus unreachable, say), so a failing tool never spins.
+    QtObject {
+        id: watching
+        property string command: ""
+    }
+    Timer {
+        id: retry
+        interval: 10000
+        onTriggered: root.watch()
+    }
+
+    function run(command) {
+        runner.connectSource(command);
+        return command;
+    }
+
+    function watch() {
+        watching.command = run(Status.watchCommand(shown, ++runs, sinceWorks));
+    }
+
+    function received(exitCode, output, errors) {
+        var line = output.replace(/\n$/, "");
+        var next = exitCode === 0 ? Status.parsed(line) : null;
+        if (next === null) {
+            console.warn("OrbalenStatus: no state from", Status.tool, "(exit code", exitCode + ")",
+                         JSON.stringify(output), errors.trim());
+            retry.start();
+            return;
+        }
+        // The tool prints only what differs from --since; the same line back
+        // means the text did not reach it intact (the locale, say), so wait
+        // for changes without it rather than ask again and again.
+        sinceWorks = line !== shown;
+        shown = line;
+        state = next;
+        watch();
+    }
+
+    function openMenu(visualParent) {
+        menu.made.forEach(function(item) { item.destroy(); });
+        menu.clearMenuItems();
+        var made = [];
+        Status.entries(state).forEach(function(entry) {
+            var item = menuItem.createObject(menu, {
+                text: entry.text || "", separator: entry.separator === true,
+                enabled: entry.method !== undefined});
+            if (entry.method) {
+                item.clicked.connect(function() {
+                    run(Status.callCommand(entry.method, entry.argument, ++runs));
+                });
+            }
+            menu.addMenuItem(item);
+            made.push(item);
+        });
+        menu.made = made;
+        menu.visualParent = visualParent;
+        menu.openRelative();
+    }
+
+    Component.onCompleted: watch()
+}
