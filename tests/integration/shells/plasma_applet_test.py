@@ -200,6 +200,10 @@ class Step2Applet(unittest.TestCase):
             statistics.median(delays) * 1000, max(delays) * 1000), file=sys.stderr)
 
     def test_3_idle_starts_no_process(self):
+        # Once the last change's signals are all in: the run waiting started
+        # from the program's current state.
+        self.assertTrue(wait_until(lambda: self.started()[-1] == "--next --json --since "
+                                   + query("--json").stdout.rstrip("\n"), 5))
         before = self.started()
         time.sleep(IDLE_SECONDS)
         self.assertEqual(self.started()[len(before):], [],
