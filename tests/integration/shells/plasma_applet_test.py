@@ -11,10 +11,12 @@ Exits 77 (skipped) where no network namespace can be made; the applet's tests
 are skipped, saying why, where plasmoidviewer or Xvfb is missing.
 """
 
+import contextlib
 import json
 import os
 import re
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
@@ -79,6 +81,20 @@ def move_first_address(new):
     global first
     ip("addr add %s/24 dev v1" % new, "addr del %s/24 dev v1" % first)
     first = new
+
+
+class Viewer(Lines):
+    """plasmoidviewer's output lines, in a session of its own: helpers it
+    starts keep its output open, so stop() ends them all and leaves the
+    reader to end with the test."""
+
+    def __init__(self, argv, env):
+        super().__init__(["setsid", "sh", "-c", 'exec "$0" "$@" 2>&1', *argv], env)
+
+    def stop(self):
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(self.process.pid, signal.SIGKILL)
+        self.process.wait()
 
 
 class Step1QueryTool(unittest.TestCase):
@@ -157,9 +173,8 @@ class Step2Applet(unittest.TestCase):
         env.update(PATH=tools + ":" + env["PATH"], QT_QPA_PLATFORM="xcb",
                    QT_QUICK_BACKEND="software",
                    QT_LOGGING_RULES="com.kestrune.orbalenstatus.info=true")
-        cls.viewer = Lines(["sh", "-c", 'exec "$0" "$@" 2>&1', "plasmoidviewer", "-a", APPLET,
-                            "-c", "org.kde.panel", "-f", "horizontal", "-l", "topedge",
-                            "-s", "1024x40"], env)
+        cls.viewer = Viewer(["plasmoidviewer", "-a", APPLET, "-c", "org.kde.panel", "-f",
+                             "horizontal", "-l", "topedge", "-s", "1024x40"], env)
         os.makedirs(ARTIFACTS, exist_ok=True)
 
     @classmethod

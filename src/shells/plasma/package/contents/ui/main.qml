@@ -71,7 +71,8 @@ Item {
     }
 
     // The run now waiting, and a pause before trying again after a failure
-    // (the bus unreachable, say), so a failing tool never spins.
+    // (the bus unreachable, the tool missing), so a failing tool never spins:
+    // 10 s, doubling up to 10 minutes while it keeps failing.
     QtObject {
         id: watching
         property string command: ""
@@ -79,7 +80,10 @@ Item {
     Timer {
         id: retry
         interval: 10000
-        onTriggered: root.watch()
+        onTriggered: {
+            interval = Math.min(interval * 2, 600000);
+            root.watch();
+        }
     }
 
     function run(command) {
@@ -100,6 +104,7 @@ Item {
             retry.start();
             return;
         }
+        retry.interval = 10000;
         // The tool prints only what differs from --since; the same line back
         // means the text did not reach it intact (the locale, say), so wait
         // for changes without it rather than ask again and again.
