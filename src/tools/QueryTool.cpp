@@ -219,6 +219,13 @@ public slots:
 
     void vanished() { show(EmptyState()); }
 
+    // The bus itself ended (the session is over): nothing will change again.
+    void busLost() {
+        std::fputs("orbalenstatus-query: the session bus went away\n", stderr);
+        done_ = true;
+        QCoreApplication::exit(1);
+    }
+
     void changed(const QString& interface, const QVariantMap& changes, const QStringList&) {
         if (interface != kInterface) {
             return;
@@ -274,6 +281,9 @@ int Follow(QDBusConnection& bus, bool json, std::optional<std::string> printed, 
     Follower follower(bus, json, std::move(printed), once);
     bus.connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), &follower,
                 SLOT(changed(QString, QVariantMap, QStringList)));
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"),
+                &follower, SLOT(busLost()));
     QDBusServiceWatcher watcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange);
     QObject::connect(&watcher, &QDBusServiceWatcher::serviceRegistered, &follower,
                      &Follower::appeared);

@@ -25,7 +25,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
-from app_scenario import Lines, Scenario, ip, or_skip, run, wait_until  # noqa: E402
+from app_scenario import Lines, Scenario, SessionBus, ip, or_skip, run, wait_until  # noqa: E402
 
 PROGRAM, DEFAULTS, SMTP, QUERY, APPLET, ARTIFACTS = sys.argv[1:7]
 IDLE_SECONDS = float(os.environ.get("ORBALEN_APPLET_IDLE_SECONDS", "20"))
@@ -145,6 +145,18 @@ class Step1QueryTool(unittest.TestCase):
             done = query(*argv)
             self.assertEqual(done.returncode, status, argv)
             self.assertIn(said, done.stderr, argv)
+        # Waiting runs end with their bus rather than wait for ever.
+        bus = SessionBus()
+        env = dict(scenario.env, DBUS_SESSION_BUS_ADDRESS=bus.address)
+        waiting = [subprocess.Popen([QUERY, mode], env=env, stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.PIPE, text=True)
+                   for mode in ("--next", "--follow")]
+        time.sleep(0.5)
+        bus.stop()
+        for tool in waiting:
+            self.assertEqual(tool.wait(5), 1, tool.args)
+            self.assertIn("the session bus went away", tool.stderr.read(), tool.args)
+            tool.stderr.close()
 
 
 @unittest.skipIf(MISSING, "needs %s (Plasma: plasma-sdk, plasma-workspace, plasma-desktop)"
