@@ -4,6 +4,7 @@
 
 #include "app/AppInfo.h"
 #include "app/QuitSignals.h"
+#include "log/EventLog.h"
 #include "mail/SSMTP.h"
 #include "prefpane/DefaultServices.h"
 #include "prefpane/PreferencesWindow.h"
@@ -11,10 +12,7 @@
 namespace app {
 
 Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd)
-    : service_(bus, {[this] { controller_.post([](auto& c) { c.refresh(true); }); },
-                     [this] { controller_.post([](auto& c) { c.checkExternalIPAddressNow(); }); }}),
-      notifier_(bus),
-      controller_(gui_, *this, bus) {
+    : service_(bus, busRequests()), notifier_(bus), controller_(gui_, *this, bus) {
     UserActions actions;
     actions.menuWillOpen = [this] {
         controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
@@ -30,6 +28,25 @@ Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bu
             quit();
         });
     }
+}
+
+StatusService::Requests Application::busRequests() {
+    StatusService::Requests requests;
+    requests.refresh = [this] { controller_.post([](auto& c) { c.refresh(true); }); };
+    requests.checkExternal = [this] {
+        controller_.post([](auto& c) { c.checkExternalIPAddressNow(); });
+    };
+    requests.choose = [this](controller::MenuAction action) {
+        controller::MenuItem item;
+        item.action = action;
+        controller_.post([item](controller::AppController& c) { c.performAction(item); });
+    };
+    requests.menuWillOpen = [this] {
+        controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
+    };
+    requests.copy = [this](const std::string& text) { putOnClipboard(text); };
+    requests.handOver = [this] { return handOver(); };
+    return requests;
 }
 
 Application::~Application() {
@@ -60,21 +77,24 @@ void Application::notify(const std::string& summary, const std::string& body) {
 }
 
 void Application::putOnClipboard(const std::string& text) {
-    frontEnd_->putOnClipboard(text);
+    dialogs_.putOnClipboard(text);
 }
 
 void Application::bringToFront() {
-    frontEnd_->bringToFront();
+    dialogs_.bringToFront();
 }
 
 void Application::showAboutPanel() {
-    frontEnd_->showAboutPanel();
+    dialogs_.showAboutPanel();
+}
+
+void Application::openLog(const std::filesystem::path& logFile) {
+    dialogs_.openLog(logFile);
 }
 
 void Application::showPreferences() {
-    // Without widgets (headless) the front end answers instead.
+    // Without widgets (headless) there is no window to show.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        frontEnd_->showPreferences();
         return;
     }
     if (!preferences_) {
@@ -119,12 +139,26 @@ std::unique_ptr<prefpane::PreferencesWindow> Application::makePreferencesWindow(
     return std::make_unique<prefpane::PreferencesWindow>(std::move(services));
 }
 
+bool Application::handOver() {
+    if (!acceptsHandOver_ || quitting_) {
+        return false;
+    }
+    handedOver_ = true;
+    // Posted ahead of the end, so the line comes before "stop".
+    controller_.post([](controller::AppController&) {
+        eventlog::LogEntry("Handing over to an instance with a panel item");
+    });
+    quit();
+    return true;
+}
+
 void Application::quit() {
     if (quitting_) {
         return;
     }
     quitting_ = true;
     frontEnd_->withdraw();
+    dialogs_.closeAll();
     // The GUI keeps serving while the controller closes its log; the event
     // loop ends once the controller's thread has.
     connect(&controller_, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit,

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/ControllerThread.h"
+#include "app/DesktopDialogs.h"
 #include "app/DesktopNotifier.h"
 #include "app/FrontEnd.h"
 #include "app/GuiSink.h"
@@ -19,7 +20,8 @@ class PreferencesWindow;
 namespace app {
 
 // The GUI thread's side of the program: receives the controller's snapshots
-// and requests, shows them through the front end and the bus service, and
+// and requests, shows them through the front end and the bus service, opens
+// the dialogs the menu asks for (DesktopDialogs, the preferences window), and
 // hands the user's actions to the controller's thread. Every way of ending
 // (the "Quit" item, a signal, the session ending) goes through quit().
 class Application : public QObject, public GuiSink {
@@ -29,6 +31,12 @@ public:
 
     Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd);
     ~Application() override;
+
+    // From now on a bus caller may ask this instance to end and let it take
+    // over (an instance without a panel item, for one with it).
+    void acceptHandOver() { acceptsHandOver_ = true; }
+    // After the end: whether it ended for a hand-over.
+    bool handedOver() const { return handedOver_; }
 
     void start();
     // After the Qt event loop has ended: lets the controller finish.
@@ -41,18 +49,26 @@ public:
     void bringToFront() override;
     void showAboutPanel() override;
     void showPreferences() override;
+    void openLog(const std::filesystem::path& logFile) override;
     void quit() override;
 
 private:
+    // What the bus service's methods do; they reach controller_ only once
+    // a call arrives, after construction.
+    StatusService::Requests busRequests();
     std::unique_ptr<prefpane::PreferencesWindow> makePreferencesWindow();
+    bool handOver();
 
     std::unique_ptr<FrontEnd> frontEnd_;
+    DesktopDialogs dialogs_;
     controller::AddressState state_;  // as last published
     std::unique_ptr<prefpane::PreferencesWindow> preferences_;
     StatusService service_;
     DesktopNotifier notifier_;
     std::unique_ptr<QSocketNotifier> quitSignals_;
     bool quitting_ = false;
+    bool acceptsHandOver_ = false;
+    bool handedOver_ = false;
     // Declared last so they go first: the controller thread ends before the
     // objects its posted work reaches, and that work is dropped with the loop.
     platform::QtRunLoop gui_;

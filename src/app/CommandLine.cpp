@@ -16,6 +16,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             line.version = true;
         } else if (arg == "--headless") {
             line.headless = true;
+        } else if (arg == "--standby") {
+            line.standby = true;
         } else if (arg.starts_with("--") && line.unknownOption.empty()) {
             line.unknownOption = arg;
         }
@@ -24,10 +26,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 }
 
 std::string UsageText() {
-    return std::string("usage: orbalenstatus [--headless] [--help] [--version]\n\n") + kSummary +
+    return std::string("usage: orbalenstatus [--headless] [--standby] [--help] [--version]\n\n") +
+           kSummary +
            "\n\n"
            "  --headless  run without a panel item: monitoring, logging and e-mail only\n"
            "              (also the case without a display or with QT_QPA_PLATFORM=offscreen)\n"
+           "  --standby   when another instance runs, wait for it to end, then start\n"
+           "              (an instance without a panel item also steps aside this way\n"
+           "              when one with a panel item starts, and comes back after it)\n"
            "  --help      show this text and exit\n"
            "  --version   show the version and exit\n\n"
            "Settings: orbalenstatus-defaults; after editing them, `orbalenstatus-defaults notify`\n"

@@ -8,6 +8,7 @@ namespace app {
 // left to Qt (-platform, -display, ...).
 struct CommandLine {
     bool headless = false;
+    bool standby = false;  // wait for a running instance to end, then start
     bool help = false;
     bool version = false;
     std::string unknownOption;  // the first option we do not know, if any

@@ -1,11 +1,25 @@
 #include "app/ControllerThread.h"
 
 #include "app/GuiBridge.h"
+#include "log/ApplicationSupport.h"
 #include "mail/SSMTP.h"
 #include "platform/qt/DBusNotificationCenter.h"
 #include "platform/qt/QtRunLoop.h"
 
 namespace app {
+
+namespace {
+
+// The private log file, or nothing when its folder cannot be made.
+std::filesystem::path LogFile() {
+    std::filesystem::path folder;
+    if (!eventlog::GetOurApplicationSupportFolder(folder)) {
+        return {};
+    }
+    return folder / eventlog::kLogFileName;
+}
+
+}  // namespace
 
 ControllerThread::ControllerThread(platform::RunLoop& gui, GuiSink& sink, QDBusConnection bus)
     : gui_(gui), sink_(sink), bus_(std::move(bus)) {
@@ -54,6 +68,7 @@ void ControllerThread::run() {
     GuiBridge bridge(gui_, sink_);
     controller::AppControllerServices services;
     services.fetchCancel = fetchCancel_;
+    services.openConsole = [&bridge] { bridge.openLog(LogFile()); };
     controller::AppController controller(loop, center, bridge, bridge, services);
     open(loop, center, controller);
     controller.init();

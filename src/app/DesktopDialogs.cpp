@@ -3,18 +3,53 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMessageBox>
+#include <mutex>
 
+#include "app/AboutBox.h"
 #include "app/AppInfo.h"
+#include "platform/Launcher.h"
 
 namespace app {
 
+namespace {
+
+// Message boxes and the clipboard need a QApplication; headless has none.
+bool HasWidgets() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+}  // namespace
+
+// Where a viewer's late answer goes: to context while the dialogs exist,
+// nowhere after (the opener's thread may outlive them).
+struct DesktopDialogs::Replies {
+    std::mutex mutex;
+    QObject* context = nullptr;
+};
+
+DesktopDialogs::DesktopDialogs()
+    : DesktopDialogs([](const std::filesystem::path& item, std::function<void(bool)> finished) {
+          return platform::OpenWithDefaultApplication(item, std::move(finished));
+      }) {}
+
+DesktopDialogs::DesktopDialogs(Opener opener)
+    : opener_(std::move(opener)), replies_(std::make_shared<Replies>()) {
+    replies_->context = &context_;
+}
+
 DesktopDialogs::~DesktopDialogs() {
+    {
+        std::lock_guard lock(replies_->mutex);
+        replies_->context = nullptr;
+    }
     closeAll();
 }
 
 void DesktopDialogs::putOnClipboard(const std::string& text) {
-    // setText replaces what was there and makes us the owner, also for "".
-    QGuiApplication::clipboard()->setText(QString::fromStdString(text), QClipboard::Clipboard);
+    if (HasWidgets()) {
+        // setText replaces what was there and makes us the owner, also for "".
+        QGuiApplication::clipboard()->setText(QString::fromStdString(text), QClipboard::Clipboard);
+    }
 }
 
 void DesktopDialogs::bringToFront() {
@@ -25,19 +60,40 @@ void DesktopDialogs::bringToFront() {
 }
 
 void DesktopDialogs::showAboutPanel() {
-    showNote(QStringLiteral("About %1").arg(QString::fromLatin1(kName)),
-             QStringLiteral("<b>%1</b> %2<p>%3</p>")
-                 .arg(QString::fromLatin1(kName), QString::fromLatin1(kVersion),
-                      QString::fromLatin1(kSummary)));
+    if (!HasWidgets()) {
+        return;
+    }
+    showNote(NewAboutBox());
 }
 
-void DesktopDialogs::showPreferences() {
-    // The preferences window comes in a later version; until then the
-    // settings are edited with orbalenstatus-defaults.
-    showNote(QStringLiteral("%1 Preferences").arg(QString::fromLatin1(kName)),
-             QStringLiteral("The preferences window is not available yet.<p>Edit the settings "
-                            "with <tt>orbalenstatus-defaults</tt>, then run "
-                            "<tt>orbalenstatus-defaults notify</tt>.</p>"));
+void DesktopDialogs::openLog(const std::filesystem::path& logFile) {
+    if (!HasWidgets()) {
+        return;
+    }
+    // The opener ends with an error when no program takes text files (or
+    // the file is gone); that answer comes back on another thread.
+    const auto finished = [this, replies = replies_, logFile](bool opened) {
+        std::lock_guard lock(replies->mutex);
+        if (!opened && replies->context) {
+            QMetaObject::invokeMethod(
+                replies->context, [this, logFile] { cannotOpenLog(logFile); },
+                Qt::QueuedConnection);
+        }
+    };
+    if (logFile.empty() || !opener_(logFile, finished)) {
+        cannotOpenLog(logFile);
+    }
+}
+
+void DesktopDialogs::cannotOpenLog(const std::filesystem::path& logFile) {
+    const QString title = QStringLiteral("%1 Log").arg(QString::fromLatin1(kName));
+    if (logFile.empty()) {
+        showNote(title, QStringLiteral("The folder for the event log could not be made."));
+        return;
+    }
+    showNote(title, QStringLiteral("No program could open the event log. It is the text file<p>"
+                                   "<tt>%1</tt></p>")
+                        .arg(QString::fromStdString(logFile.string()).toHtmlEscaped()));
 }
 
 void DesktopDialogs::closeAll() {
@@ -45,11 +101,19 @@ void DesktopDialogs::closeAll() {
 }
 
 void DesktopDialogs::showNote(const QString& title, const QString& text) {
+    if (!HasWidgets()) {
+        return;
+    }
+    showNote(new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok));
+}
+
+void DesktopDialogs::showNote(QMessageBox* box) {
     delete note_.data();
     // Not exec(): a nested event loop would hold up everything else the GUI
     // thread serves.
-    note_ = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok);
+    note_ = box;
     note_->setAttribute(Qt::WA_DeleteOnClose);
+    note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     note_->show();
     bringToFront();
 }

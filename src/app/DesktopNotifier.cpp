@@ -25,8 +25,11 @@ void DesktopNotifier::notify(const QString& summary, const QString& body) {
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    call << QString::fromLatin1(kName) << 0u << QString() << summary << body << QStringList()
-         << QVariantMap() << kServerChosenTimeout;
+    // The icon and the desktop entry let the service show (and group) the
+    // notification as ours.
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopId)}};
+    call << QString::fromLatin1(kName) << 0u << QString::fromLatin1(kIconName) << summary << body
+         << QStringList() << hints << kServerChosenTimeout;
     // Sent as a call that wants no reply: an error from a missing service
     // would be of no use here.
     bus_.send(call);

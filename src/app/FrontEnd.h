@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <string>
 
 #include "app/StatusSnapshot.h"
 #include "controller/MenuModel.h"
@@ -14,17 +13,15 @@ struct UserActions {
     std::function<void(const controller::MenuItem&)> itemChosen;
 };
 
-// How the program appears on the desktop: a tray icon, or nothing at all.
+// How the program appears on the desktop: our own panel item, a tray icon,
+// or nothing at all (headless). It shows the status and the menu; the
+// dialogs the menu opens are the application's (DesktopDialogs).
 // GUI thread only.
 class FrontEnd {
 public:
     virtual ~FrontEnd() = default;
 
     virtual void showStatus(const StatusSnapshot& status) = 0;
-    virtual void putOnClipboard(const std::string& text) = 0;
-    virtual void bringToFront() = 0;
-    virtual void showAboutPanel() = 0;
-    virtual void showPreferences() = 0;
     // The program is ending: take the item off the panel.
     virtual void withdraw() = 0;
 };

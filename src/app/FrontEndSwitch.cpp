@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/HeadlessFrontEnd.h"
+#include "app/ShellLabelFrontEnd.h"
 #include "app/TrayFrontEnd.h"
 #include "app/panel/PanelFrontEnd.h"
 #include "app/panel/StatusNotifierItem.h"
@@ -126,7 +127,8 @@ FrontEndSwitch::FrontEndSwitch(UserActions actions, QDBusConnection bus)
     : actions_(std::move(actions)),
       bus_(std::move(bus)),
       watcher_(QString::fromLatin1(panel::kStatusNotifierWatcher), bus_,
-               QDBusServiceWatcher::WatchForOwnerChange) {
+               QDBusServiceWatcher::WatchForOwnerChange),
+      labelOwner_(bus_, [this] { follow(); }) {
     connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& newOwner) {
                 watcherPresent_ = !newOwner.isEmpty();
@@ -138,6 +140,9 @@ FrontEndSwitch::FrontEndSwitch(UserActions actions, QDBusConnection bus)
 }
 
 FrontEndSwitch::Kind FrontEndSwitch::wanted() const {
+    if (labelOwner_.shown()) {
+        return Kind::ShellLabel;
+    }
     if (watcherPresent_) {
         return Kind::Panel;
     }
@@ -155,6 +160,9 @@ void FrontEndSwitch::follow() {
     }
     kind_ = kind;
     switch (kind) {
+        case Kind::ShellLabel:
+            current_ = std::make_unique<ShellLabelFrontEnd>();
+            break;
         case Kind::Panel:
             current_ = std::make_unique<panel::PanelFrontEnd>(actions_, bus_);
             break;
@@ -179,22 +187,6 @@ void FrontEndSwitch::followSoon() {
 void FrontEndSwitch::showStatus(const StatusSnapshot& status) {
     last_ = status;
     current_->showStatus(status);
-}
-
-void FrontEndSwitch::putOnClipboard(const std::string& text) {
-    current_->putOnClipboard(text);
-}
-
-void FrontEndSwitch::bringToFront() {
-    current_->bringToFront();
-}
-
-void FrontEndSwitch::showAboutPanel() {
-    current_->showAboutPanel();
-}
-
-void FrontEndSwitch::showPreferences() {
-    current_->showPreferences();
 }
 
 void FrontEndSwitch::withdraw() {

@@ -90,4 +90,8 @@ void GuiBridge::notify(const std::string& summary, const std::string& body) {
     gui_.post([&sink = sink_, summary, body] { sink.notify(summary, body); });
 }
 
+void GuiBridge::openLog(const std::filesystem::path& logFile) {
+    gui_.post([&sink = sink_, logFile] { sink.openLog(logFile); });
+}
+
 }  // namespace app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 
 #include "app/GuiSink.h"
@@ -32,6 +33,9 @@ public:
     void terminate() override;
     void publishState(const controller::AddressState& state) override;
     void notify(const std::string& summary, const std::string& body) override;
+    // "Console Log...": the viewer is started from the GUI thread, which can
+    // say where the file is when none takes it.
+    void openLog(const std::filesystem::path& logFile);
 
 private:
     struct Mailbox;

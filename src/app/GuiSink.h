@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "app/StatusSnapshot.h"
@@ -7,7 +8,8 @@
 
 namespace app {
 
-// What the controller asks of the desktop, received on the GUI thread.
+// What the controller asks of the desktop, received on the GUI thread:
+// the status for the front end and the bus, the dialogs, the end.
 class GuiSink {
 public:
     virtual ~GuiSink() = default;
@@ -19,6 +21,7 @@ public:
     virtual void bringToFront() = 0;
     virtual void showAboutPanel() = 0;
     virtual void showPreferences() = 0;
+    virtual void openLog(const std::filesystem::path& logFile) = 0;
     virtual void quit() = 0;
 };
 

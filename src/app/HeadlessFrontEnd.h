@@ -12,10 +12,6 @@ public:
     explicit HeadlessFrontEnd(const char* reason);
 
     void showStatus(const StatusSnapshot&) override {}
-    void putOnClipboard(const std::string&) override {}
-    void bringToFront() override {}
-    void showAboutPanel() override {}
-    void showPreferences() override {}
     void withdraw() override {}
 };
 

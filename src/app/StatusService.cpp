@@ -2,6 +2,9 @@
 
 #include <QDBusMessage>
 #include <QDateTime>
+#include <QTimer>
+
+#include "controller/ControllerTexts.h"
 
 namespace app {
 
@@ -21,15 +24,25 @@ QString Timestamp(const std::optional<std::chrono::system_clock::time_point>& wh
     return QDateTime::fromMSecsSinceEpoch(ms).toUTC().toString(Qt::ISODate);
 }
 
+// A menu line's text, or empty where it says there is no name.
+QString NameLine(const StatusSnapshot& status, std::size_t position, std::string_view none) {
+    if (!status.menu || position >= status.menu->size() || (*status.menu)[position].title == none) {
+        return {};
+    }
+    return QString::fromStdString((*status.menu)[position].title);
+}
+
 }  // namespace
 
 StatusService::StatusService(QDBusConnection bus, Requests requests)
     : bus_(std::move(bus)), requests_(std::move(requests)) {
-    for (const char* name : {"Title", "InternalAddress", "ExternalAddress", "WirelessNetwork",
-                             "LastInternalChange", "LastExternalChange"}) {
+    for (const char* name :
+         {"Title", "InternalAddress", "ExternalAddress", "WirelessNetwork", "LastInternalChange",
+          "LastExternalChange", "InternalName", "ExternalName"}) {
         values_.insert(QLatin1String(name), QString());
     }
     values_.insert(QStringLiteral("Addresses"), QStringList());
+    values_.insert(QStringLiteral("IconOnly"), false);
     registered_ =
         bus_.isConnected() && bus_.registerObject(QString::fromLatin1(kStatusPath), this,
                                                   QDBusConnection::ExportScriptableSlots |
@@ -45,6 +58,16 @@ StatusService::~StatusService() {
 void StatusService::setStatus(const StatusSnapshot& status) {
     QVariantMap changed;
     update("Title", QString::fromStdString(status.title), changed);
+    // The item shows no text exactly when the title is an icon alone.
+    update("IconOnly", status.title.empty() && status.image.has_value(), changed);
+    update("InternalName",
+           NameLine(status, controller::texts::kDNSNamePosition,
+                    controller::texts::kDNSNameUnavailable),
+           changed);
+    update("ExternalName",
+           NameLine(status, controller::texts::kExternalDNSNamePosition,
+                    controller::texts::kExternalDNSNameUnavailable),
+           changed);
     announce(changed);
 }
 
@@ -69,6 +92,40 @@ void StatusService::Refresh() {
 
 void StatusService::CheckExternal() {
     requests_.checkExternal();
+}
+
+void StatusService::MenuWillOpen() {
+    later(requests_.menuWillOpen);
+}
+
+void StatusService::ShowPreferences() {
+    later([this] { requests_.choose(controller::MenuAction::Preferences); });
+}
+
+void StatusService::OpenLog() {
+    later([this] { requests_.choose(controller::MenuAction::OpenConsoleLog); });
+}
+
+void StatusService::ShowAbout() {
+    later([this] { requests_.choose(controller::MenuAction::About); });
+}
+
+void StatusService::Quit() {
+    later([this] { requests_.choose(controller::MenuAction::Quit); });
+}
+
+void StatusService::CopyToClipboard(const QString& text) {
+    later([this, text = text.toStdString()] { requests_.copy(text); });
+}
+
+void StatusService::later(std::function<void()> request) {
+    // Queued, so the caller has its answer before a window opens or the
+    // program starts to end.
+    QTimer::singleShot(0, this, std::move(request));
+}
+
+bool StatusService::HandOver() {
+    return requests_.handOver && requests_.handOver();
 }
 
 void StatusService::update(const char* name, const QVariant& value, QVariantMap& changed) {

@@ -8,6 +8,7 @@
 
 #include "app/StatusSnapshot.h"
 #include "controller/Desktop.h"
+#include "controller/MenuModel.h"
 
 namespace app {
 
@@ -30,11 +31,21 @@ class StatusService : public QObject {
     Q_PROPERTY(QString WirelessNetwork READ wirelessNetwork)
     Q_PROPERTY(QString LastInternalChange READ lastInternalChange)
     Q_PROPERTY(QString LastExternalChange READ lastExternalChange)
+    // What a shell extension's menu shows beside the title.
+    Q_PROPERTY(QString InternalName READ internalName)
+    Q_PROPERTY(QString ExternalName READ externalName)
+    Q_PROPERTY(bool IconOnly READ iconOnly)
 public:
-    // What the two methods ask for; each call returns at once.
+    // What the methods ask for; each call returns at once.
     struct Requests {
         std::function<void()> refresh;
         std::function<void()> checkExternal;
+        // The status menu's own items, done as if chosen there.
+        std::function<void(controller::MenuAction)> choose;
+        std::function<void()> menuWillOpen;
+        std::function<void(const std::string&)> copy;
+        // True when this instance agrees to end for the caller (see HandOver).
+        std::function<bool()> handOver;
     };
 
     StatusService(QDBusConnection bus, Requests requests);
@@ -52,16 +63,30 @@ public:
     QString wirelessNetwork() const { return text("WirelessNetwork"); }
     QString lastInternalChange() const { return text("LastInternalChange"); }
     QString lastExternalChange() const { return text("LastExternalChange"); }
+    QString internalName() const { return text("InternalName"); }
+    QString externalName() const { return text("ExternalName"); }
+    bool iconOnly() const { return values_.value(QStringLiteral("IconOnly")).toBool(); }
 
 public slots:
     Q_SCRIPTABLE void Refresh();
     Q_SCRIPTABLE void CheckExternal();
+    Q_SCRIPTABLE bool HandOver();
+
+    // For a shell extension's menu: the status menu's items over the bus.
+    Q_SCRIPTABLE void MenuWillOpen();
+    Q_SCRIPTABLE void ShowPreferences();
+    Q_SCRIPTABLE void OpenLog();
+    Q_SCRIPTABLE void ShowAbout();
+    Q_SCRIPTABLE void Quit();
+    Q_SCRIPTABLE void CopyToClipboard(const QString& text);
 
 private:
     QString text(const char* name) const { return values_.value(QLatin1String(name)).toString(); }
     // Records the value and, when it differs, adds it to changed.
     void update(const char* name, const QVariant& value, QVariantMap& changed);
     void announce(const QVariantMap& changed);
+    // Runs request once the bus call being answered is done.
+    void later(std::function<void()> request);
 
     QDBusConnection bus_;
     Requests requests_;

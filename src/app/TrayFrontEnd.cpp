@@ -1,5 +1,7 @@
 #include "app/TrayFrontEnd.h"
 
+#include <QCursor>
+
 #include "app/AppInfo.h"
 #include "app/StatusIcons.h"
 
@@ -11,6 +13,14 @@ TrayFrontEnd::TrayFrontEnd(UserActions actions)
     tray_.setIcon(StatusIcon(std::nullopt));
     tray_.setToolTip(QString::fromLatin1(kName));
     tray_.setContextMenu(&menu_);
+    // The menu is all the icon offers, so the left button opens it too (an
+    // XEmbed tray only opens the context menu on the right one).
+    QObject::connect(&tray_, &QSystemTrayIcon::activated, &menu_,
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Trigger) {
+                             menu_.popup(QCursor::pos());
+                         }
+                     });
     tray_.show();
 }
 
@@ -25,7 +35,6 @@ void TrayFrontEnd::showStatus(const StatusSnapshot& status) {
 
 void TrayFrontEnd::withdraw() {
     tray_.hide();
-    dialogs_.closeAll();
 }
 
 }  // namespace app

@@ -4,7 +4,7 @@
 #include <QSystemTrayIcon>
 #include <optional>
 
-#include "app/DisplayFrontEnd.h"
+#include "app/FrontEnd.h"
 #include "app/MenuRenderer.h"
 
 namespace app {
@@ -12,7 +12,7 @@ namespace app {
 // A QSystemTrayIcon for panels with a system tray: the title as its
 // tooltip, the icon by resource name, the controller's menu rendered from
 // the model. Opening the menu asks the controller to refresh it.
-class TrayFrontEnd : public DisplayFrontEnd {
+class TrayFrontEnd : public FrontEnd {
 public:
     explicit TrayFrontEnd(UserActions actions);
 

@@ -19,10 +19,14 @@ namespace {
 // The opener may run for as long as it likes (xdg-open often waits for the
 // viewer); a detached thread collects its exit status so that no zombie stays
 // behind and the caller's loop never waits for it.
-void ReapInBackground(pid_t child) {
-    std::thread([child] {
+void ReapInBackground(pid_t child, std::function<void(bool)> finished) {
+    std::thread([child, finished = std::move(finished)] {
         int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        pid_t result = 0;
+        while ((result = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+        }
+        if (finished) {
+            finished(result == child && WIFEXITED(status) && WEXITSTATUS(status) == 0);
         }
     }).detach();
 }
@@ -30,6 +34,11 @@ void ReapInBackground(pid_t child) {
 }  // namespace
 
 bool OpenWithDefaultApplication(const std::filesystem::path& item) {
+    return OpenWithDefaultApplication(item, nullptr);
+}
+
+bool OpenWithDefaultApplication(const std::filesystem::path& item,
+                                std::function<void(bool opened)> finished) {
     // An absolute path never starts with "-", so the opener cannot mistake it
     // for an option.
     std::error_code error;
@@ -50,7 +59,7 @@ bool OpenWithDefaultApplication(const std::filesystem::path& item) {
     if (result != 0) {
         return false;
     }
-    ReapInBackground(child);
+    ReapInBackground(child, std::move(finished));
     return true;
 }
 

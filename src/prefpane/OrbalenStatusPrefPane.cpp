@@ -176,6 +176,14 @@ void OrbalenStatusPrefPane::initControls() {
         shown_.boxes[box] = m_window.isChecked(box);
     }
     shown_.authentication = m_window.authenticationIndex();
+    showStartAtLogin("");
+}
+
+// The box shows what the session will do, whatever was asked.
+void OrbalenStatusPrefPane::showStartAtLogin(const std::string& problem) {
+    m_window.setChecked(CheckBox::StartAtLogin,
+                        services_.startsAtLogin && services_.startsAtLogin());
+    m_window.showProblem(CheckBox::StartAtLogin, problem);
 }
 
 // A password in the file is shown as the user's choice of the file; else
@@ -345,6 +353,15 @@ std::optional<std::string> OrbalenStatusPrefPane::checkField(TextField field) {
 void OrbalenStatusPrefPane::storeCheckBox(CheckBox box) {
     settings::SetAppValue(KeyOf(box), m_window.isChecked(box), m_appID);
     settings::AppSynchronize(m_appID);
+}
+
+void OrbalenStatusPrefPane::startAtLoginButtonClicked() {
+    const bool wanted = m_window.isChecked(CheckBox::StartAtLogin);
+    const auto problem =
+        services_.setStartAtLogin
+            ? services_.setStartAtLogin(wanted)
+            : std::optional<std::string>("Starting at login cannot be changed here.");
+    showStartAtLogin(problem.value_or(""));
 }
 
 void OrbalenStatusPrefPane::sendEmailNotificationsButtonClicked() {

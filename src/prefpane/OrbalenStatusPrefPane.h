@@ -48,6 +48,10 @@ struct PrefPaneServices {
         keepPassword;
     // Removes the stored password; 0 also when there was none.
     std::function<std::int32_t(const std::string& server, const std::string& user)> forgetPassword;
+    // Whether the session starts the program at login, and the change of it
+    // (an error message, or nothing once done).
+    std::function<bool()> startsAtLogin;
+    std::function<std::optional<std::string>(bool on)> setStartAtLogin;
 };
 
 // The preferences window's logic: fills its controls from the settings
@@ -83,6 +87,7 @@ public:
     void emailChangesToExternalIPAddressButtonClicked();
     void titleIconOnlyButtonClicked();
     void displayChangedIconWhenAddressChangeDetected();
+    void startAtLoginButtonClicked();
 
     void testEmail();
 
@@ -101,6 +106,7 @@ private:
     void fillPassword(const std::optional<std::string>& server,
                       const std::optional<std::string>& user);
     void storeCheckBox(CheckBox box);
+    void showStartAtLogin(const std::string& problem);
     void storeTypedFields();
     bool changed(TextField field) const;
     bool storePassword();

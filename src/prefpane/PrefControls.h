@@ -29,6 +29,9 @@ enum class CheckBox {
     // Not a setting: the user's choice to keep the SMTP password in the
     // settings file rather than in the keyring.
     PasswordInFile,
+    // Not a setting either: whether the session starts the program at login
+    // (its autostart entry).
+    StartAtLogin,
 };
 
 // The controls the preferences logic reads and fills. The Qt window is one;
@@ -46,6 +49,8 @@ public:
     virtual void selectAuthentication(int index) = 0;
     // A message beside field; empty clears it.
     virtual void showProblem(TextField field, const std::string& message) = 0;
+    // A message under box; empty clears it.
+    virtual void showProblem(CheckBox box, const std::string& message) = 0;
     // How the test e-mails are going, one line per recipient.
     virtual void showMailStatus(const std::string& lines) = 0;
 };

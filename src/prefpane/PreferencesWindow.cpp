@@ -22,6 +22,10 @@ PreferencesWindow::PreferencesWindow(PrefPaneServices services, QWidget* parent)
 
     auto* left = new QVBoxLayout;
     left->addWidget(versionInfo_);
+    left->addWidget(addBox(QStringLiteral("Start at lo&gin"), CheckBox::StartAtLogin,
+                           &OrbalenStatusPrefPane::startAtLoginButtonClicked));
+    startAtLoginProblem_ = newMessageSlot(2);
+    left->addWidget(startAtLoginProblem_);
     left->addWidget(titleGroup());
     left->addWidget(externalGroup());
     left->addWidget(addressesGroup());
@@ -140,15 +144,20 @@ QLineEdit* PreferencesWindow::addCheckedField(QFormLayout* form, const QString& 
     return edit;
 }
 
-// The message of field, in room for lines lines that is always reserved, so
-// a message never makes the window grow.
-QLabel* PreferencesWindow::addMessageSlot(QFormLayout* form, TextField field, int lines) {
+QLabel* PreferencesWindow::newMessageSlot(int lines) {
     auto* problem = new QLabel(this);
     problem->setStyleSheet(QStringLiteral("color: #c01c28;"));
     problem->setWordWrap(true);
     problem->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     problem->setFixedHeight(problem->fontMetrics().lineSpacing() * lines);
     problem->setFixedWidth(300);
+    return problem;
+}
+
+// The message of field, in room for lines lines that is always reserved, so
+// a message never makes the window grow.
+QLabel* PreferencesWindow::addMessageSlot(QFormLayout* form, TextField field, int lines) {
+    QLabel* problem = newMessageSlot(lines);
     form->addRow(QString(), problem);
     problems_[field] = problem;
     return problem;
@@ -197,6 +206,12 @@ void PreferencesWindow::showProblem(TextField field, const std::string& message)
     const auto found = problems_.find(field);
     if (found != problems_.end()) {
         found->second->setText(QString::fromStdString(message));
+    }
+}
+
+void PreferencesWindow::showProblem(CheckBox box, const std::string& message) {
+    if (box == CheckBox::StartAtLogin) {
+        startAtLoginProblem_->setText(QString::fromStdString(message));
     }
 }
 

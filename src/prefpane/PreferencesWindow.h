@@ -36,6 +36,7 @@ public:
     int authenticationIndex() const override;
     void selectAuthentication(int index) override;
     void showProblem(TextField field, const std::string& message) override;
+    void showProblem(CheckBox box, const std::string& message) override;
     void showMailStatus(const std::string& lines) override;
 
     QLineEdit* field(TextField field) const { return fields_.at(field); }
@@ -53,6 +54,7 @@ private:
     QLineEdit* addField(QFormLayout* form, const QString& label, TextField field);
     QLineEdit* addCheckedField(QFormLayout* form, const QString& label, TextField field);
     QLabel* addMessageSlot(QFormLayout* form, TextField field, int lines);
+    QLabel* newMessageSlot(int lines);
     QCheckBox* addBox(const QString& label, CheckBox box, void (OrbalenStatusPrefPane::*action)());
     QGroupBox* titleGroup();
     QGroupBox* mailGroup();
@@ -61,6 +63,7 @@ private:
 
     std::map<TextField, QLineEdit*> fields_;
     std::map<TextField, QLabel*> problems_;
+    QLabel* startAtLoginProblem_ = nullptr;
     std::map<CheckBox, QCheckBox*> boxes_;
     QComboBox* authentication_ = nullptr;
     QLabel* versionInfo_ = nullptr;

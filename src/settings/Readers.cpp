@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "settings/ControllerReaders.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
+#include "settings/SettingsTable.h"
 #include "settings/ValueConversions.h"
 
 namespace settings {
@@ -16,11 +18,13 @@ std::optional<Value> SynchronizedValue(std::string_view key) {
     return CopyAppValue(key);
 }
 
-// A user default present in the store is read as a boolean; absent is fallback.
-bool ReadUserDefaultFlag(std::string_view key, bool fallback) {
+// A user default present in the store is read as a boolean; absent, the
+// settings table's default applies.
+bool ReadUserDefaultFlag(std::string_view key) {
     auto& defaults = UserDefaults::standard();
     defaults.synchronize();
-    return defaults.objectForKey(key) ? defaults.boolForKey(key) : fallback;
+    return defaults.objectForKey(key) ? defaults.boolForKey(key)
+                                      : FindSetting(key)->defaultText == "YES";
 }
 
 }  // namespace
@@ -48,7 +52,7 @@ std::int16_t ReadMinutesIntervalInSeconds() {
 std::string ReadLastExternalIPAddress() {
     const auto value = SynchronizedValue(keys::kLastExternalIPAddress);
     const std::string* text = value ? std::get_if<std::string>(&*value) : nullptr;
-    return text ? *text : "0.0.0.0";
+    return text ? *text : std::string(FindSetting(keys::kLastExternalIPAddress)->defaultText);
 }
 
 std::int64_t ReadInitialRefresh() {
@@ -56,27 +60,27 @@ std::int64_t ReadInitialRefresh() {
     defaults.synchronize();
     return defaults.objectForKey(keys::kInitialRefresh)
                ? defaults.integerForKey(keys::kInitialRefresh)
-               : 20;
+               : kDefaultInitialRefresh;
 }
 
 bool ReadUseSSL() {
-    return ReadUserDefaultFlag(keys::kUseSSL, true);
+    return ReadUserDefaultFlag(keys::kUseSSL);
 }
 
 bool ReadLogToSystemConsole() {
-    return ReadUserDefaultFlag(keys::kLogToSystemConsole, true);
+    return ReadUserDefaultFlag(keys::kLogToSystemConsole);
 }
 
 bool ReadLogToPrivateConsoleLog() {
-    return ReadUserDefaultFlag(keys::kLogToPrivateConsoleLog, true);
+    return ReadUserDefaultFlag(keys::kLogToPrivateConsoleLog);
 }
 
 bool ReadAllowUntrustedCertificates() {
-    return ReadUserDefaultFlag(keys::kAllowUntrustedCertificates, false);
+    return ReadUserDefaultFlag(keys::kAllowUntrustedCertificates);
 }
 
 bool ReadNotifyDesktopOnChange() {
-    return ReadUserDefaultFlag(keys::kNotifyDesktopOnChange, false);
+    return ReadUserDefaultFlag(keys::kNotifyDesktopOnChange);
 }
 
 std::string ReadExternalIPLookupURL() {

@@ -5,6 +5,7 @@
 //   orbalenstatus-defaults write DOMAIN KEY -bool YES|NO | -int N | -float X | -string TEXT
 //   orbalenstatus-defaults delete DOMAIN KEY
 //   orbalenstatus-defaults notify
+//   orbalenstatus-defaults keys [--man]
 //   orbalenstatus-defaults --help | --version
 #include <QCoreApplication>
 #include <cerrno>
@@ -22,6 +23,7 @@
 #include "settings/Preferences.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsKeys.h"
+#include "settings/SettingsTable.h"
 
 namespace {
 
@@ -36,6 +38,7 @@ constexpr const char* kUsage =
     "TEXT\n"
     "       orbalenstatus-defaults delete DOMAIN KEY\n"
     "       orbalenstatus-defaults notify\n"
+    "       orbalenstatus-defaults keys [--man]\n"
     "       orbalenstatus-defaults --help | --version\n";
 
 int Usage() {
@@ -135,6 +138,53 @@ std::optional<Value> ParseValue(const std::string& type, const std::string& text
     return value;
 }
 
+// How to write a value of the given type, for the refusal's message.
+std::string WriteAdvice(settings::SettingType type) {
+    switch (type) {
+        case settings::SettingType::Boolean:
+            return "use -bool YES or NO";
+        case settings::SettingType::Integer:
+            return "use -int N";
+        case settings::SettingType::String:
+            return "use -string TEXT";
+        case settings::SettingType::StringOrInteger:
+            break;
+    }
+    return "use -string TEXT or -int N";
+}
+
+bool TypeFits(settings::SettingType type, const std::string& option) {
+    using settings::SettingType;
+    const bool isBool = option == "-bool" || option == "-boolean";
+    const bool isInt = option == "-int" || option == "-integer";
+    switch (type) {
+        case SettingType::Boolean:
+            return isBool;
+        case SettingType::Integer:
+            return isInt;
+        case SettingType::String:
+            return option == "-string";
+        case SettingType::StringOrInteger:
+            break;
+    }
+    return isInt || option == "-string";
+}
+
+// In the program's own domain a key it reads must keep its type: a reader
+// treats any other type as absent, so a wrong one would silently switch the
+// setting back to its default. False when the write must not happen.
+bool CheckOwnKey(const std::string& domain, const std::string& key, const std::string& option) {
+    const settings::SettingInfo* entry =
+        domain == settings::kDomain ? settings::FindSetting(key) : nullptr;
+    if (!entry || TypeFits(entry->type, option)) {
+        return true;
+    }
+    std::string article = entry->type == settings::SettingType::Integer ? "an " : "a ";
+    Fail(key + " is " + article + std::string(settings::TypeName(entry->type)) + ": " +
+         WriteAdvice(entry->type) + "; nothing was changed");
+    return false;
+}
+
 bool CheckDomain(const std::string& domain) {
     if (!settings::UserSettingsFile(domain)) {
         Fail("\"" + domain + "\" is not a valid domain name");
@@ -192,14 +242,23 @@ int Write(const Args& args) {
     if (!CheckDomain(domain)) {
         return 1;
     }
+    if (!foundation::IsValidUtf8(args[1])) {
+        return Fail(
+            "the key is not UTF-8, and the settings file holds only UTF-8 text; nothing "
+            "was changed");
+    }
+    if (!CheckOwnKey(domain, args[1], args[2])) {
+        return 1;
+    }
     std::string problem;
     auto value = ParseValue(args[2], args[3], problem);
-    if (!foundation::IsValidUtf8(args[1])) {
-        problem = "the key is not UTF-8, and the settings file holds only UTF-8 text";
-        value.reset();
-    }
     if (!value) {
         return Fail(problem + "; nothing was changed");
+    }
+    // Other keys are the user's business, but a misspelling is the likely cause.
+    if (domain == settings::kDomain && !settings::FindSetting(args[1])) {
+        std::cerr << "orbalenstatus-defaults: warning: OrbalenStatus does not read \"" << args[1]
+                  << "\" (keys are case-sensitive; see man orbalenstatus); written all the same\n";
     }
     if (!Synchronize(domain, "read")) {
         return 1;
@@ -224,6 +283,31 @@ int Delete(const Args& args) {
     }
     settings::SetAppValue(args[1], std::nullopt, domain);
     return Synchronize(domain, "save") ? 0 : 1;
+}
+
+// Every key the program reads, as the table README.md shows, or as the
+// entries of the SETTINGS section of orbalenstatus(1). Both documents carry
+// this text unchanged (a test compares them).
+int Keys(const Args& args) {
+    const bool man = args.size() == 1 && args[0] == "--man";
+    if (!args.empty() && !man) {
+        return Usage();
+    }
+    if (!man) {
+        std::cout << "| Key | Type | Default | Set by | Meaning |\n|---|---|---|---|---|\n";
+    }
+    for (const settings::SettingInfo& s : settings::kSettingsTable) {
+        const auto type = settings::TypeName(s.type);
+        if (man) {
+            std::cout << ".TP\n.B \"" << s.key << "\"\n"
+                      << type << ", default " << s.defaultText << ", set by " << s.writers << ".\n"
+                      << s.meaning << "\n";
+        } else {
+            std::cout << "| `" << s.key << "` | " << type << " | " << s.defaultText << " | "
+                      << s.writers << " | " << s.meaning << " |\n";
+        }
+    }
+    return 0;
 }
 
 int Notify(int argc, char** argv) {
@@ -263,6 +347,9 @@ int main(int argc, char** argv) {
     }
     if (command == "delete") {
         return Delete(args);
+    }
+    if (command == "keys") {
+        return Keys(args);
     }
     if (command == "notify" && args.empty()) {
         return Notify(argc, argv);

@@ -175,8 +175,9 @@ nlohmann::json AsJson(const QVariantMap& properties) {
 // What is printed while no instance runs: every property, empty.
 QVariantMap EmptyState() {
     QVariantMap state;
-    for (const char* name : {"Title", "InternalAddress", "ExternalAddress", "WirelessNetwork",
-                             "LastInternalChange", "LastExternalChange"}) {
+    for (const char* name :
+         {"Title", "InternalAddress", "ExternalAddress", "WirelessNetwork", "LastInternalChange",
+          "LastExternalChange", "InternalName", "ExternalName", "IconOnly"}) {
         state.insert(QLatin1String(name), QString());
     }
     state.insert(QStringLiteral("Addresses"), QStringList());

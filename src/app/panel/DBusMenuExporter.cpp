@@ -34,9 +34,7 @@ DBusMenuExporter::DBusMenuExporter(QDBusConnection bus, QString path, UserAction
     : bus_(std::move(bus)), path_(std::move(path)), actions_(std::move(actions)) {
     RegisterDBusTypes();
     setMenu(nullptr);
-    bus_.registerObject(path_, this,
-                        QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
-                            QDBusConnection::ExportAllProperties);
+    bus_.registerObject(path_, this, QDBusConnection::ExportScriptableContents);
 }
 
 DBusMenuExporter::~DBusMenuExporter() {
@@ -118,7 +116,13 @@ bool DBusMenuExporter::known(int id) const {
 
 uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                                  DBusMenuLayoutItem& layout) {
-    layout = layoutOf(known(parentId) ? parentId : 0, recursionDepth, propertyNames);
+    if (!known(parentId)) {
+        // The host's idea of the menu is out of date: it asks again after
+        // the next LayoutUpdated rather than drawing the wrong submenu.
+        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no menu entry %1").arg(parentId));
+        return revision_;
+    }
+    layout = layoutOf(parentId, recursionDepth, propertyNames);
     return revision_;
 }
 

@@ -39,21 +39,22 @@ public:
     QStringList iconThemePath() const { return {}; }
 
 public slots:
-    uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
-                   app::panel::DBusMenuLayoutItem& layout);
-    app::panel::DBusMenuItemList GetGroupProperties(const QList<int>& ids,
-                                                    const QStringList& propertyNames);
-    QDBusVariant GetProperty(int id, const QString& name);
-    void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp);
-    QList<int> EventGroup(const app::panel::DBusMenuEventList& events);
-    bool AboutToShow(int id);
-    QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
+    Q_SCRIPTABLE uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
+                                app::panel::DBusMenuLayoutItem& layout);
+    Q_SCRIPTABLE app::panel::DBusMenuItemList GetGroupProperties(const QList<int>& ids,
+                                                                 const QStringList& propertyNames);
+    Q_SCRIPTABLE QDBusVariant GetProperty(int id, const QString& name);
+    Q_SCRIPTABLE void Event(int id, const QString& eventId, const QDBusVariant& data,
+                            uint timestamp);
+    Q_SCRIPTABLE QList<int> EventGroup(const app::panel::DBusMenuEventList& events);
+    Q_SCRIPTABLE bool AboutToShow(int id);
+    Q_SCRIPTABLE QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
 
 signals:
-    void ItemsPropertiesUpdated(const app::panel::DBusMenuItemList& updatedProps,
-                                const app::panel::DBusMenuItemKeysList& removedProps);
-    void LayoutUpdated(uint revision, int parent);
-    void ItemActivationRequested(int id, uint timestamp);
+    Q_SCRIPTABLE void ItemsPropertiesUpdated(const app::panel::DBusMenuItemList& updatedProps,
+                                             const app::panel::DBusMenuItemKeysList& removedProps);
+    Q_SCRIPTABLE void LayoutUpdated(uint revision, int parent);
+    Q_SCRIPTABLE void ItemActivationRequested(int id, uint timestamp);
 
 private:
     struct Entry {

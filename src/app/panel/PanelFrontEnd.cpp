@@ -22,7 +22,6 @@ void PanelFrontEnd::showStatus(const StatusSnapshot& status) {
 void PanelFrontEnd::withdraw() {
     menu_.setMenu(nullptr);
     item_.withdraw();
-    dialogs_.closeAll();
 }
 
 }  // namespace app::panel

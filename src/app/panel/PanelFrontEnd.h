@@ -2,7 +2,7 @@
 
 #include <QDBusConnection>
 
-#include "app/DisplayFrontEnd.h"
+#include "app/FrontEnd.h"
 #include "app/panel/DBusMenuExporter.h"
 #include "app/panel/StatusNotifierItem.h"
 
@@ -10,7 +10,7 @@ namespace app::panel {
 
 // The program on panels with a StatusNotifierWatcher: our own item with the
 // title as its label, and the controller's menu over dbusmenu.
-class PanelFrontEnd : public DisplayFrontEnd {
+class PanelFrontEnd : public FrontEnd {
 public:
     PanelFrontEnd(UserActions actions, QDBusConnection bus);
 

@@ -40,8 +40,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus)
       iconName_(PanelIconName(std::nullopt)) {
     RegisterDBusTypes();
     bus_.registerObject(QString::fromLatin1(kPath), this,
-                        QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
-                            QDBusConnection::ExportAllProperties);
+                        QDBusConnection::ExportScriptableContents);
     bus_.registerService(serviceName_);
     // A new owner may take the name straight from the old one, without it
     // ever being free: each new owner is a new panel to register with.

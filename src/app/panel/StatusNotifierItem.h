@@ -66,19 +66,19 @@ public:
 
 public slots:
     // The menu is the whole item: clicks need no answer of their own.
-    void Activate(int, int) {}
-    void SecondaryActivate(int, int) {}
-    void ContextMenu(int, int) {}
-    void Scroll(int, const QString&) {}
+    Q_SCRIPTABLE void Activate(int, int) {}
+    Q_SCRIPTABLE void SecondaryActivate(int, int) {}
+    Q_SCRIPTABLE void ContextMenu(int, int) {}
+    Q_SCRIPTABLE void Scroll(int, const QString&) {}
 
 signals:
-    void NewTitle();
-    void NewIcon();
-    void NewAttentionIcon();
-    void NewOverlayIcon();
-    void NewToolTip();
-    void NewStatus(const QString& status);
-    void XAyatanaNewLabel(const QString& label, const QString& guide);
+    Q_SCRIPTABLE void NewTitle();
+    Q_SCRIPTABLE void NewIcon();
+    Q_SCRIPTABLE void NewAttentionIcon();
+    Q_SCRIPTABLE void NewOverlayIcon();
+    Q_SCRIPTABLE void NewToolTip();
+    Q_SCRIPTABLE void NewStatus(const QString& status);
+    Q_SCRIPTABLE void XAyatanaNewLabel(const QString& label, const QString& guide);
 
 private:
     void registerWithWatcher();

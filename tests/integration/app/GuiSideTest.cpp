@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/DesktopDialogs.h"
 #include "app/GuiBridge.h"
 #include "app/MenuRenderer.h"
 #include "app/TrayFrontEnd.h"
@@ -44,6 +45,7 @@ struct RecordingSink : app::GuiSink {
     void bringToFront() override {}
     void showAboutPanel() override {}
     void showPreferences() override {}
+    void openLog(const std::filesystem::path&) override {}
     void quit() override { ++quits; }
 };
 
@@ -151,19 +153,26 @@ TEST_F(MenuRendererTest, ShowsTheModelUpdatesInPlaceAndHandsBackTheChosenItem) {
     EXPECT_TRUE(menu.actions().isEmpty());
 }
 
+// Qt reads '&' as a mnemonic and tooltips that look like markup as rich
+// text: outside text shows as written.
+TEST_F(MenuRendererTest, OutsideTextShowsAsWritten) {
+    MenuItem host = Item("R&D <b>box</b>\x1b\xe2\x80\xae\n");
+    host.toolTip = "<img src=x>\r";
+    renderer.render(MenuOf({host}));
+    EXPECT_EQ(menu.actions().at(0)->text(), QStringLiteral("R&&D <b>box</b>"));
+    EXPECT_EQ(menu.actions().at(0)->toolTip(), QStringLiteral("<qt>&lt;img src=x&gt;</qt>"));
+}
+
 using TrayFrontEndTest = WithWidgets;
 
-TEST_F(TrayFrontEndTest, OpeningTheMenuAsksForAnUpdateAndTheClipboardTakesAnyText) {
+TEST_F(TrayFrontEndTest, OpeningTheMenuAsksForAnUpdateAndAnEntryIsHandedBack) {
     int opened = 0;
     std::vector<MenuAction> chosen;
     app::TrayFrontEnd tray(
         {[&] { ++opened; }, [&](const MenuItem& item) { chosen.push_back(item.action); }});
-    app::StatusSnapshot status;
-    status.title = "10.0.0.1";
-    status.menu = MenuOf({Item("About OrbalenStatus", MenuAction::About), Separator(),
-                          Item("Quit", MenuAction::Quit)});
-    tray.showStatus(status);
-
+    tray.showStatus({"10.0.0.1", std::nullopt, false,
+                     MenuOf({Item("About OrbalenStatus", MenuAction::About), Separator(),
+                             Item("Quit", MenuAction::Quit)})});
     // The tray's menu is the one top-level menu there is.
     QMenu* menu = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -175,32 +184,64 @@ TEST_F(TrayFrontEndTest, OpeningTheMenuAsksForAnUpdateAndTheClipboardTakesAnyTex
     ASSERT_EQ(menu->actions().size(), 3);
     menu->actions()[2]->trigger();
     EXPECT_EQ(chosen, std::vector<MenuAction>{MenuAction::Quit});
+}
 
-    // Even an empty text replaces what the clipboard held.
-    tray.putOnClipboard("10.0.0.1");
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "10.0.0.1");
-    tray.putOnClipboard("");
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
+using DesktopDialogsTest = WithWidgets;
+
+QString VisibleNote() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+            return box->text();
+        }
+    }
+    return {};
+}
+
+// Even an empty text replaces what the clipboard held; a log no viewer
+// opens, whether none starts or it gives up later, is named in a note.
+TEST_F(DesktopDialogsTest, TheClipboardTakesAnyTextAndAnUnopenedLogIsNamed) {
+    std::function<void(bool)> finish;
+    bool starts = false;
+    app::DesktopDialogs dialogs([&](const std::filesystem::path&, std::function<void(bool)> done) {
+        finish = std::move(done);
+        return starts;
+    });
+    for (const std::string text : {"10.0.0.1", ""}) {
+        dialogs.putOnClipboard(text);
+        EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), text);
+    }
+    const std::filesystem::path log = "/home/ann/.local/share/OrbalenStatus <1>.log";
+    dialogs.openLog(log);
+    EXPECT_TRUE(VisibleNote().contains("OrbalenStatus &lt;1&gt;.log"))
+        << VisibleNote().toStdString();
+    dialogs.closeAll();
+    starts = true;
+    dialogs.openLog(log);
+    EXPECT_EQ(VisibleNote(), QString()) << "the viewer may still open it";
+    std::thread([&] { finish(false); }).join();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(VisibleNote().contains("/home/ann/.local/share/")) << VisibleNote().toStdString();
 }
 
 using QtAlertTest = WithWidgets;
 
-TEST_F(QtAlertTest, AnotherThreadWaitsUntilTheUserDismissesTheAlert) {
+// A caller on another thread waits until the user dismisses the alert, and
+// no longer once the program closes the alerts.
+TEST_F(QtAlertTest, AnotherThreadWaitsForTheUserOrTheEnd) {
     platform::QtAlert alert;
     auto answer = std::async(std::launch::async,
                              [&] { return alert.showStopAlert("No address", "Check the cable"); });
     // The box runs its own event loop; this timer fires inside it and clicks
     // OK as the user would, noting what the box said and that the caller
     // was still waiting.
-    QString text, explanation;
+    QString seen;
     bool waitedForTheUser = false;
     QTimer user;
     QObject::connect(&user, &QTimer::timeout, [&] {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             auto* box = qobject_cast<QMessageBox*>(widget);
             if (box && box->isVisible()) {
-                text = box->text();
-                explanation = box->informativeText();
+                seen = box->text() + "/" + box->informativeText();
                 waitedForTheUser = answer.wait_for(0ms) == std::future_status::timeout;
                 box->button(QMessageBox::Ok)->click();
             }
@@ -212,19 +253,16 @@ TEST_F(QtAlertTest, AnotherThreadWaitsUntilTheUserDismissesTheAlert) {
            std::chrono::steady_clock::now() < deadline) {
         QCoreApplication::processEvents();
     }
-    alert.close();  // never leave the caller hanging, whatever happened
-    EXPECT_EQ(answer.get(), 0);
-    EXPECT_EQ(text, "No address");
-    EXPECT_EQ(explanation, "Check the cable");
-    EXPECT_TRUE(waitedForTheUser);
-}
-
-TEST_F(QtAlertTest, ClosingReleasesAWaitingThreadAndLaterCallsReturnAtOnce) {
-    platform::QtAlert alert;
-    auto answer = std::async(std::launch::async, [&] { return alert.showStopAlert("m", ""); });
+    user.stop();
+    // Closing releases a caller while the GUI loop is not running, as when
+    // the program ends, and later callers return at once.
+    auto late = std::async(std::launch::async, [&] { return alert.showStopAlert("m", ""); });
     std::this_thread::sleep_for(20ms);
-    alert.close();  // the GUI loop is not running: as when the program ends
-    EXPECT_EQ(answer.get(), -1);
+    alert.close();
+    EXPECT_EQ(answer.get(), 0);
+    EXPECT_EQ(seen, "No address/Check the cable");
+    EXPECT_TRUE(waitedForTheUser);
+    EXPECT_EQ(late.get(), -1);
     EXPECT_EQ(alert.showStopAlert("m", ""), -1);
 }
 

@@ -1,7 +1,7 @@
 // A desktop notification service for the tests: owns
 // org.freedesktop.Notifications on the session bus, prints "ready" and then
-// one line per notification: the program's name, summary and body, tab
-// separated.
+// one line per notification: the program's name, icon, desktop-entry hint,
+// summary and body, tab separated.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QObject>
@@ -15,9 +15,11 @@ class Notifications : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public slots:
-    uint Notify(const QString& appName, uint, const QString&, const QString& summary,
-                const QString& body, const QStringList&, const QVariantMap&, int) {
-        std::printf("%s\t%s\t%s\n", qPrintable(appName), qPrintable(summary), qPrintable(body));
+    uint Notify(const QString& appName, uint, const QString& icon, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap& hints, int) {
+        std::printf("%s\t%s\t%s\t%s\t%s\n", qPrintable(appName), qPrintable(icon),
+                    qPrintable(hints.value(QStringLiteral("desktop-entry")).toString()),
+                    qPrintable(summary), qPrintable(body));
         std::fflush(stdout);
         return ++lastId_;
     }

@@ -30,8 +30,9 @@ TEST(CommandLine, KnownOptionsAndTheFirstUnknownOne) {
     EXPECT_TRUE(Parse({"--help"}).help);
     EXPECT_TRUE(Parse({"-h"}).help);
     EXPECT_TRUE(Parse({"--version"}).version);
-    const app::CommandLine line = Parse({"-platform", "xcb", "--headless", "--bogus", "--other"});
-    EXPECT_TRUE(line.headless);
+    const app::CommandLine line =
+        Parse({"-platform", "xcb", "--headless", "--standby", "--bogus", "--other"});
+    EXPECT_TRUE(line.headless && line.standby);
     EXPECT_FALSE(line.help);
     EXPECT_EQ(line.unknownOption, "--bogus") << "single-dash options are Qt's";
 }

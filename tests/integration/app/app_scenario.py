@@ -198,6 +198,23 @@ class SessionBus(Child):
         self.address = self.process.stdout.readline().strip()
 
 
+class Display(Child):
+    """An X server (Xvfb) for an instance that may show a panel item."""
+
+    def __init__(self):
+        read, write = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "640x480x24", "-nolisten", "tcp"],
+            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        with os.fdopen(read) as displays:
+            self.name = ":" + displays.readline().strip()
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
+
+
 class Scenario:
     """Everything the program needs, in a private folder; start() runs it."""
 

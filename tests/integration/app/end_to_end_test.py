@@ -3,7 +3,9 @@ loopback lookup service list, a loopback SMTP server, a desktop notification
 service and a private session bus: start-up, its interface on the bus and
 orbalenstatus-query, internal and external address changes (logged, signalled,
 notified, mailed, also while the name server never answers or a lookup hangs),
-a settings reload, a second start refused and the end on SIGTERM.
+a settings reload, a second start refused, the end on SIGTERM, and an
+instance with a display taking over from the waiting service instance and
+giving it back.
 
 Usage: end_to_end_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT QUERY_TOOL
                           NOTIFICATION_SERVER INTROSPECTION_XML
@@ -13,16 +15,18 @@ Exits 77 (skipped) where no network namespace can be made.
 import itertools
 import json
 import re
+import shutil
+import signal
 import subprocess
 import sys
 import time
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from app_scenario import Lines, LookupService, Scenario, ip, or_skip, wait_until
+from app_scenario import Display, Lines, LookupService, Scenario, ip, or_skip, wait_until
 
 PROGRAM, DEFAULTS, SMTP, QUERY, NOTIFICATIONS, DOCUMENTED = sys.argv[1:7]
-NOTIFIED = "OrbalenStatus\tIP address changed\t"
+NOTIFIED = "OrbalenStatus\torbalenstatus-panel\tcom.kestrune.OrbalenStatus\tIP address changed\t"
 CHANGED = "(First) Internal IP address changed from:%s to:%s"
 LOADING = "Loading external IP address...(from %s)"
 scenario = notifications = follower = plain = None
@@ -89,7 +93,8 @@ class Program(unittest.TestCase):
         self.assertEqual(state, {
             "text": "10.2.0.1", "Title": "10.2.0.1", "InternalAddress": "10.2.0.1",
             "Addresses": ["10.2.0.1", "10.1.0.1"], "ExternalAddress": "203.0.113.9",
-            "WirelessNetwork": "", "tooltip": "Internal: 10.2.0.1, 10.1.0.1\nExternal: 203.0.113.9"})
+            "WirelessNetwork": "", "InternalName": "", "ExternalName": "", "IconOnly": "false",
+            "tooltip": "Internal: 10.2.0.1, 10.1.0.1\nExternal: 203.0.113.9"})
         self.assertIn("running without a panel", s.process.stderr.readline())
         # Desktop notifications stay off while the setting is absent or NO.
         self.assertEqual(notifications.texts(), ["ready"])
@@ -261,6 +266,32 @@ class Program(unittest.TestCase):
             # Without the bus, the lock file keeps a second one out.
             self.assert_a_second_start_is_refused()
             self.assertEqual(s.terminate(), 0)
+        self.assertEqual(s.log_lines()[-1], "stop")
+
+    def test_13_an_instance_with_a_display_takes_over_from_the_service_and_gives_back(self):
+        if not shutil.which("Xvfb"):
+            self.skipTest("needs Xvfb")
+        s, display = scenario, Display()
+        self.addCleanup(display.stop)
+        mark = len(s.log_lines())
+        service = s.start("--headless", "--standby")  # as the user service runs it
+        self.assertIsNotNone(s.wait_for_line("Starting up...", after=mark))
+        panel = subprocess.Popen([PROGRAM], env=dict(s.env, DISPLAY=display.name),
+                                 stderr=subprocess.PIPE, text=True)
+        self.addCleanup(lambda: panel.poll() is None and panel.kill())
+        handed = s.wait_for_line("Handing over to an instance with a panel item", after=mark)
+        self.assertIsNotNone(handed, s.log_lines()[mark:])
+        self.assertIsNotNone(s.wait_for_line("Starting up...", after=handed))
+        self.assertEqual((service.poll(), panel.poll()), (None, None))
+        panel.send_signal(signal.SIGTERM)
+        self.assertEqual(panel.wait(10), 0)
+        self.assertIn("hands over", panel.stderr.read())
+        panel.stderr.close()
+        # The same process, waiting meanwhile, monitors again.
+        self.assertTrue(wait_until(lambda: [line for line in s.log_lines()[mark:] if line in (
+            "Starting up...", "stop")] == ["Starting up...", "stop"] * 2 + ["Starting up..."]),
+            s.log_lines()[mark:])
+        self.assertEqual(s.terminate(), 0)
         self.assertEqual(s.log_lines()[-1], "stop")
 
 

