@@ -21,7 +21,7 @@ Item {
     readonly property string title: state.Title || ""
 
     Plasmoid.preferredRepresentation: Plasmoid.compactRepresentation
-    Plasmoid.status: title ? PlasmaCore.Types.ActiveStatus : PlasmaCore.Types.HiddenStatus
+    Plasmoid.status: title || iconOnly ? PlasmaCore.Types.ActiveStatus : PlasmaCore.Types.HiddenStatus
     Plasmoid.toolTipMainText: title
     Plasmoid.toolTipSubText: Status.tooltip(state)
 
@@ -32,18 +32,28 @@ Item {
         defaultLogLevel: LoggingCategory.Warning
     }
 
-    Plasmoid.compactRepresentation: PlasmaComponents3.Label {
-        id: label
-        text: root.title
-        // Nothing at all while the program is not running.
-        Layout.minimumWidth: implicitWidth
-        Layout.preferredWidth: implicitWidth
-        verticalAlignment: Text.AlignVCenter
-        onTextChanged: console.info(trace, "label:", JSON.stringify(text))
+    // With the program's "icon only" setting the title is empty: its icon
+    // shows instead, so the menu stays in reach.
+    readonly property bool iconOnly: state.IconOnly === "true"
 
-        MouseArea {
+    Plasmoid.compactRepresentation: MouseArea {
+        id: compact
+        // Nothing at all while the program is not running.
+        Layout.minimumWidth: root.iconOnly ? height : label.implicitWidth
+        Layout.preferredWidth: Layout.minimumWidth
+        onClicked: root.openMenu(compact)
+
+        PlasmaComponents3.Label {
+            id: label
             anchors.fill: parent
-            onClicked: root.openMenu(label)
+            text: root.title
+            verticalAlignment: Text.AlignVCenter
+            onTextChanged: console.info(trace, "label:", JSON.stringify(text))
+        }
+        PlasmaCore.IconItem {
+            anchors.fill: parent
+            source: "orbalenstatus-panel"
+            visible: root.iconOnly
         }
     }
 
@@ -133,6 +143,9 @@ Item {
         menu.made = made;
         menu.visualParent = visualParent;
         menu.openRelative();
+        // The program looks the external address and names up again, as it
+        // does when its own menu opens; the next opening shows the answer.
+        run(Status.callCommand("MenuWillOpen", undefined, ++runs));
     }
 
     Component.onCompleted: watch()
