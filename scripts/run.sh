@@ -5,6 +5,7 @@
 # Stop it with Ctrl-C (or SIGTERM); options: --headless, --help, --version.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-bash scripts/install-deps.sh
-bash scripts/build.sh
+bash scripts/install-deps.sh runtime build
+# Only what runs: the tests and benchmarks need the test packages.
+ORBALEN_BUILD_TESTS=OFF bash scripts/build.sh
 exec build/bin/orbalenstatus "$@"

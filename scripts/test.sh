@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 jobs=$(nproc)
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh runtime build test package
 bash scripts/check-format.sh
 
 echo "== build and run all tests"

@@ -188,6 +188,18 @@ ConversationPlan SSMTP::stepWhenReady() const {
     return step;
 }
 
+// Why stepWhenReady() found nothing to do.
+std::string SSMTP::missingSetting() const {
+    if (!settings::ReadAuthenticationMode()) {
+        return "no authentication is chosen (Authentication); choose one, or None, in the "
+               "preferences";
+    }
+    if (!settings::ReadUsername()) {
+        return "the server wants a user name and none is set (Username)";
+    }
+    return "the server wants a password and none is stored for this user";
+}
+
 template <typename Step>
 void SSMTP::guarded(Step step) {
     try {
@@ -222,7 +234,10 @@ void SSMTP::serviceInitialized() {
     const ConversationPlan next = stepWhenReady();
     switch (next.whenReady) {
         case ConversationPlan::WhenReady::Close:
-            // Nothing more to say: hang up rather than hold the server's line.
+            // Nothing more to say: hang up rather than hold the server's line,
+            // and say which setting is missing, or the mail vanishes silently.
+            fail(missingSetting());
+            eventlog::LogEntry("Message not sent: " + failure_ + ".");
             _smtp->close();
             break;
         case ConversationPlan::WhenReady::Send:

@@ -80,6 +80,7 @@ private:
                                               const std::string& usingMessage);
     // What the settings ask for once the service is ready (STARTTLS aside).
     ConversationPlan stepWhenReady() const;
+    std::string missingSetting() const;
     // Why the message did not go; the first reason stands.
     void fail(const std::string& reason);
     void refuse(const std::string& logLine);

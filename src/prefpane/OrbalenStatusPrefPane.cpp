@@ -144,9 +144,11 @@ void OrbalenStatusPrefPane::initControls() {
     const auto server = StringSetting(keys::kMailServer, m_appID);
     m_window.setText(TextField::MailServer, server.value_or(""));
     m_window.setText(TextField::Port, StringSetting(keys::kPort, m_appID).value_or("25"));
+    shown_.authenticationStored = false;
     if (const auto mode = settings::CopyAppValue(keys::kAuthentication, m_appID)) {
         if (const auto index = AuthenticationIndex(*mode)) {
             m_window.selectAuthentication(*index);
+            shown_.authenticationStored = true;
         }
     }
     const auto user = StringSetting(keys::kUsername, m_appID);
@@ -247,7 +249,9 @@ void OrbalenStatusPrefPane::storeTypedFields() {
     if (changed(TextField::Port) && !checkField(TextField::Port)) {
         store(keys::kPort, m_window.text(TextField::Port));
     }
-    if (m_window.authenticationIndex() != shown_.authentication) {
+    // "None" shown for a missing setting is what the user accepts on closing:
+    // without it stored, the sender would never send.
+    if (m_window.authenticationIndex() != shown_.authentication || !shown_.authenticationStored) {
         store(keys::kAuthentication, std::int64_t{m_window.authenticationIndex()});
     }
     if (changed(TextField::Username)) {

@@ -101,6 +101,7 @@ private:
         std::map<TextField, std::string> texts;
         std::map<CheckBox, bool> boxes;
         int authentication = 0;
+        bool authenticationStored = false;  // else "None" is shown, not stored
     };
 
     void fillPassword(const std::optional<std::string>& server,
