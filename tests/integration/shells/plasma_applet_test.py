@@ -212,6 +212,7 @@ class Step2Applet(unittest.TestCase):
     def test_1_label_is_the_title(self):
         self.assert_label(first, 40)  # the viewer's start is slow on a busy machine
         self.assertEqual(self.labels()[-1], scenario.status("Title"))
+        time.sleep(0.5)  # the trace comes as the text changes, before it is drawn
         self.screenshot("plasma-applet.png")
 
     def test_2_label_follows_each_change(self):
