@@ -5,9 +5,13 @@
 //                                  "text" and "tooltip" for status bars)
 //   --follow                       one line (or object) now and one per change,
 //                                  an empty one while the program is not running
+//   --next [--since LINE]          one line (or object) for the next change, or
+//                                  at once when the state's differs from LINE
+//   --call METHOD [ARG]            calls one of the program's methods
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusServiceWatcher>
@@ -28,21 +32,38 @@ const QString kService = QStringLiteral("com.kestrune.OrbalenStatus");
 const QString kPath = QStringLiteral("/com/kestrune/OrbalenStatus");
 const QString kInterface = QStringLiteral("com.kestrune.OrbalenStatus1");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+// Owned while a label of ours shows the title, so the program withdraws its
+// own panel item meanwhile.
+const QString kLabelName = QStringLiteral("com.kestrune.OrbalenStatus.Label");
 constexpr int kTimeoutMs = 5000;
 
 constexpr const char* kUsage =
-    "usage: orbalenstatus-query [--json] [--follow]\n"
+    "usage: orbalenstatus-query [--json] [--follow | --next [--since LINE]]\n"
+    "       orbalenstatus-query --call METHOD [ARG]\n"
     "Prints the running OrbalenStatus's title (--json: all its properties as JSON);\n"
     "--follow prints again on every change, and an empty line (or empty values)\n"
-    "while the program is not running, waiting for it to start again.\n";
+    "while the program is not running, waiting for it to start again.\n"
+    "--next waits for the next change, prints it and exits; with --since it prints\n"
+    "at once when what it would print differs from LINE.\n"
+    "--call calls METHOD (with ARG, a string, if given) on the running program.\n";
 
 struct Options {
     bool json = false;
     bool follow = false;
+    bool next = false;
+    std::optional<std::string> since;
+    const char* method = nullptr;
+    std::optional<QString> argument;
     bool help = false;
     bool version = false;
     const char* unknown = nullptr;
+    const char* lacksValue = nullptr;  // an option given without its value
 };
+
+// The argument after argv[i], taken whatever it is; null at the end.
+const char* Value(int argc, char** argv, int& i) {
+    return i + 1 < argc ? argv[++i] : nullptr;
+}
 
 Options ParseOptions(int argc, char** argv) {
     Options options;
@@ -51,6 +72,19 @@ Options ParseOptions(int argc, char** argv) {
             options.json = true;
         } else if (std::strcmp(argv[i], "--follow") == 0) {
             options.follow = true;
+        } else if (std::strcmp(argv[i], "--next") == 0) {
+            options.next = true;
+        } else if (std::strcmp(argv[i], "--since") == 0) {
+            const char* line = Value(argc, argv, i);
+            options.since = line ? std::string(line) : std::string();
+            options.lacksValue = line ? options.lacksValue : argv[i];
+        } else if (std::strcmp(argv[i], "--call") == 0) {
+            options.method = Value(argc, argv, i);
+            if (!options.method) {
+                options.lacksValue = argv[i];
+            } else if (i + 1 < argc) {
+                options.argument = QString::fromLocal8Bit(argv[++i]);
+            }
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             options.help = true;
         } else if (std::strcmp(argv[i], "--version") == 0) {
@@ -164,12 +198,16 @@ bool Print(const std::string& line) {
 
 // Prints the state whenever it differs from the one printed last: the
 // program's own on each PropertiesChanged, the empty one while it is gone.
+// With `once`, it ends after its first line.
 class Follower : public QObject {
     Q_OBJECT
 public:
-    Follower(QDBusConnection bus, bool json) : bus_(std::move(bus)), json_(json) {}
+    // `printed`: the line counted as printed already (with its line break);
+    // none: the first state seen is counted so, without printing it.
+    Follower(QDBusConnection bus, bool json, std::optional<std::string> printed, bool once)
+        : bus_(std::move(bus)), printed_(std::move(printed)), json_(json), once_(once) {}
 
-    bool readerGone() const { return gone_; }
+    bool done() const { return done_; }
 
 public slots:
     void appeared() {
@@ -181,6 +219,13 @@ public slots:
     }
 
     void vanished() { show(EmptyState()); }
+
+    // The bus itself ended (the session is over): nothing will change again.
+    void busLost() {
+        std::fputs("orbalenstatus-query: the session bus went away\n", stderr);
+        done_ = true;
+        QCoreApplication::exit(1);
+    }
 
     void changed(const QString& interface, const QVariantMap& changes, const QStringList&) {
         if (interface != kInterface) {
@@ -196,23 +241,34 @@ public slots:
 
 private:
     void show(const QVariantMap& properties) {
+        // The loop ends after this call returns, yet signals read with the
+        // one that ended it may still be delivered: nothing more is printed.
+        if (done_) {
+            return;
+        }
         properties_ = properties;
         std::string line = Line(properties_, json_);
-        if (line == printed_) {
+        if (!printed_) {
+            printed_ = std::move(line);
+            return;
+        }
+        if (line == *printed_) {
             return;
         }
         printed_ = std::move(line);
-        if (!Print(printed_)) {
-            gone_ = true;  // no one reads any more
+        // Ends once no one reads any more, or after the one line asked for.
+        if (!Print(*printed_) || once_) {
+            done_ = true;
             QCoreApplication::exit(0);
         }
     }
 
     QDBusConnection bus_;
     QVariantMap properties_;
-    std::string printed_;
+    std::optional<std::string> printed_;
     bool json_;
-    bool gone_ = false;
+    bool once_;
+    bool done_ = false;
 };
 
 int NotRunning() {
@@ -220,11 +276,15 @@ int NotRunning() {
         QStringLiteral("OrbalenStatus is not running (no %1 on the session bus)").arg(kService));
 }
 
-// Follows the program across its ends and starts, until no one reads.
-int Follow(QDBusConnection& bus, bool json) {
-    Follower follower(bus, json);
+// Follows the program across its ends and starts: until no one reads, or
+// (once) until the first line printed.
+int Follow(QDBusConnection& bus, bool json, std::optional<std::string> printed, bool once) {
+    Follower follower(bus, json, std::move(printed), once);
     bus.connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), &follower,
                 SLOT(changed(QString, QVariantMap, QStringList)));
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"),
+                &follower, SLOT(busLost()));
     QDBusServiceWatcher watcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange);
     QObject::connect(&watcher, &QDBusServiceWatcher::serviceRegistered, &follower,
                      &Follower::appeared);
@@ -237,7 +297,55 @@ int Follow(QDBusConnection& bus, bool json) {
     } else {
         follower.vanished();
     }
-    return follower.readerGone() ? 0 : QCoreApplication::exec();
+    return follower.done() ? 0 : QCoreApplication::exec();
+}
+
+// One line for the next change. A label re-arms it with the line it shows as
+// `since`, so a change between one run's end and the next one's start is
+// printed at once instead of lost. While it waits the label name is held (in
+// the queue, so several labels may show at once).
+int Next(QDBusConnection& bus, bool json, const std::optional<std::string>& since) {
+    const auto held =
+        bus.interface()->registerService(kLabelName, QDBusConnectionInterface::QueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
+    if (!held.isValid()) {
+        std::fprintf(stderr, "orbalenstatus-query: cannot ask for %s (%s)\n",
+                     kLabelName.toLocal8Bit().constData(),
+                     held.error().message().toLocal8Bit().constData());
+    }
+    return Follow(bus, json, since ? std::optional(*since + "\n") : std::nullopt, true);
+}
+
+int Call(QDBusConnection& bus, const char* method, const std::optional<QString>& argument) {
+    if (!InstanceRuns(bus)) {
+        return NotRunning();
+    }
+    QDBusMessage ask =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QString::fromLatin1(method));
+    if (argument) {
+        ask << *argument;
+    }
+    const QDBusMessage reply = bus.call(ask, QDBus::Block, kTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        return Fail(
+            QStringLiteral("%1 failed: %2").arg(QString::fromLatin1(method), reply.errorMessage()));
+    }
+    return 0;
+}
+
+// Why these options cannot go together; empty when they can.
+const char* Conflict(const Options& options) {
+    if (options.lacksValue) {
+        return std::strcmp(options.lacksValue, "--call") == 0 ? "--call needs a method name"
+                                                              : "--since needs a line";
+    }
+    if (options.since && !options.next) {
+        return "--since goes with --next";
+    }
+    if (options.next && options.follow) {
+        return "--next and --follow exclude each other";
+    }
+    return "";
 }
 
 }  // namespace
@@ -256,14 +364,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orbalenstatus-query: unknown option %s\n%s", options.unknown, kUsage);
         return 2;
     }
+    if (*Conflict(options)) {
+        std::fprintf(stderr, "orbalenstatus-query: %s\n%s", Conflict(options), kUsage);
+        return 2;
+    }
     QCoreApplication application(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         return Fail(
             QStringLiteral("cannot reach the session bus (%1)").arg(bus.lastError().message()));
     }
-    if (options.follow) {
-        return Follow(bus, options.json);
+    if (options.method) {
+        return Call(bus, options.method, options.argument);
+    }
+    if (options.follow || options.next) {
+        return options.next ? Next(bus, options.json, options.since)
+                            : Follow(bus, options.json, std::string(), false);
     }
     if (!InstanceRuns(bus)) {
         return NotRunning();
