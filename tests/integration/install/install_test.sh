@@ -28,7 +28,9 @@ check_tree() {
     share/icons/hicolor/scalable/apps/orbalenstatus-panel.svg \
     share/icons/hicolor/22x22/apps/orbalenstatus-change.png \
     "share/orbalenstatus/sounds/Mail Sent.wav" share/man/man1/orbalenstatus.1 \
-    share/man/man1/orbalenstatus-defaults.1 share/man/man1/orbalenstatus-query.1; do
+    share/man/man1/orbalenstatus-defaults.1 share/man/man1/orbalenstatus-query.1 \
+    share/gnome-shell/extensions/orbalenstatus@kestrune.com/metadata.json \
+    share/plasma/plasmoids/com.kestrune.orbalenstatus/metadata.json; do
     compgen -G "$root$prefix/${path// /?}*" >/dev/null || fail "$prefix: no $prefix/$path"
   done
   [ -f "$root$sysconf/xdg/autostart/com.kestrune.OrbalenStatus.desktop" ] ||
