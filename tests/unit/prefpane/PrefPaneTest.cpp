@@ -233,6 +233,7 @@ TEST_F(PrefPaneTest, OtherWritersValuesSurviveAndShowWhenTheWindowBecomesKey) {
     EXPECT_TRUE(pane_->windowWillClose());
     nlohmann::json expected = theirs;
     expected["Username"] = "me";
+    expected["Authentication"] = 0;  // "None" shown and none stored: the sender needs it
     EXPECT_EQ(File(), expected);
     pane_->windowDidBecomeKey();
     EXPECT_EQ(controls_.texts[F::MailServer], "new.example.org");
