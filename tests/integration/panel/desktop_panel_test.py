@@ -92,13 +92,13 @@ class Desktop:
         _, before = self.grab(name)
         # A window embedded a moment ago can miss the pointer's first entry:
         # without a click, the pointer leaves and comes back.
-        for attempt in range(1 if click else 3):
+        for attempt in range(1 if click else 4):
             if attempt:
                 run("xdotool", "mousemove", "400", "500", env=self.env)
             run("xdotool", "mousemove", str(sum(span) // 2), str(PANEL_HEIGHT // 2), *click,
                 env=self.env)
             if self.wait_for(lambda: self.grab(name)[1] > before + more_lit,
-                             timeout=10 if click else 4):
+                             timeout=10 if click else 6):
                 return True
         return False
 
