@@ -4,10 +4,10 @@
 # fuzz/corpus/<target>. New inputs go to a scratch folder, so the committed corpus stays as
 # it is. A crash, leak, time-out (5 s per input) or memory blow-up (1 GiB) fails the run and
 # leaves the input in build-fuzz/<target>-crash-*.
-#   FUZZ_SECONDS  time per target (default 30)
+#   FUZZ_SECONDS  time per target (default 20)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-seconds=${FUZZ_SECONDS:-30}
+seconds=${FUZZ_SECONDS:-20}
 targets=(fuzz_url fuzz_patterns fuzz_links fuzz_netlink fuzz_smtp fuzz_settings_text)
 
 cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
