@@ -25,7 +25,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
-from app_scenario import Lines, Scenario, SessionBus, ip, or_skip, run, wait_until  # noqa: E402
+from app_scenario import (Display, Lines, Scenario, SessionBus, ip, or_skip, run,  # noqa: E402
+                          wait_until)
 
 PROGRAM, DEFAULTS, SMTP, QUERY, APPLET, ARTIFACTS = sys.argv[1:7]
 IDLE_SECONDS = float(os.environ.get("ORBALEN_APPLET_IDLE_SECONDS", "20"))
@@ -174,15 +175,9 @@ class Step2Applet(unittest.TestCase):
         with open(wrapper, "w") as f:
             f.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> %s\nexec %s "$@"\n' % (cls.starts, QUERY))
         os.chmod(wrapper, 0o755)
-        read, write = os.pipe()
-        cls.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
-                                     "1024x300x24", "-nolisten", "tcp"], pass_fds=(write,),
-                                    stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as display:
-            env["DISPLAY"] = ":" + display.readline().strip()
+        cls.display = Display("1024x300")
         # Software drawing: Xvfb's GL gives a black window.
-        env.update(PATH=tools + ":" + env["PATH"], QT_QPA_PLATFORM="xcb",
+        env.update(DISPLAY=cls.display.name, PATH=tools + ":" + env["PATH"], QT_QPA_PLATFORM="xcb",
                    QT_QUICK_BACKEND="software",
                    QT_LOGGING_RULES="com.kestrune.orbalenstatus.info=true")
         cls.viewer = Viewer(["plasmoidviewer", "-a", APPLET, "-c", "org.kde.panel", "-f",
@@ -192,8 +187,7 @@ class Step2Applet(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.viewer.stop()
-        cls.xvfb.kill()
-        cls.xvfb.wait()
+        cls.display.stop()
 
     def labels(self):
         return [json.loads(m.group(1)) for m in map(TRACED.search, self.viewer.texts()) if m]
