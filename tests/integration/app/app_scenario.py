@@ -61,6 +61,15 @@ def enter_own_namespace(folder):
        "route add default dev v1")
 
 
+def write_settings(defaults, env, **values):
+    """Keyword names with "_" stand for blanks; bools, ints, strings."""
+    for key, value in values.items():
+        kind = ("-bool" if isinstance(value, bool) else
+                "-int" if isinstance(value, int) else "-string")
+        text = ("YES" if value else "NO") if isinstance(value, bool) else str(value)
+        run(defaults, "write", DOMAIN, key.replace("_", " "), kind, text, env=env)
+
+
 def ip(*commands):
     run("ip", "-batch", "-", input="\n".join(commands) + "\n")
 
@@ -199,7 +208,8 @@ class Child:
     def stop(self):
         self.process.kill()
         self.process.wait()
-        self.process.stdout.close()
+        if self.process.stdout:
+            self.process.stdout.close()
 
 
 class MailServer(Child):
@@ -239,10 +249,6 @@ class Display(Child):
         os.close(write)
         with os.fdopen(read) as displays:
             self.name = ":" + displays.readline().strip()
-
-    def stop(self):
-        self.process.kill()
-        self.process.wait()
 
 
 class Desktop:
@@ -303,12 +309,11 @@ class Scenario:
         self.process = None
 
     def write_settings(self, **values):
-        """Keyword names with "_" stand for blanks; bools, ints, strings."""
-        for key, value in values.items():
-            kind = ("-bool" if isinstance(value, bool) else
-                    "-int" if isinstance(value, int) else "-string")
-            text = ("YES" if value else "NO") if isinstance(value, bool) else str(value)
-            run(self.defaults, "write", DOMAIN, key.replace("_", " "), kind, text, env=self.env)
+        write_settings(self.defaults, self.env, **values)
+
+    def tool(self, *argv):
+        """A run of argv in the program's environment, its output captured."""
+        return subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=20)
 
     def notify(self):
         run(self.defaults, "notify", env=self.env)

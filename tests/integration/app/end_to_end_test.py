@@ -23,7 +23,7 @@ import time
 import unittest
 
 from app_scenario import (STATUS, Display, Lines, LookupService, Scenario, ip, members, or_skip,
-                          wait_until)
+                          run, wait_until)
 
 PROGRAM, DEFAULTS, SMTP, QUERY, NOTIFICATIONS, DOCUMENTED = sys.argv[1:7]
 NOTIFIED = "OrbalenStatus\torbalenstatus-panel\tcom.kestrune.OrbalenStatus\tIP address changed\t"
@@ -59,8 +59,7 @@ def tearDownModule():
 
 
 def query(*args):
-    return subprocess.run([QUERY, *args], env=scenario.env, capture_output=True, text=True,
-                          timeout=20)
+    return scenario.tool(QUERY, *args)
 
 
 class Program(unittest.TestCase):
@@ -100,10 +99,8 @@ class Program(unittest.TestCase):
         self.assertEqual(notifications.texts(), ["ready"])
 
     def test_02_interface_is_the_one_documented(self):
-        live = subprocess.run(["busctl", "--address=" + scenario.bus.address, "--xml-interface",
-                               "introspect", "com.kestrune.OrbalenStatus",
-                               "/com/kestrune/OrbalenStatus"],
-                              capture_output=True, text=True, timeout=10, check=True).stdout
+        live = run("busctl", "--address=" + scenario.bus.address, "--xml-interface",
+                   "introspect", *STATUS[:2]).stdout
         with open(DOCUMENTED) as f:
             self.assertEqual(members(live, STATUS[2]), members(f.read(), STATUS[2]))
 
@@ -114,8 +111,7 @@ class Program(unittest.TestCase):
         self.assertIsNone(scenario.process.poll())
 
     def assert_a_second_start_is_refused(self):
-        again = subprocess.run([PROGRAM, "--headless"], env=scenario.env, capture_output=True,
-                               text=True, timeout=20)
+        again = scenario.tool(PROGRAM, "--headless")
         self.assertEqual((again.returncode, again.stderr.count("already running")), (0, 1))
 
     def test_04_internal_change_is_logged_signalled_and_notified(self):
@@ -236,7 +232,7 @@ class Program(unittest.TestCase):
     def test_11_without_an_instance_query_fails_clearly_and_followers_wait_for_it(self):
         for argv in ([QUERY], [QUERY, "--json"], *([tool, flag] for tool in (
                 PROGRAM, DEFAULTS, QUERY) for flag in ("--help", "--version"))):
-            done = subprocess.run(argv, env=scenario.env, capture_output=True, text=True)
+            done = scenario.tool(*argv)
             asked = argv[-1] in ("--help", "--version")  # else it fails, saying why
             self.assertEqual((done.returncode, bool(done.stdout)), (1 - asked, asked), argv)
             self.assertIn("orbalenstatus" if asked else "is not running",

@@ -19,8 +19,8 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
-from app_scenario import (DOMAIN, Desktop, bus_property, main_in_namespace,  # noqa: E402
-                          members, run, wait_until)
+from app_scenario import (Desktop, bus_property, main_in_namespace, members,  # noqa: E402
+                          run, wait_until, write_settings)
 
 PROGRAM, DEFAULTS, GRAB, PANEL_XML, ARTIFACTS, DBUS_DIR = sys.argv[1:7]
 INDICATOR_SERVICE = ("/usr/libexec/ayatana-indicator-application/"
@@ -37,8 +37,7 @@ class Panel(Desktop):
         # folders: the bus daemon gets this environment too.
         self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus()
         # Nothing to look up from here: the lookup fails at once on loopback.
-        run(DEFAULTS, "write", DOMAIN, "ExternalIPLookupURL", "-string", "http://127.0.0.1:9/",
-            env=self.env)
+        write_settings(DEFAULTS, self.env, ExternalIPLookupURL="http://127.0.0.1:9/")
 
     def grab(self, name, *cropped):
         """(left, right) of what the panel strip shows, and the lit pixels below it."""

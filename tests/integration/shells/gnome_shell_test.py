@@ -20,8 +20,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
-from app_scenario import (DOMAIN, Desktop, bus_property, busctl, ip,  # noqa: E402
-                          main_in_namespace, run, wait_until)
+from app_scenario import (Desktop, bus_property, busctl, ip, main_in_namespace,  # noqa: E402
+                          run, wait_until, write_settings)
 
 PROGRAM, DEFAULTS, EXTENSION, ICONS, ARTIFACTS = sys.argv[1:6]
 UUID = "orbalenstatus@kestrune.com"
@@ -61,8 +61,7 @@ class Shell(Desktop):
         self.env.update(DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system)
         run("gsettings", "set", "org.gnome.shell", "enabled-extensions",
             str([UUID, APPINDICATOR, EVAL_HELPER]), env=self.env)
-        run(DEFAULTS, "write", DOMAIN, "ExternalIPLookupURL", "-string", "http://127.0.0.1:9/",
-            env=self.env)
+        write_settings(DEFAULTS, self.env, ExternalIPLookupURL="http://127.0.0.1:9/")
         self.program = None
 
     def start(self):
@@ -169,7 +168,7 @@ class GnomeShellTest(unittest.TestCase):
         self.assertTrue(self.label_is(old), shell.button())
 
         # With the title as an icon only, the button shows the icon alone.
-        run(DEFAULTS, "write", DOMAIN, "TitleIconOnly", "-bool", "YES", env=shell.env)
+        write_settings(DEFAULTS, shell.env, TitleIconOnly=True)
         run(DEFAULTS, "notify", env=shell.env)
         shown = "(b => [b._icon.visible, b._label.visible])(%s)" % BUTTON
         self.assertTrue(self.wait_for(lambda: shell.eval(shown) == [True, False]),

@@ -58,9 +58,8 @@ def tearDownModule():
         scenario.close()
 
 
-def query(*args, timeout=20):
-    return subprocess.run([QUERY, *args], env=scenario.env, capture_output=True, text=True,
-                          timeout=timeout)
+def query(*args):
+    return scenario.tool(QUERY, *args)
 
 
 def label_owned():
