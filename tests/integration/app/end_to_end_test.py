@@ -1,15 +1,9 @@
-"""The real program, headless, in a network namespace of its own, with a
-loopback lookup service list, a loopback SMTP server, a desktop notification
-service and a private session bus: start-up, its interface on the bus and
-orbalenstatus-query, internal and external address changes (logged, signalled,
-notified, mailed, also while the name server never answers or a lookup hangs),
-a settings reload, a second start refused, the end on SIGTERM, and an
-instance with a display taking over from the waiting service instance and
-giving it back.
+"""The real program, headless, in a network namespace of its own with
+loopback lookup services, SMTP server, notification service and session bus.
+Steps run in name order. Exits 77 (skipped) where no namespace can be made.
 
 Usage: end_to_end_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT QUERY_TOOL
                           NOTIFICATION_SERVER INTROSPECTION_XML
-Exits 77 (skipped) where no network namespace can be made.
 """
 
 import itertools

@@ -1,14 +1,8 @@
-"""The real program on real panels under Xvfb, in a network namespace of its
-own (so its address is known and nothing leaves the machine): on an XFCE
-panel with the Ayatana indicator plugin the address shows beside the icon and
-a click opens the menu (xfce-panel-menu-cropped.png is the picture of it); in
-a plain XEmbed tray (trayer) the icon appears with the title as its tooltip,
-and a left click opens the menu. Screenshots go to ARTIFACTS. Exits 77
-(skipped) where the X server, the panel or the right to make namespaces is
-missing.
-
-The panel item's two interfaces are checked against their contracts in
-DBUS_DIR.
+"""The real program on real panels under Xvfb (XFCE with the Ayatana
+indicator plugin, and a plain XEmbed tray), in a network namespace of its own
+so its address is known and nothing leaves the machine. Screenshots go to
+ARTIFACTS. Exits 77 (skipped) where the X server, a panel or the right to make
+namespaces is missing.
 
 Usage: desktop_panel_test.py PROGRAM DEFAULTS_TOOL SCREEN_GRAB PANEL_XML ARTIFACTS DBUS_DIR
 """

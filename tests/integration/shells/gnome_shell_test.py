@@ -1,12 +1,7 @@
 """The real program in a network namespace of its own with GNOME Shell 43
-running headless, the OrbalenStatus extension and the AppIndicator extension
-enabled: the top-bar label is the program's title and follows an address
-change; the button hides while the program is not running; a menu item
-copies its address; the program's own panel item stays withdrawn while the
-extension shows the title and comes back when it goes. Prints the time from
-`ip addr` to the new label text (median of 20) and puts a screenshot into
-ARTIFACTS. Exits 77 (skipped) where GNOME Shell or the right to make
-namespaces is missing.
+headless and the OrbalenStatus and AppIndicator extensions. Prints the time
+from `ip addr` to the new label text; screenshots go to ARTIFACTS. Exits 77
+(skipped) where GNOME Shell or the right to make namespaces is missing.
 
 Usage: gnome_shell_test.py PROGRAM DEFAULTS_TOOL EXTENSION_DIR ICONS_DIR ARTIFACTS
 """

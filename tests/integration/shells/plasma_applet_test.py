@@ -1,14 +1,12 @@
-"""The real program in a network namespace of its own with orbalenstatus-query's
---next and --call, and the Plasma applet in plasmoidviewer under Xvfb: its
-label (read back from the applet's own trace of the text it shows) equals the
-title, follows address changes, goes and comes back with the program, copies
-an address from its menu, and starts no process while nothing changes.
+"""The real program in a network namespace of its own with orbalenstatus-query
+and the Plasma applet in plasmoidviewer under Xvfb, whose label is read back
+from the applet's own trace of the text it shows.
 
 Usage: plasma_applet_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT QUERY_TOOL
                              APPLET_FOLDER ARTIFACTS
 ORBALEN_APPLET_IDLE_SECONDS sets the idle span watched (20 s; the bench runs 60).
-Exits 77 (skipped) where no network namespace can be made; the applet's tests
-are skipped, saying why, where plasmoidviewer or Xvfb is missing.
+Exits 77 (skipped) where no namespace can be made; the applet's steps are
+skipped, saying why, where plasmoidviewer or Xvfb is missing.
 """
 
 import contextlib
