@@ -1,12 +1,12 @@
-"""The running program in a network namespace of its own, with its peers.
+"""The running program in a network namespace of its own, with its peers,
+shared by the end-to-end, panel and shell tests and the figures script.
 
-Shared by the end-to-end and panel tests and the figures script: it moves
-this process into new network and mount namespaces (two veth interfaces, the
-default route on the second, a name server at 127.0.0.1 that refuses at once
-or, on demand, never answers), starts a private session bus, a loopback
-lookup service whose page the caller sets, and a loopback SMTP server, writes
-the settings with orbalenstatus-defaults into a private folder, and starts
-and stops the program. Needs root (or the right to make namespaces).
+Scenario moves this process into new network and mount namespaces (two veth
+interfaces, the default route on the second, a name server at 127.0.0.1 that
+refuses at once or, on demand, never answers) with a private session bus, a
+loopback lookup service, a loopback SMTP server and private settings. Desktop
+is an X server, buses and folders for a panel or shell. Needs root (or the
+right to make namespaces).
 """
 
 import contextlib
@@ -15,6 +15,7 @@ import http.server
 import json
 import os
 import re
+import shutil
 import signal
 import socket
 import socketserver
@@ -23,6 +24,8 @@ import sys
 import tempfile
 import threading
 import time
+import unittest
+from xml.etree import ElementTree
 
 CLONE_NEWNS = 0x00020000
 CLONE_NEWNET = 0x40000000
@@ -58,6 +61,15 @@ def enter_own_namespace(folder):
        "route add default dev v1")
 
 
+def write_settings(defaults, env, **values):
+    """Keyword names with "_" stand for blanks; bools, ints, strings."""
+    for key, value in values.items():
+        kind = ("-bool" if isinstance(value, bool) else
+                "-int" if isinstance(value, int) else "-string")
+        text = ("YES" if value else "NO") if isinstance(value, bool) else str(value)
+        run(defaults, "write", DOMAIN, key.replace("_", " "), kind, text, env=env)
+
+
 def ip(*commands):
     run("ip", "-batch", "-", input="\n".join(commands) + "\n")
 
@@ -81,12 +93,39 @@ def wait_until(condition, timeout=10.0, step=0.01):
         time.sleep(step)
 
 
+def busctl(address, *args):
+    """busctl's JSON answer on the bus at address; None on failure."""
+    done = subprocess.run(["busctl", "--address=" + address, "--json=short", *args],
+                          capture_output=True, text=True, timeout=10)
+    return json.loads(done.stdout)["data"] if done.returncode == 0 and done.stdout else None
+
+
 def bus_property(address, name):
-    """A property of the program's interface on the bus at address (None
-    while it cannot be read)."""
-    done = subprocess.run(["busctl", "--address=" + address, "--json=short", "get-property",
-                           *STATUS, name], capture_output=True, text=True, timeout=10)
-    return json.loads(done.stdout)["data"] if done.returncode == 0 else None
+    """A property of the program's interface (None while it cannot be read)."""
+    return busctl(address, "get-property", *STATUS, name)
+
+
+def members(xml, name):
+    """An interface's members with their types; arguments as (in, out) types."""
+    def types(member, out):
+        return tuple(a.get("type") for a in member.iter("arg")
+                     if (member.tag == "method" and a.get("direction") == "out") == out)
+    interface = ElementTree.fromstring(xml).find("interface[@name='%s']" % name)
+    return sorted((m.tag, m.get("name"), m.get("type"), m.get("access"), types(m, False),
+                   types(m, True)) for m in interface)
+
+
+def main_in_namespace(tools, artifacts):
+    """This module's tests in a network namespace of their own; 77 (skipped)
+    where a tool or the right to make namespaces is missing."""
+    for tool in tools:
+        if not shutil.which(tool):
+            print("skipped: %s is not installed" % tool)
+            return 77
+    os.makedirs(artifacts, exist_ok=True)
+    or_skip(lambda: enter_own_namespace(tempfile.mkdtemp(prefix="orbalen-netns-")))
+    result = unittest.main(argv=sys.argv[:1], exit=False, verbosity=2).result
+    return 0 if result.wasSuccessful() else 1
 
 
 def private_env(folder, **extra):
@@ -169,7 +208,8 @@ class Child:
     def stop(self):
         self.process.kill()
         self.process.wait()
-        self.process.stdout.close()
+        if self.process.stdout:
+            self.process.stdout.close()
 
 
 class MailServer(Child):
@@ -199,20 +239,56 @@ class SessionBus(Child):
 
 
 class Display(Child):
-    """An X server (Xvfb) for an instance that may show a panel item."""
+    """An X server (Xvfb); `name` is its DISPLAY."""
 
-    def __init__(self):
+    def __init__(self, size="640x480", env=None):
         read, write = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "640x480x24", "-nolisten", "tcp"],
-            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", size + "x24", "-nolisten", "tcp"],
+            pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
         os.close(write)
         with os.fdopen(read) as displays:
             self.name = ":" + displays.readline().strip()
 
-    def stop(self):
-        self.process.kill()
-        self.process.wait()
+
+class Desktop:
+    """Private HOME and XDG folders, an X server, session buses (bus()) and
+    the processes spawn() starts, all ended by close()."""
+
+    def __init__(self, prefix, size):
+        self.folder = tempfile.mkdtemp(prefix=prefix)
+        self.env = private_env(self.folder, HOME=self.folder, NO_AT_BRIDGE="1")
+        self.display = Display(size, self.env)
+        self.buses, self.processes = [], []
+
+    def bus(self):
+        """A new bus's address; its daemon (and what it starts) gets env."""
+        self.buses.append(SessionBus(self.env))
+        return self.buses[-1].address
+
+    def spawn(self, argv, **kwargs):
+        kwargs.setdefault("stderr", subprocess.DEVNULL)
+        process = subprocess.Popen(argv, env=kwargs.pop("env", self.env),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def start_program(self, program, log):
+        with open(log, "w") as output:
+            return self.spawn([program], stderr=output,
+                              env=dict(self.env, DISPLAY=self.display.name))
+
+    def close(self):
+        for process in reversed(self.processes):
+            process.terminate()
+            try:
+                process.wait(5)  # GNOME Shell ends on SIGTERM with SIGSEGV: no matter
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        for child in [self.display, *self.buses]:
+            child.stop()
+        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 class Scenario:
@@ -233,12 +309,11 @@ class Scenario:
         self.process = None
 
     def write_settings(self, **values):
-        """Keyword names with "_" stand for blanks; bools, ints, strings."""
-        for key, value in values.items():
-            kind = ("-bool" if isinstance(value, bool) else
-                    "-int" if isinstance(value, int) else "-string")
-            text = ("YES" if value else "NO") if isinstance(value, bool) else str(value)
-            run(self.defaults, "write", DOMAIN, key.replace("_", " "), kind, text, env=self.env)
+        write_settings(self.defaults, self.env, **values)
+
+    def tool(self, *argv):
+        """A run of argv in the program's environment, its output captured."""
+        return subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=20)
 
     def notify(self):
         run(self.defaults, "notify", env=self.env)

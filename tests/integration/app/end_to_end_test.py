@@ -1,15 +1,9 @@
-"""The real program, headless, in a network namespace of its own, with a
-loopback lookup service list, a loopback SMTP server, a desktop notification
-service and a private session bus: start-up, its interface on the bus and
-orbalenstatus-query, internal and external address changes (logged, signalled,
-notified, mailed, also while the name server never answers or a lookup hangs),
-a settings reload, a second start refused, the end on SIGTERM, and an
-instance with a display taking over from the waiting service instance and
-giving it back.
+"""The real program, headless, in a network namespace of its own with
+loopback lookup services, SMTP server, notification service and session bus.
+Steps run in name order. Exits 77 (skipped) where no namespace can be made.
 
 Usage: end_to_end_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT QUERY_TOOL
                           NOTIFICATION_SERVER INTROSPECTION_XML
-Exits 77 (skipped) where no network namespace can be made.
 """
 
 import itertools
@@ -21,9 +15,9 @@ import subprocess
 import sys
 import time
 import unittest
-import xml.etree.ElementTree as ElementTree
 
-from app_scenario import Display, Lines, LookupService, Scenario, ip, or_skip, wait_until
+from app_scenario import (STATUS, Display, Lines, LookupService, Scenario, ip, members, or_skip,
+                          run, wait_until)
 
 PROGRAM, DEFAULTS, SMTP, QUERY, NOTIFICATIONS, DOCUMENTED = sys.argv[1:7]
 NOTIFIED = "OrbalenStatus\torbalenstatus-panel\tcom.kestrune.OrbalenStatus\tIP address changed\t"
@@ -59,8 +53,7 @@ def tearDownModule():
 
 
 def query(*args):
-    return subprocess.run([QUERY, *args], env=scenario.env, capture_output=True, text=True,
-                          timeout=20)
+    return scenario.tool(QUERY, *args)
 
 
 class Program(unittest.TestCase):
@@ -100,17 +93,10 @@ class Program(unittest.TestCase):
         self.assertEqual(notifications.texts(), ["ready"])
 
     def test_02_interface_is_the_one_documented(self):
-        def members(xml):
-            interface = ElementTree.fromstring(xml).find(
-                "interface[@name='com.kestrune.OrbalenStatus1']")
-            return sorted((item.tag, item.get("name"), item.get("type"), item.get("access"))
-                          for item in interface)
-        live = subprocess.run(["busctl", "--address=" + scenario.bus.address, "--xml-interface",
-                               "introspect", "com.kestrune.OrbalenStatus",
-                               "/com/kestrune/OrbalenStatus"],
-                              capture_output=True, text=True, timeout=10, check=True).stdout
+        live = run("busctl", "--address=" + scenario.bus.address, "--xml-interface",
+                   "introspect", *STATUS[:2]).stdout
         with open(DOCUMENTED) as f:
-            self.assertEqual(members(live), members(f.read()))
+            self.assertEqual(members(live, STATUS[2]), members(f.read(), STATUS[2]))
 
     def test_03_query_prints_the_title_and_a_second_start_is_refused(self):
         done = query()
@@ -119,8 +105,7 @@ class Program(unittest.TestCase):
         self.assertIsNone(scenario.process.poll())
 
     def assert_a_second_start_is_refused(self):
-        again = subprocess.run([PROGRAM, "--headless"], env=scenario.env, capture_output=True,
-                               text=True, timeout=20)
+        again = scenario.tool(PROGRAM, "--headless")
         self.assertEqual((again.returncode, again.stderr.count("already running")), (0, 1))
 
     def test_04_internal_change_is_logged_signalled_and_notified(self):
@@ -241,7 +226,7 @@ class Program(unittest.TestCase):
     def test_11_without_an_instance_query_fails_clearly_and_followers_wait_for_it(self):
         for argv in ([QUERY], [QUERY, "--json"], *([tool, flag] for tool in (
                 PROGRAM, DEFAULTS, QUERY) for flag in ("--help", "--version"))):
-            done = subprocess.run(argv, env=scenario.env, capture_output=True, text=True)
+            done = scenario.tool(*argv)
             asked = argv[-1] in ("--help", "--version")  # else it fails, saying why
             self.assertEqual((done.returncode, bool(done.stdout)), (1 - asked, asked), argv)
             self.assertIn("orbalenstatus" if asked else "is not running",

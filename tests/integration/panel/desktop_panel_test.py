@@ -1,29 +1,20 @@
-"""The real program on real panels under Xvfb, in a network namespace of its
-own (so its address is known and nothing leaves the machine): on an XFCE
-panel with the Ayatana indicator plugin the address shows beside the icon and
-a click opens the menu (xfce-panel-menu-cropped.png is the picture of it); in
-a plain XEmbed tray (trayer) the icon appears with the title as its tooltip,
-and a left click opens the menu. Screenshots go to ARTIFACTS. Exits 77
-(skipped) where the X server, the panel or the right to make namespaces is
-missing.
-
-The panel item's two interfaces are checked against their contracts in
-DBUS_DIR.
+"""The real program on real panels under Xvfb (XFCE with the Ayatana
+indicator plugin, and a plain XEmbed tray), in a network namespace of its own
+so its address is known and nothing leaves the machine. Screenshots go to
+ARTIFACTS. Exits 77 (skipped) where the X server, a panel or the right to make
+namespaces is missing.
 
 Usage: desktop_panel_test.py PROGRAM DEFAULTS_TOOL SCREEN_GRAB PANEL_XML ARTIFACTS DBUS_DIR
 """
 
 import os
 import shutil
-import subprocess
 import sys
-import tempfile
 import unittest
-from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
-from app_scenario import (DOMAIN, SessionBus, bus_property, enter_own_namespace,  # noqa: E402
-                          or_skip, private_env, run, wait_until)
+from app_scenario import (Desktop, bus_property, main_in_namespace, members,  # noqa: E402
+                          run, wait_until, write_settings)
 
 PROGRAM, DEFAULTS, GRAB, PANEL_XML, ARTIFACTS, DBUS_DIR = sys.argv[1:7]
 INDICATOR_SERVICE = ("/usr/libexec/ayatana-indicator-application/"
@@ -32,43 +23,15 @@ PANEL_HEIGHT = 28
 ADDRESS = "10.2.0.1"  # on the interface enter_own_namespace routes through
 
 
-def members(xml, name):
-    """An interface's members with their types; arguments as (in, out) types."""
-    def types(member, out):
-        return tuple(a.get("type") for a in member.iter("arg")
-                     if (member.tag == "method" and a.get("direction") == "out") == out)
-    interface = ElementTree.fromstring(xml).find("interface[@name='%s']" % name)
-    return sorted((m.tag, m.get("name"), m.get("type"), m.get("access"), types(m, False),
-                   types(m, True)) for m in interface)
-
-
-class Desktop:
-    """Xvfb, a session bus and private XDG folders; the processes started."""
-
+class Panel(Desktop):
     def __init__(self):
-        self.folder = tempfile.mkdtemp(prefix="orbalen-panel-")
-        self.env = private_env(self.folder, HOME=self.folder, NO_AT_BRIDGE="1")
-        self.processes = []
-        read, write = os.pipe()
-        self.spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", "800x600x24",
-                    "-nolisten", "tcp"], pass_fds=(write,))
-        os.close(write)
-        with os.fdopen(read) as display:
-            self.env["DISPLAY"] = ":" + display.readline().strip()
+        super().__init__("orbalen-panel-", "800x600")
+        self.env["DISPLAY"] = self.display.name
         # The bus starts the panel's settings service, which must read our
         # folders: the bus daemon gets this environment too.
-        self.bus = SessionBus(self.env)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.bus()
         # Nothing to look up from here: the lookup fails at once on loopback.
-        run(DEFAULTS, "write", DOMAIN, "ExternalIPLookupURL", "-string", "http://127.0.0.1:9/",
-            env=self.env)
-
-    def spawn(self, argv, **kwargs):
-        kwargs.setdefault("stderr", subprocess.DEVNULL)
-        process = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.DEVNULL, **kwargs)
-        self.processes.append(process)
-        return process
+        write_settings(DEFAULTS, self.env, ExternalIPLookupURL="http://127.0.0.1:9/")
 
     def grab(self, name, *cropped):
         """(left, right) of what the panel strip shows, and the lit pixels below it."""
@@ -102,27 +65,17 @@ class Desktop:
                 return True
         return False
 
-    def close(self):
-        for process in reversed(self.processes):
-            process.terminate()
-            try:
-                process.wait(5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-        self.bus.stop()
-        shutil.rmtree(self.folder, ignore_errors=True)
-
 
 class PanelTest(unittest.TestCase):
     def setUp(self):
-        self.desktop = Desktop()
+        self.desktop = Panel()
         self.addCleanup(self.desktop.close)
 
     def start_program(self):
         log = os.path.join(ARTIFACTS, self.id().split(".")[-1] + ".log")
-        with open(log, "w") as output:
-            self.desktop.spawn([PROGRAM], stderr=output)
-        title = lambda: bus_property(self.desktop.bus.address, "Title")  # noqa: E731
+        self.desktop.start_program(PROGRAM, log)
+        bus = self.desktop.env["DBUS_SESSION_BUS_ADDRESS"]
+        title = lambda: bus_property(bus, "Title")  # noqa: E731
         self.assertTrue(self.desktop.wait_for(lambda: title() == ADDRESS),
                         "the title is %s, not %s (see %s)" % (title(), ADDRESS, log))
 
@@ -144,7 +97,7 @@ class PanelTest(unittest.TestCase):
         span = desktop.drawn("xfce-panel-label.png", wider_than=2 * PANEL_HEIGHT)
         self.assertTrue(span, "no label beside the icon (see xfce-panel-label.png)")
         # What the panel finds on the bus is what the contracts say, no more.
-        busctl = ["busctl", "--address=" + desktop.bus.address]
+        busctl = ["busctl", "--address=" + desktop.env["DBUS_SESSION_BUS_ADDRESS"]]
         item = next(line.split()[0] for line in run(*busctl, "list").stdout.splitlines()
                     if line.startswith("org.kde.StatusNotifierItem-"))
         for path, name in (("/StatusNotifierItem", "org.kde.StatusNotifierItem"),
@@ -175,18 +128,6 @@ class PanelTest(unittest.TestCase):
                         "no menu after a left click (see xembed-tray-menu.png)")
 
 
-def main():
-    for tool in ("Xvfb", "xfce4-panel", "trayer", "xdotool", "busctl", INDICATOR_SERVICE,
-                 "dbus-daemon"):
-        if not shutil.which(tool):
-            print("skipped: %s is not installed" % tool)
-            return 77
-    os.makedirs(ARTIFACTS, exist_ok=True)
-    # Once for the whole run: every desktop is made inside it.
-    or_skip(lambda: enter_own_namespace(tempfile.mkdtemp(prefix="orbalen-panel-netns-")))
-    result = unittest.main(argv=sys.argv[:1], exit=False, verbosity=2).result
-    return 0 if result.wasSuccessful() else 1
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main_in_namespace(("Xvfb", "xfce4-panel", "trayer", "xdotool", "busctl",
+                                INDICATOR_SERVICE, "dbus-daemon"), ARTIFACTS))

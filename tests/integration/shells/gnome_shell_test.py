@@ -1,12 +1,7 @@
 """The real program in a network namespace of its own with GNOME Shell 43
-running headless, the OrbalenStatus extension and the AppIndicator extension
-enabled: the top-bar label is the program's title and follows an address
-change; the button hides while the program is not running; a menu item
-copies its address; the program's own panel item stays withdrawn while the
-extension shows the title and comes back when it goes. Prints the time from
-`ip addr` to the new label text (median of 20) and puts a screenshot into
-ARTIFACTS. Exits 77 (skipped) where GNOME Shell or the right to make
-namespaces is missing.
+headless and the OrbalenStatus and AppIndicator extensions. Prints the time
+from `ip addr` to the new label text; screenshots go to ARTIFACTS. Exits 77
+(skipped) where GNOME Shell or the right to make namespaces is missing.
 
 Usage: gnome_shell_test.py PROGRAM DEFAULTS_TOOL EXTENSION_DIR ICONS_DIR ARTIFACTS
 """
@@ -15,15 +10,13 @@ import json
 import os
 import shutil
 import statistics
-import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
-from app_scenario import (DOMAIN, SessionBus, bus_property, enter_own_namespace, ip,  # noqa: E402
-                          or_skip, private_env, run, wait_until)
+from app_scenario import (Desktop, bus_property, busctl, ip, main_in_namespace,  # noqa: E402
+                          run, wait_until, write_settings)
 
 PROGRAM, DEFAULTS, EXTENSION, ICONS, ARTIFACTS = sys.argv[1:6]
 UUID = "orbalenstatus@kestrune.com"
@@ -39,15 +32,14 @@ WATCHER = ["org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
            "org.kde.StatusNotifierWatcher"]
 
 
-class Shell:
-    """GNOME Shell headless on private buses and folders, and an X server
-    for the program, whose front end follows the session's panel hosts."""
+class Shell(Desktop):
+    """GNOME Shell headless, and an X server for the program, whose front
+    end follows the session's panel hosts."""
 
     def __init__(self):
-        self.folder = tempfile.mkdtemp(prefix="orbalen-gnome-")
+        super().__init__("orbalen-gnome-", "640x480")
         # HOME and the XDG folders before the session bus: the settings
         # service it starts must write where the shell reads.
-        self.env = private_env(self.folder, HOME=self.folder, NO_AT_BRIDGE="1")
         data = self.env["XDG_DATA_HOME"]
         extensions = os.path.join(data, "gnome-shell", "extensions")
         shutil.copytree(EXTENSION, os.path.join(extensions, UUID))
@@ -59,44 +51,25 @@ class Shell:
             f.write(EVAL_HELPER_SOURCE)
         os.makedirs(os.path.join(data, "icons"))
         os.symlink(ICONS, os.path.join(data, "icons", "hicolor"))
-        self.processes = []
-        self.buses = [SessionBus(self.env), SessionBus(self.env)]
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = self.buses[0].address
         # Without any system bus the shell ends at once.
-        self.env["DBUS_SYSTEM_BUS_ADDRESS"] = self.buses[1].address
+        session, system = self.bus(), self.bus()
+        self.env.update(DBUS_SESSION_BUS_ADDRESS=session, DBUS_SYSTEM_BUS_ADDRESS=system)
         run("gsettings", "set", "org.gnome.shell", "enabled-extensions",
             str([UUID, APPINDICATOR, EVAL_HELPER]), env=self.env)
-        run(DEFAULTS, "write", DOMAIN, "ExternalIPLookupURL", "-string", "http://127.0.0.1:9/",
-            env=self.env)
+        write_settings(DEFAULTS, self.env, ExternalIPLookupURL="http://127.0.0.1:9/")
         self.program = None
 
     def start(self):
-        self.log = open(os.path.join(ARTIFACTS, "gnome-shell.log"), "w")
-        self.spawn(["gnome-shell", "--headless", "--virtual-monitor", "1280x720", "--wayland",
-                    "--no-x11"], stderr=self.log)
-        read, write = os.pipe()
-        self.spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", "640x480x24",
-                   "-nolisten", "tcp"], pass_fds=(write,))
-        os.close(write)
-        with os.fdopen(read) as display:
-            self.display = ":" + display.readline().strip()
+        with open(os.path.join(ARTIFACTS, "gnome-shell.log"), "w") as log:
+            self.spawn(["gnome-shell", "--headless", "--virtual-monitor", "1280x720", "--wayland",
+                        "--no-x11"], stderr=log)
         if not wait_until(lambda: self.eval("1") == 1, timeout=30, step=0.2):
             raise RuntimeError("GNOME Shell did not answer (see gnome-shell.log)")
         self.eval("imports.ui.main.overview.hide()")
 
-    def spawn(self, argv, **kwargs):
-        kwargs.setdefault("stderr", subprocess.DEVNULL)
-        process = subprocess.Popen(argv, env=kwargs.pop("env", self.env),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, **kwargs)
-        self.processes.append(process)
-        return process
-
     def call(self, destination, path, interface, method, signature="", *args):
-        done = subprocess.run(["busctl", "--address=" + self.env["DBUS_SESSION_BUS_ADDRESS"],
-                               "--json=short", "call", destination, path, interface, method,
-                               *([signature, *map(str, args)] if signature else [])],
-                              capture_output=True, text=True, timeout=10)
-        return json.loads(done.stdout)["data"] if done.returncode == 0 and done.stdout else None
+        return busctl(self.env["DBUS_SESSION_BUS_ADDRESS"], "call", destination, path, interface,
+                      method, *([signature, *map(str, args)] if signature else []))
 
     def eval(self, code):
         """The JSON value of code evaluated in the shell; None on failure."""
@@ -125,23 +98,7 @@ class Shell:
 
     def start_program(self, name):
         self.program_log = os.path.join(ARTIFACTS, name + ".log")
-        with open(self.program_log, "w") as log:
-            env = dict(self.env, DISPLAY=self.display)
-            self.program = self.spawn([PROGRAM], stderr=log, env=env)
-
-    def close(self):
-        for process in reversed(self.processes):
-            process.terminate()
-            try:
-                process.wait(5)  # the shell ends on SIGTERM with SIGSEGV: no matter
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-        if hasattr(self, "log"):
-            self.log.close()
-        for bus in self.buses:
-            bus.stop()
-        shutil.rmtree(self.folder, ignore_errors=True)
+        self.program = super().start_program(PROGRAM, self.program_log)
 
 
 class GnomeShellTest(unittest.TestCase):
@@ -206,7 +163,7 @@ class GnomeShellTest(unittest.TestCase):
         self.assertTrue(self.label_is(old), shell.button())
 
         # With the title as an icon only, the button shows the icon alone.
-        run(DEFAULTS, "write", DOMAIN, "TitleIconOnly", "-bool", "YES", env=shell.env)
+        write_settings(DEFAULTS, shell.env, TitleIconOnly=True)
         run(DEFAULTS, "notify", env=shell.env)
         shown = "(b => [b._icon.visible, b._label.visible])(%s)" % BUTTON
         self.assertTrue(self.wait_for(lambda: shell.eval(shown) == [True, False]),
@@ -247,17 +204,11 @@ class GnomeShellTest(unittest.TestCase):
 
 
 def main():
-    for tool in ("gnome-shell", "Xvfb", "dbus-daemon", "busctl", "gsettings"):
-        if not shutil.which(tool):
-            print("skipped: %s is not installed" % tool)
-            return 77
     if not os.path.isdir("/usr/share/gnome-shell/extensions/" + APPINDICATOR):
         print("skipped: the AppIndicator extension is not installed")
         return 77
-    os.makedirs(ARTIFACTS, exist_ok=True)
-    or_skip(lambda: enter_own_namespace(tempfile.mkdtemp(prefix="orbalen-gnome-netns-")))
-    result = unittest.main(argv=sys.argv[:1], exit=False, verbosity=2).result
-    return 0 if result.wasSuccessful() else 1
+    return main_in_namespace(("gnome-shell", "Xvfb", "dbus-daemon", "busctl", "gsettings"),
+                             ARTIFACTS)
 
 
 if __name__ == "__main__":

@@ -1,14 +1,12 @@
-"""The real program in a network namespace of its own with orbalenstatus-query's
---next and --call, and the Plasma applet in plasmoidviewer under Xvfb: its
-label (read back from the applet's own trace of the text it shows) equals the
-title, follows address changes, goes and comes back with the program, copies
-an address from its menu, and starts no process while nothing changes.
+"""The real program in a network namespace of its own with orbalenstatus-query
+and the Plasma applet in plasmoidviewer under Xvfb, whose label is read back
+from the applet's own trace of the text it shows.
 
 Usage: plasma_applet_test.py PROGRAM DEFAULTS_TOOL SMTP_SERVER_SCRIPT QUERY_TOOL
                              APPLET_FOLDER ARTIFACTS
 ORBALEN_APPLET_IDLE_SECONDS sets the idle span watched (20 s; the bench runs 60).
-Exits 77 (skipped) where no network namespace can be made; the applet's tests
-are skipped, saying why, where plasmoidviewer or Xvfb is missing.
+Exits 77 (skipped) where no namespace can be made; the applet's steps are
+skipped, saying why, where plasmoidviewer or Xvfb is missing.
 """
 
 import contextlib
@@ -25,7 +23,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app"))
-from app_scenario import Lines, Scenario, SessionBus, ip, or_skip, run, wait_until  # noqa: E402
+from app_scenario import (Display, Lines, Scenario, SessionBus, ip, or_skip, run,  # noqa: E402
+                          wait_until)
 
 PROGRAM, DEFAULTS, SMTP, QUERY, APPLET, ARTIFACTS = sys.argv[1:7]
 IDLE_SECONDS = float(os.environ.get("ORBALEN_APPLET_IDLE_SECONDS", "20"))
@@ -57,9 +56,8 @@ def tearDownModule():
         scenario.close()
 
 
-def query(*args, timeout=20):
-    return subprocess.run([QUERY, *args], env=scenario.env, capture_output=True, text=True,
-                          timeout=timeout)
+def query(*args):
+    return scenario.tool(QUERY, *args)
 
 
 def label_owned():
@@ -174,15 +172,9 @@ class Step2Applet(unittest.TestCase):
         with open(wrapper, "w") as f:
             f.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> %s\nexec %s "$@"\n' % (cls.starts, QUERY))
         os.chmod(wrapper, 0o755)
-        read, write = os.pipe()
-        cls.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0",
-                                     "1024x300x24", "-nolisten", "tcp"], pass_fds=(write,),
-                                    stderr=subprocess.DEVNULL)
-        os.close(write)
-        with os.fdopen(read) as display:
-            env["DISPLAY"] = ":" + display.readline().strip()
+        cls.display = Display("1024x300")
         # Software drawing: Xvfb's GL gives a black window.
-        env.update(PATH=tools + ":" + env["PATH"], QT_QPA_PLATFORM="xcb",
+        env.update(DISPLAY=cls.display.name, PATH=tools + ":" + env["PATH"], QT_QPA_PLATFORM="xcb",
                    QT_QUICK_BACKEND="software",
                    QT_LOGGING_RULES="com.kestrune.orbalenstatus.info=true")
         cls.viewer = Viewer(["plasmoidviewer", "-a", APPLET, "-c", "org.kde.panel", "-f",
@@ -192,8 +184,7 @@ class Step2Applet(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.viewer.stop()
-        cls.xvfb.kill()
-        cls.xvfb.wait()
+        cls.display.stop()
 
     def labels(self):
         return [json.loads(m.group(1)) for m in map(TRACED.search, self.viewer.texts()) if m]
