@@ -47,16 +47,6 @@ TEST(UrlEncoding, BothFormsEncodeWhatTheirClassDoesNotAllow) {
     }
 }
 
-TEST(ElapsedTime, PhrasesEachNonZeroUnit) {
-    for (const auto& [seconds, before, phrase] :
-         {std::tuple{3661UL, "", "1 hr 1 min 1 sec "}, std::tuple{7200UL, "", "2 hrs "},
-          std::tuple{0UL, "stale", "0 secs"}, std::tuple{120UL, "next in ", "next in 2 mins "}}) {
-        CString256 out(before);
-        ElapsedTimeMessage(seconds, out);
-        EXPECT_STREQ(out.c_str(), phrase) << seconds;
-    }
-}
-
 TEST(HfsPath, SwapsSeparatorsUnderTheRootVolumeAndTheInverseUndoesIt) {
     EXPECT_EQ(Hfs("/tmp/a:b//c/"), "Root:tmp:a/b:c");
     EXPECT_EQ(Hfs("relative/path"), "relative/path");

@@ -44,7 +44,7 @@ TEST(CString256, AbsentPascalByteBlockAndNumberSources) {
     EXPECT_EQ(TextOf(s), "");
 }
 
-TEST(CString256, AffixesFilterSuffixChangeAndLists) {
+TEST(CString256, AffixesFilterAndSuffixChange) {
     CString256 s("Hello.TXT"), abc("abc"), abcd("abcd");
     EXPECT_TRUE(s.beginsWith_nocase("hELL") && s.endsWith_nocase(".txt") && s.beginsWith(""));
     EXPECT_FALSE(s.beginsWith("hell") || s.endsWith(".txt") || abc.endsWith(&abcd));
@@ -54,16 +54,6 @@ TEST(CString256, AffixesFilterSuffixChangeAndLists) {
     CString256 name("dir.d/file");  // from the last dot, even one in a folder name
     name.change_suffix("html");
     EXPECT_EQ(TextOf(name), "dir.html");
-
-    CList<CString256> list;
-    list.append("stale");
-    CString256(",,a,,b,").parse_into_list(",", list);
-    CString256 joined("old");
-    joined.flatten_list(',', list);
-    EXPECT_EQ(TextOf(joined), "a,b");
-    CString256(",,,").parse_into_list(",", list);
-    joined.flatten_list(',', list);
-    EXPECT_EQ(TextOf(joined), "");
 }
 
 // The score of one matcher for a subject and a pattern ("*" separates wildcard pieces).
