@@ -1,7 +1,6 @@
 // URL parsing, link resolution and link harvesting from pages.
 #include <random>
 
-#include "kept/CDelimiters.h"
 #include "kept/CURL.h"
 
 #include "KeptTestSupport.h"
@@ -72,24 +71,13 @@ std::string ValueOf(CMap<CString256, CString256>& map, const char* key) {
     return node != nullptr ? node->value.c_str() : "<none>";
 }
 
-TEST(ClassicExtraction, ListAndMapFormsLeaveThePageAloneAndTheTableRoundTrips) {
+TEST(ClassicExtraction, ListAndMapFormsLeaveThePageAlone) {
     const char* html = "<a HREF=\"x.html\">b SRC=y.gif <option value=\"z\">";
     CText page(html);
     CList<CString256> links;
     page.classic_extract_hrefs(links);
     EXPECT_EQ(TextsOf(links), (Texts{"x.html", "y.gif"}));
     EXPECT_EQ(Bytes(page), html);
-
-    // A table written out and read back activates every pair, "value=" included.
-    CDelimiters table, readBack;
-    CText stored("prefix ");
-    table >> stored;
-    readBack << stored;
-    EXPECT_EQ(Bytes(stored), "prefix ");
-    EXPECT_EQ(readBack.list.count, 15);
-    CList<CString256> all;
-    page.classic_extract_hrefs(all, readBack);
-    EXPECT_EQ(TextsOf(all), (Texts{"x.html", "y.gif", "z"}));
 
     // The map form skips anchors and mail, and resolves against the page.
     CText anchors("<a href=\"#top\"><a href=\"MAILTO:a@b.c\"><a href=\"x.html\">");
