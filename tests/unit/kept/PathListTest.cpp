@@ -9,24 +9,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(PathList, ParseCompareAndTrim) {
-    CList<std::string> a, b;
-    a.append("x");
-    ParsePath("/a//b/", a);
-    ParsePath("///", a);
-    EXPECT_EQ(TextsOf(a), (Texts{"x", "a", "b"}));
-
-    Fill(a, {"Disk", "Docs", "Old"});
-    EXPECT_EQ(DirectoriesListBeginsWithDirectoriesList(a, Fill(b, {"disk", "docs"})), 1);
-    EXPECT_EQ(DirectoriesListBeginsWithDirectoriesList(a, Fill(b, {"Disk", "Old"})), 0);
-    EXPECT_EQ(DirectoriesListBeginsWithDirectoriesList(a, Fill(b, {"Disk", "Docs", "Old", "x"})),
-              0);
-    TrimDirectoriesList(a, 1);
-    EXPECT_EQ(TextsOf(a), (Texts{"Docs", "Old"}));
-    TrimDirectoriesList(a, 10);
-    EXPECT_EQ(a.tail, nullptr);
-}
-
 TEST(PathList, MakeDirectoriesListMakeDirectoryAndMakeFileStayInside) {
     TempFolder temp;
     fs::create_directory(temp / "A");
