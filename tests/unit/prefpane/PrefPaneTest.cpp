@@ -230,6 +230,7 @@ TEST_F(PrefPaneTest, OtherWritersValuesSurviveAndShowWhenTheWindowBecomesKey) {
     EXPECT_TRUE(pane_->windowWillClose());
     nlohmann::json expected = theirs;
     expected["Username"] = "me";
+    expected["Authentication"] = 0;  // none stored: the shown choice is, so mail can go
     EXPECT_EQ(File(), expected);
     pane_->windowDidBecomeKey();
     EXPECT_EQ(controls_.texts[F::MailServer], "new.example.org");
