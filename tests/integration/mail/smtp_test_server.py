@@ -85,21 +85,16 @@ def tls_context():
     return ctx
 
 
-async def silent_client(reader, writer):
-    record({"event": "connect"})
-    await reader.read()
-
-
-async def dropping_client(reader, writer):
-    writer.write(b"220 localhost ESMTP about to drop\r\n")
-    await writer.drain()
+async def raw_client(reader, writer):
+    if args.mode == "silent":
+        record({"event": "connect"})
+        await reader.read()
+        return
+    writer.write(b"220 localhost ESMTP about to %s\r\n" % args.mode.encode())
     await reader.readline()
-    writer.transport.abort()
-
-
-async def flooding_client(reader, writer):
-    writer.write(b"220 localhost ESMTP about to flood\r\n")
-    await reader.readline()
+    if args.mode == "drop":
+        writer.transport.abort()
+        return
     writer.write(b"".join(b"250-line %d\r\n" % i for i in range(200000)) + b"250 ok\r\n")
     await writer.drain()
     await reader.read()
@@ -108,8 +103,7 @@ async def flooding_client(reader, writer):
 async def main():
     loop = asyncio.get_running_loop()
     if args.mode in ("silent", "drop", "flood"):
-        client = {"silent": silent_client, "drop": dropping_client, "flood": flooding_client}[args.mode]
-        server = await asyncio.start_server(client, "127.0.0.1", 0)
+        server = await asyncio.start_server(raw_client, "127.0.0.1", 0)
     else:
         kwargs = {"hostname": "localhost", "ident": "test server"}
         if args.mode == "starttls":

@@ -161,13 +161,11 @@ TEST_F(WindowTest, EveryWayOfClosingSavesTheTypedFieldsAndPostsOnce) {
         window_->present();
         const std::string server = "smtp" + std::to_string(i) + ".example.org";
         Type(TextField::MailServer, QString::fromStdString(server));
-        Type(TextField::MinutesInterval, QString::number(15 + i));
         window_->authentication()->setCurrentIndex((i + 1) % 3);
         ways[i].second();
         EXPECT_FALSE(window_->isVisible());
         const auto file = File();
         EXPECT_EQ(file["MailServer"], server);
-        EXPECT_EQ(file["MinutesInterval"], 15 + i);
         EXPECT_EQ(file["Authentication"], (i + 1) % 3);
         EXPECT_EQ(posts_, std::vector<std::string>{"Preferences Changed"});
     }
