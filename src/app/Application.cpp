@@ -25,6 +25,7 @@ Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bu
         quitSignals_ = std::make_unique<QSocketNotifier>(quitSignalFd, QSocketNotifier::Read);
         connect(quitSignals_.get(), &QSocketNotifier::activated, this, [this, quitSignalFd] {
             DrainQuitSignalPipe(quitSignalFd);
+            handedOver_ = false;  // asked to end: end, even in the middle of a hand-over
             quit();
         });
     }

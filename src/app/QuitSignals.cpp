@@ -38,10 +38,13 @@ int InstallQuitSignalPipe() {
     return ends[0];
 }
 
-void DrainQuitSignalPipe(int fd) {
+bool DrainQuitSignalPipe(int fd) {
     char buffer[64];
+    bool signalled = false;
     while (read(fd, buffer, sizeof buffer) > 0) {
+        signalled = true;
     }
+    return signalled;
 }
 
 }  // namespace app

@@ -8,6 +8,7 @@ namespace app {
 int InstallQuitSignalPipe();
 
 // Reads whatever the handler has written, so the pipe stops being readable.
-void DrainQuitSignalPipe(int fd);
+// True when a signal had come.
+bool DrainQuitSignalPipe(int fd);
 
 }  // namespace app

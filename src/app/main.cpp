@@ -37,7 +37,9 @@ using namespace std::chrono_literals;
 // name claim, before we do without it.
 constexpr auto kBusTimeout = 2s;
 // How long an instance taking over waits for the one that steps aside.
-constexpr auto kHandOverPatience = 5s;
+// It lets go once its controller has ended, which a look-up stuck in the
+// resolver (likely at login, while the network comes up) can hold up.
+constexpr auto kHandOverPatience = 30s;
 
 // Before Qt starts (its tray and theme code use the bus too): a session bus
 // that does not answer is switched off for this process, so every use of it
@@ -165,6 +167,9 @@ int Run(const char* headlessReason, const QDBusConnection& bus, int quitSignalFd
 // service run) starts again as an instance waiting its turn, and runs once
 // the instance that took over has ended.
 int WaitForTurnAgain(std::vector<std::string> args) {
+    if (args.empty()) {
+        args.emplace_back("orbalenstatus");
+    }
     if (std::find(args.begin() + 1, args.end(), "--standby") == args.end()) {
         args.emplace_back("--standby");
     }
@@ -221,7 +226,8 @@ int main(int argc, char** argv) {
     bool handedOver = false;
     const int result = Run(headlessReason, bus, quitSignalFd, alert.get(), handedOver);
     platform::SetCurrentAlert(nullptr);
-    if (handedOver) {
+    // A quit signal that came after the hand-over began ends the program.
+    if (handedOver && !app::DrainQuitSignalPipe(quitSignalFd)) {
         instance.release();
         return WaitForTurnAgain(args);
     }
