@@ -148,6 +148,7 @@ QLabel* PreferencesWindow::newMessageSlot(int lines) {
     auto* problem = new QLabel(this);
     problem->setStyleSheet(QStringLiteral("color: #c01c28;"));
     problem->setWordWrap(true);
+    problem->setTextFormat(Qt::PlainText);  // messages quote paths and typed text
     problem->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     problem->setFixedHeight(problem->fontMetrics().lineSpacing() * lines);
     problem->setFixedWidth(300);

@@ -22,6 +22,8 @@ Item {
 
     Plasmoid.preferredRepresentation: Plasmoid.compactRepresentation
     Plasmoid.status: title || iconOnly ? PlasmaCore.Types.ActiveStatus : PlasmaCore.Types.HiddenStatus
+    // Names come from the network: shown as text, never read as markup.
+    Plasmoid.toolTipTextFormat: Text.PlainText
     Plasmoid.toolTipMainText: title
     Plasmoid.toolTipSubText: Status.tooltip(state)
 
@@ -47,6 +49,7 @@ Item {
             id: label
             anchors.fill: parent
             text: root.title
+            textFormat: Text.PlainText
             verticalAlignment: Text.AlignVCenter
             onTextChanged: console.info(trace, "label:", JSON.stringify(text))
         }
