@@ -14,12 +14,8 @@ namespace app {
 Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bus, int quitSignalFd)
     : service_(bus, busRequests()), notifier_(bus), controller_(gui_, *this, bus) {
     UserActions actions;
-    actions.menuWillOpen = [this] {
-        controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
-    };
-    actions.itemChosen = [this](const controller::MenuItem& item) {
-        controller_.post([item](controller::AppController& c) { c.performAction(item); });
-    };
+    actions.menuWillOpen = [this] { menuWillOpen(); };
+    actions.itemChosen = [this](const controller::MenuItem& item) { perform(item); };
     frontEnd_ = makeFrontEnd(std::move(actions));
     if (quitSignalFd >= 0) {
         quitSignals_ = std::make_unique<QSocketNotifier>(quitSignalFd, QSocketNotifier::Read);
@@ -31,6 +27,15 @@ Application::Application(const FrontEndFactory& makeFrontEnd, QDBusConnection bu
     }
 }
 
+// The panel's menu and the bus both ask the controller the same way.
+void Application::menuWillOpen() {
+    controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
+}
+
+void Application::perform(const controller::MenuItem& item) {
+    controller_.post([item](controller::AppController& c) { c.performAction(item); });
+}
+
 StatusService::Requests Application::busRequests() {
     StatusService::Requests requests;
     requests.refresh = [this] { controller_.post([](auto& c) { c.refresh(true); }); };
@@ -40,11 +45,9 @@ StatusService::Requests Application::busRequests() {
     requests.choose = [this](controller::MenuAction action) {
         controller::MenuItem item;
         item.action = action;
-        controller_.post([item](controller::AppController& c) { c.performAction(item); });
+        perform(item);
     };
-    requests.menuWillOpen = [this] {
-        controller_.post([](controller::AppController& c) { c.menuNeedsUpdate(); });
-    };
+    requests.menuWillOpen = [this] { menuWillOpen(); };
     requests.copy = [this](const std::string& text) { putOnClipboard(text); };
     requests.handOver = [this] { return handOver(); };
     return requests;

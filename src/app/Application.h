@@ -56,6 +56,8 @@ private:
     // What the bus service's methods do; they reach controller_ only once
     // a call arrives, after construction.
     StatusService::Requests busRequests();
+    void menuWillOpen();
+    void perform(const controller::MenuItem& item);
     std::unique_ptr<prefpane::PreferencesWindow> makePreferencesWindow();
     bool handOver();
 
