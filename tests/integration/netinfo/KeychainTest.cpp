@@ -1,5 +1,4 @@
-// Mail server passwords against gnome-keyring's Secret Service in a private
-// session, running or hung, and without any service.
+// Mail server passwords in gnome-keyring, running or hung, in a private session.
 #include <libsecret/secret.h>
 #include <signal.h>
 
@@ -11,7 +10,6 @@
 #include "integration/shared/PrivateSession.h"
 #include "netinfo/Keychain.h"
 #include "support/ChildProcess.h"
-#include "support/ScopedEnv.h"
 
 using namespace netinfo;
 using base::CString256;
@@ -93,14 +91,6 @@ TEST(Keychain, HungServiceCountsAsNone) {
     EXPECT_EQ(RetrieveKeychainPassword("smtp.example.org", "ann", password), 0);
     EXPECT_STREQ(password.c_str(), "remembered");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2 * kKeychainCallLimit + 1s);
-}
-
-TEST(Keychain, WithoutServiceNothingIsStoredOrFound) {
-    testing_support::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-    EXPECT_NE(AddKeychainPassword("smtp.example.org", "ann", "pw"), 0);
-    CString256 password("untouched");
-    EXPECT_NE(RetrieveKeychainPassword("smtp.example.org", "ann", password), 0);
-    EXPECT_STREQ(password.c_str(), "untouched");
 }
 
 }  // namespace
