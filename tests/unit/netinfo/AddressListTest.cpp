@@ -19,11 +19,7 @@ using netinfo::NetworkState;
 using netinfo::ParseNetlinkMessages;
 using Bytes = std::vector<std::byte>;
 
-std::uint32_t Ip(const char* text) {
-    in_addr a{};
-    inet_pton(AF_INET, text, &a);
-    return a.s_addr;
-}
+const std::uint32_t kSource = htonl(0x0A000005);  // 10.0.0.5
 
 // Every netlink header and payload used here is a multiple of 4 bytes long,
 // so plain concatenation keeps the alignment the kernel's format needs.
@@ -75,8 +71,8 @@ TEST(NetlinkParsing, DefaultRoutesOfTheMainTableOnly) {
         std::optional<netinfo::DefaultRoute> wanted;
     } cases[] = {
         {"main table", Route(),
-         Cat(Attr(RTA_OIF, 3u), Attr(RTA_PRIORITY, 100u), Attr(RTA_PREFSRC, Ip("10.0.0.5"))),
-         netinfo::DefaultRoute{3, 100, Ip("10.0.0.5")}},
+         Cat(Attr(RTA_OIF, 3u), Attr(RTA_PRIORITY, 100u), Attr(RTA_PREFSRC, kSource)),
+         netinfo::DefaultRoute{3, 100, kSource}},
         {"table beyond 255 named by RTA_TABLE", Route(&rtmsg::rtm_table, RT_TABLE_UNSPEC),
          Cat(Attr(RTA_TABLE, RT_TABLE_MAIN), Attr(RTA_OIF, 2u)), netinfo::DefaultRoute{2, 0, {}}},
         {"another table", Route(&rtmsg::rtm_table, 200), Attr(RTA_OIF, 3u), std::nullopt},

