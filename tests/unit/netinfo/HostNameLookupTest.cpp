@@ -118,19 +118,19 @@ TEST(LookScheduler, LooksAtOnceCoalescesBurstsAndRetriesFailures) {
 }
 
 // A successful look may destroy the scheduler at once; after a failed one,
-// with the window open, the list stale and a retry pending, the test does.
+// with its window open and a retry pending, the test does.
 TEST(LookScheduler, MayBeDestroyedByItsLookOrWithATimerPending) {
     testing_support::ManualRunLoop loop;
     int looks = 0;
     std::unique_ptr<netinfo::LookScheduler> scheduler;
     scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] {
-        scheduler.reset();
-        return ++looks > 0;
+        ++looks;
+        scheduler.reset();  // last: this lambda goes with it
+        return true;
     });
     scheduler->eventArrived();
     EXPECT_FALSE(scheduler);
     scheduler = std::make_unique<netinfo::LookScheduler>(loop, [&] { return ++looks < 0; });
-    scheduler->eventArrived();
     scheduler->eventArrived();
     scheduler.reset();
     loop.advance(1h);
