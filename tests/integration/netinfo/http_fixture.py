@@ -1,15 +1,11 @@
 """Loopback web server for the page fetch tests; prints its port, then serves."""
 import collections
 import http.server
-import socketserver
 import time
 
-LOOKUP = b"<html><body>Current IP Address: 10.0.0.1</body></html>"
 PAGES = {
-    "/refused-403": (403, LOOKUP),
-    "/refused-429": (429, LOOKUP),
+    "/refused": (429, b"<html><body>Current IP Address: 10.0.0.1</body></html>"),
     "/plain": (200, b"<html><body>nothing to see</body></html>"),
-    "/latin1": (200, b"<html><body>caf\xe9</body></html>"),
     "/error": (500, b"server error body"),
     "/empty": (200, b""),
     "/huge-declared": (200, b"x" * (8 * 1024 * 1024)),
@@ -38,27 +34,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         agent = self.headers.get("User-Agent", "")
-        HITS[self.path] += 1
-        if self.path in PAGES:
-            self.reply(*PAGES[self.path])
-        elif self.path.startswith("/hits/"):
+        HITS[self.path] += 1  # counted with the query, served without it
+        path = self.path.split("?")[0]
+        if path in PAGES:
+            self.reply(*PAGES[path])
+        elif path.startswith("/hits/"):
             self.reply(200, str(HITS[self.path[len("/hits"):]]).encode())
-        elif self.path == "/silent":
+        elif path == "/silent":
             time.sleep(30)
-        elif self.path == "/huge-streamed":
+        elif path == "/huge-streamed":
             self.reply(200, b"y" * (1024 * 1024), length=False)
-        elif self.path == "/browser-only" and "Safari" in agent:
+        elif path == "/browser-only" and "Safari" in agent:
             self.reply(200, ("%s|%s" % (agent, self.headers.get("Cache-Control", ""))).encode())
-        elif self.path == "/browser-only":
+        elif path == "/browser-only":
             self.close_connection = True  # plain clients get no reply at all
         else:
             self.reply(404, b"not found")
 
 
-class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-
-
-server = Server(("127.0.0.1", 0), Handler)
+server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
 print(server.server_address[1], flush=True)
 server.serve_forever()
