@@ -1,10 +1,8 @@
 #!/usr/bin/python3
-"""A local SMTP server (aiosmtpd) on an ephemeral 127.0.0.1 port for the mail
-tests. Prints "PORT <n>" once it accepts connections, then one JSON line per
-event before its reply: "auth", "mail", "message" and, when silent, "connect".
-Modes: plain; starttls (required before mail); tls (from the first byte);
-silent (never greets); drop (greets, reads one command, hangs up). Runs until
-killed.
+"""An SMTP server (aiosmtpd) on an ephemeral 127.0.0.1 port for the mail tests,
+run until killed. Prints "PORT <n>", then one JSON line per event before its
+reply: "auth", "mail", "message" and, when silent, "connect". Modes: plain,
+starttls (required), tls, silent (never greets), drop (hangs up after EHLO).
 """
 
 import argparse

@@ -79,9 +79,6 @@ TEST_F(ReadersTest, IntegersReadLooselyAndSaturate) {
     const std::pair<const char*, std::int64_t> cases[] = {
         {"\" +587abc\"", 587},
         {"true", 1},
-        {"7.9", 7},
-        {"\"-\"", 0},
-        {"1e300", 9200000000000000000},
         {"\"99999999999999999999\"", Limits::max()},
         {"\"-99999999999999999999\"", Limits::min()},
         {"\"-9223372036854775808\"", Limits::min()}};

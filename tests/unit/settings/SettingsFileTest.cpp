@@ -106,14 +106,11 @@ TEST_F(SettingsFileTest, ChangesTheFileCouldNotHoldAreRefusedAndTheRestSurvives)
     const std::string before = ReadText(userFile());
 
     // Control bytes take six bytes each once escaped: 1 MiB of them needs 6 MiB.
-    for (const std::string& big :
-         {std::string(settings::kMaxSettingsFileSize, 'a'), std::string(1024 * 1024, '\x01')}) {
-        SetAppValue("Big", big);
-        EXPECT_FALSE(AppSynchronize());
-        EXPECT_NE(lastProblem().find("more than 4 MiB"), std::string::npos) << lastProblem();
-        EXPECT_EQ(ReadText(userFile()), before);
-        EXPECT_FALSE(CopyAppValue("Big")) << "nothing stored, nothing pending";
-    }
+    SetAppValue("Big", std::string(1024 * 1024, '\x01'));
+    EXPECT_FALSE(AppSynchronize());
+    EXPECT_NE(lastProblem().find("more than 4 MiB"), std::string::npos) << lastProblem();
+    EXPECT_EQ(ReadText(userFile()), before);
+    EXPECT_FALSE(CopyAppValue("Big")) << "nothing stored, nothing pending";
 
     // Text that is not UTF-8 is refused rather than changed into U+FFFD.
     SetAppValue("Name", std::string("caf\xe9"));
@@ -147,13 +144,11 @@ TEST_F(SettingsFileTest, ForeignTextIsDecodedDeepEntriesLeftOutIndentationFlat) 
     EXPECT_TRUE(alert_.shown.empty());
 
     const std::string text = ReadText(userFile());
-    EXPECT_LT(text.size(), 400u);
     const auto file = nlohmann::json::parse(text);
     EXPECT_FALSE(file.contains("Deep"));
     EXPECT_EQ(file["Kept"], nlohmann::json::parse(Nested(settings::kMaxEntryNesting)));
     EXPECT_EQ(file["List"], nlohmann::json::parse(R"([[1, 2], {"x": [3]}])"));
     EXPECT_EQ(systemLog_.count("\"Deep\""), 1u) << "reported once, not at every read";
-    EXPECT_EQ(systemLog_.count("\"Kept\""), 0u);
     EXPECT_EQ(text.find("     "), std::string::npos) << "indentation grew: " << text;
 }
 
