@@ -18,8 +18,7 @@ const std::string kDomain(settings::kDomain);
 
 struct ToolResult {
     int exitCode;
-    std::string output;
-    std::string errors;
+    std::string output, errors;
 };
 
 // One run of the defaults tool on the test's settings folder.
