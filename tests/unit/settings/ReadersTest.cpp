@@ -6,7 +6,6 @@
 #include "SettingsTestFolders.h"
 #include "settings/MailReaders.h"
 #include "settings/SettingsKeys.h"
-#include "settings/ValueConversions.h"
 
 namespace keys = settings::keys;
 
@@ -21,23 +20,29 @@ protected:
     }
 };
 
-TEST_F(ReadersTest, FlagIsOnOnlyForAStoredTrueBoolean) {
-    EXPECT_FALSE(settings::ReadFlag(keys::kTitleIconOnly));
-    const std::pair<const char*, bool> cases[] = {
-        {"true", true}, {"false", false}, {"1", false}, {"1.0", false}, {"\"YES\"", false},
+// A flag of the panel is on only for a stored true; a user default reads any
+// value as the user defaults do (text by its first letter or digit).
+TEST_F(ReadersTest, FlagsReadOnlyWhatTheyShould) {
+    const std::tuple<const char*, bool, bool> cases[] = {
+        {"true", true, true},      {"false", false, false},       {"1", false, true},
+        {"0.5", false, true},      {"0", false, false},           {"\"YES\"", false, true},
+        {"\"t\"", false, true},    {"\"\\t -009\"", false, true}, {"\"000\"", false, false},
+        {"\"0.5\"", false, false}, {"\"on\"", false, false},      {"\"\"", false, false},
     };
-    for (const auto& [json, expected] : cases) {
-        store(keys::kTitleIconOnly, json);
-        EXPECT_EQ(settings::ReadFlag(keys::kTitleIconOnly), expected) << json;
+    for (const auto& [json, flag, userDefault] : cases) {
+        ReplaceFile(userFile(),
+                    std::string(R"({"TitleIconOnly": )") + json + R"(, "useSSL": )" + json + "}");
+        EXPECT_EQ(settings::ReadFlag(keys::kTitleIconOnly), flag) << json;
+        EXPECT_EQ(settings::ReadUseSSL(), userDefault) << json;
     }
 }
 
+// Numbers only, bounded before narrowing to 16 bits, saturating when huge.
 TEST_F(ReadersTest, MinutesIntervalStaysWithinItsBounds) {
     EXPECT_EQ(settings::ReadMinutesInterval(), 6);
     const std::pair<const char*, int> cases[] = {
-        {"0", 6},       {"5", 6},     {"-3", 6},     {"6", 6},       {"30", 30},
-        {"7.9", 7},     {"546", 546}, {"547", 546},  {"70000", 546}, {"-70000", 6},
-        {"1e300", 546}, {"true", 6},  {"\"30\"", 6},
+        {"5", 6},       {"6", 6},       {"7.9", 7},  {"546", 546},  {"547", 546},
+        {"70000", 546}, {"1e300", 546}, {"true", 6}, {"\"30\"", 6},
     };
     for (const auto& [json, expected] : cases) {
         store(keys::kMinutesInterval, json);
@@ -46,7 +51,8 @@ TEST_F(ReadersTest, MinutesIntervalStaysWithinItsBounds) {
     }
 }
 
-// Each reader's default when absent, a present value, and a mistyped one.
+// Each reader finds its own key, and falls back on its default (the settings
+// table's, which the documents carry) when the value is mistyped.
 TEST_F(ReadersTest, OtherReadersFallBackOnAbsentOrMistypedValues) {
     const auto all = [] {
         using namespace settings;
@@ -54,10 +60,7 @@ TEST_F(ReadersTest, OtherReadersFallBackOnAbsentOrMistypedValues) {
                           ReadAllowUntrustedCertificates(), ReadInitialRefresh(),
                           ReadLastExternalIPAddress(), ReadExternalIPLookupURL());
     };
-    const auto defaults =
-        std::tuple(true, true, true, false, std::int64_t{20}, std::string("0.0.0.0"),
-                   std::string("http://checkip.dyndns.org/"));
-    EXPECT_EQ(all(), defaults);
+    const auto defaults = all();
     ReplaceFile(userFile(), R"({"useSSL": false, "logToSystemConsole": 0,
         "logToPrivateConsoleLog": "NO", "allowUntrustedCertificates": true, "Initial Refresh": 45,
         "LastExternalIPAddress": "-.-.-.-", "ExternalIPLookupURL": "http://127.0.0.1:8080/ip"})");
@@ -67,59 +70,31 @@ TEST_F(ReadersTest, OtherReadersFallBackOnAbsentOrMistypedValues) {
     EXPECT_EQ(all(), defaults);
 }
 
+// Integers read loosely (leading digits of text, booleans as 0 or 1), saturating
+// at either limit of 64 bits, both of which are reachable.
+TEST_F(ReadersTest, IntegersReadLooselyAndSaturate) {
+    using Limits = std::numeric_limits<std::int64_t>;
+    const std::pair<const char*, std::int64_t> cases[] = {
+        {"\" +587abc\"", 587},
+        {"true", 1},
+        {"\"99999999999999999999\"", Limits::max()},
+        {"\"-99999999999999999999\"", Limits::min()},
+        {"\"-9223372036854775808\"", Limits::min()}};
+    for (const auto& [json, expected] : cases) {
+        store(keys::kInitialRefresh, json);
+        EXPECT_EQ(settings::ReadInitialRefresh(), expected) << json;
+    }
+}
+
 TEST(MailReadersTest, PortIsAWholeNumberFromOneTo65535) {
     using V = settings::Value;
     EXPECT_EQ(settings::MailPortFromValue(std::nullopt).port, 25);
-    EXPECT_EQ(settings::MailPortFromValue(V(std::string("587"))).port, 587);
     EXPECT_EQ(settings::MailPortFromValue(V(std::string(" 2525 "))).port, 2525);
-    EXPECT_EQ(settings::MailPortFromValue(V(std::int64_t{465})).port, 465);
-    EXPECT_EQ(settings::MailPortFromValue(V(std::string("40000"))).port, 40000);  // beyond 16 bits
-    for (const V& bad :
-         {V(std::string("")), V(std::string("0")), V(std::string("-25")), V(std::string("65536")),
-          V(std::string("99999999999999999999999")), V(true)}) {
+    EXPECT_EQ(settings::MailPortFromValue(V(std::int64_t{40000})).port, 40000);  // beyond 16 bits
+    for (const V& bad : {V(std::string("")), V(std::string("0")), V(std::string("65536")),
+                         V(std::string("99999999999999999999999")), V(true),
+                         V(std::numeric_limits<double>::quiet_NaN())}) {
         EXPECT_FALSE(settings::MailPortFromValue(bad).port) << settings::DescribeValue(bad);
-    }
-}
-
-using Int = std::int64_t;
-using Limits = std::numeric_limits<Int>;
-using Text = std::string;
-
-TEST(ValueConversions, BoolOfReadsAsTheUserDefaultsDo) {
-    const Value yes[] = {true,      Int{2},    0.5,       Text("yes"),   Text("TRUE"),    Text("Y"),
-                         Text("t"), Text("2"), Text("9"), Text(" -005"), Text("\t Yikes")};
-    const Value no[] = {false,       Int{0},      0.0,    Text("NO"), Text("false"),
-                        Text("000"), Text("0.5"), Text(), Text("on")};
-    for (const Value& value : yes) {
-        EXPECT_TRUE(settings::BoolOf(value)) << ::testing::PrintToString(value);
-    }
-    for (const Value& value : no) {
-        EXPECT_FALSE(settings::BoolOf(value)) << ::testing::PrintToString(value);
-    }
-}
-
-// IntegerOf reads loosely (text and booleans too), NumberOf numbers only.
-TEST(ValueConversions, IntegerOfReadsLooselyAndNumberOfNumbersOnly) {
-    const struct {
-        Value value;
-        std::optional<Int> loose, number;
-    } cases[] = {
-        {Int{-42}, -42, -42},
-        {7.9, 7, 7},
-        {1e300, Int{9200000000000000000}, Int{9200000000000000000}},  // saturates
-        {std::numeric_limits<double>::quiet_NaN(), std::nullopt, std::nullopt},
-        {true, 1, std::nullopt},
-        {Text(" +587abc"), 587, std::nullopt},
-        {Text("-12"), -12, std::nullopt},
-        {Text("port"), std::nullopt, std::nullopt},
-        {Text("-"), std::nullopt, std::nullopt},
-        {Text("99999999999999999999"), Limits::max(), std::nullopt},
-        {Text("-99999999999999999999"), Limits::min(), std::nullopt},
-        {Text("-9223372036854775808"), Limits::min(), std::nullopt},
-    };
-    for (const auto& [value, loose, number] : cases) {
-        EXPECT_EQ(settings::IntegerOf(value), loose) << ::testing::PrintToString(value);
-        EXPECT_EQ(settings::NumberOf(value), number) << ::testing::PrintToString(value);
     }
 }
 

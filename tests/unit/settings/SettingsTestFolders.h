@@ -24,9 +24,6 @@ protected:
     std::filesystem::path userFile() const {
         return userFolder() / "com.kestrune.OrbalenStatus.json";
     }
-    std::filesystem::path systemFile() const {
-        return root_ / "system" / "OrbalenStatus" / "com.kestrune.OrbalenStatus.json";
-    }
 
     // Stands in for another process: writes the file the way a writer does,
     // through a new file renamed into place.
