@@ -21,11 +21,9 @@ public slots:
                     qPrintable(hints.value(QStringLiteral("desktop-entry")).toString()),
                     qPrintable(summary), qPrintable(body));
         std::fflush(stdout);
-        return ++lastId_;
+        static uint lastId = 0;
+        return ++lastId;
     }
-
-private:
-    uint lastId_ = 0;
 };
 
 }  // namespace
