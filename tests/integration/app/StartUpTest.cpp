@@ -1,11 +1,9 @@
-// What the program settles before its controller starts: the command line,
-// headless or not, the bus address, and the quit signals. (One instance per
+// What the program settles before its controller starts. (One instance per
 // user is checked end to end, with and without a bus.)
 #include <csignal>
 #include <string>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -19,17 +17,12 @@ namespace {
 
 using testing_support::ScopedEnv;
 
-app::CommandLine Parse(std::vector<const char*> args) {
-    args.insert(args.begin(), "orbalenstatus");
-    return app::ParseCommandLine(static_cast<int>(args.size()), args.data());
-}
-
 // (--help, --version, --headless and --standby are checked end to end.)
-TEST(CommandLine, KnownOptionsAndTheFirstUnknownOne) {
-    EXPECT_TRUE(Parse({"-h"}).help);
-    const app::CommandLine line =
-        Parse({"-platform", "xcb", "--headless", "--standby", "--bogus", "--other"});
-    EXPECT_TRUE(line.headless && line.standby && !line.help);
+TEST(CommandLine, QtsOwnOptionsPassAndTheFirstUnknownOneIsNamed) {
+    const char* argv[] = {"orbalenstatus", "-platform", "xcb",    "-h",
+                          "--standby",     "--bogus",   "--other"};
+    const app::CommandLine line = app::ParseCommandLine(std::size(argv), argv);
+    EXPECT_TRUE(line.help && line.standby && !line.headless);
     EXPECT_EQ(line.unknownOption, "--bogus") << "single-dash options are Qt's";
 }
 
