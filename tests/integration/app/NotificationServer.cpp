@@ -1,7 +1,5 @@
-// A desktop notification service for the tests: owns
-// org.freedesktop.Notifications on the session bus, prints "ready" and then
-// one line per notification: the program's name, icon, desktop-entry hint,
-// summary and body, tab separated.
+// A desktop notification service: prints "ready", then one line per
+// notification (name, icon, desktop-entry hint, summary, body; tab separated).
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QObject>

@@ -17,6 +17,7 @@ import tempfile
 import threading
 import time
 import unittest
+from unittest import mock
 from xml.etree import ElementTree
 
 CLONE_NEWNS = 0x00020000
@@ -190,6 +191,8 @@ class LookupService:
 
 
 class Child:
+    """A helper process that ends with the scenario."""
+
     def stop(self):
         self.process.kill()
         self.process.wait()
@@ -279,8 +282,7 @@ class Scenario:
     """The program's peers (bus, lookup service, SMTP server) and folders."""
 
     def __init__(self, program, defaults, smtp_script):
-        self.program = program
-        self.defaults = defaults
+        self.program, self.defaults = program, defaults
         self.folder = tempfile.mkdtemp(prefix="orbalen-app-")
         enter_own_namespace(self.folder)
         self.env = private_env(self.folder)
@@ -305,16 +307,12 @@ class Scenario:
     def silent_bus(self):
         """A session bus that accepts connections and never says a word."""
         path = os.path.join(self.folder, "silent-bus")
-        with socket.socket(socket.AF_UNIX) as listener:
+        address = {"DBUS_SESSION_BUS_ADDRESS": "unix:path=" + path}
+        with socket.socket(socket.AF_UNIX) as listener, mock.patch.dict(self.env, address):
             listener.bind(path)
             listener.listen(8)
-            saved = self.env["DBUS_SESSION_BUS_ADDRESS"]
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + path
-            try:
-                yield
-            finally:
-                self.env["DBUS_SESSION_BUS_ADDRESS"] = saved
-                os.unlink(path)
+            yield
+        os.unlink(path)
 
     @contextlib.contextmanager
     def silent_name_server(self):
