@@ -1,7 +1,5 @@
-// A desktop notification service for the tests: owns
-// org.freedesktop.Notifications on the session bus, prints "ready" and then
-// one line per notification: the program's name, icon, desktop-entry hint,
-// summary and body, tab separated.
+// A desktop notification service: prints "ready", then one line per
+// notification (name, icon, desktop-entry hint, summary, body; tab separated).
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QObject>
@@ -21,11 +19,9 @@ public slots:
                     qPrintable(hints.value(QStringLiteral("desktop-entry")).toString()),
                     qPrintable(summary), qPrintable(body));
         std::fflush(stdout);
-        return ++lastId_;
+        static uint lastId = 0;
+        return ++lastId;
     }
-
-private:
-    uint lastId_ = 0;
 };
 
 }  // namespace

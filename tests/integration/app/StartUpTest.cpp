@@ -1,13 +1,9 @@
-// What the program settles before its controller starts: the command line,
-// headless or not, the bus address, and the quit signals. (One instance per
+// What the program settles before its controller starts. (One instance per
 // user is checked end to end, with and without a bus.)
-#include <poll.h>
-#include <unistd.h>
-
 #include <csignal>
 #include <string>
+#include <tuple>
 #include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -21,74 +17,54 @@ namespace {
 
 using testing_support::ScopedEnv;
 
-app::CommandLine Parse(std::vector<const char*> args) {
-    args.insert(args.begin(), "orbalenstatus");
-    return app::ParseCommandLine(static_cast<int>(args.size()), args.data());
-}
-
-TEST(CommandLine, KnownOptionsAndTheFirstUnknownOne) {
-    EXPECT_TRUE(Parse({"--help"}).help);
-    EXPECT_TRUE(Parse({"-h"}).help);
-    EXPECT_TRUE(Parse({"--version"}).version);
-    const app::CommandLine line =
-        Parse({"-platform", "xcb", "--headless", "--standby", "--bogus", "--other"});
-    EXPECT_TRUE(line.headless && line.standby);
-    EXPECT_FALSE(line.help);
+// (--help, --version, --headless and --standby are checked end to end.)
+TEST(CommandLine, QtsOwnOptionsPassAndTheFirstUnknownOneIsNamed) {
+    const char* argv[] = {"orbalenstatus", "-platform", "xcb",    "-h",
+                          "--standby",     "--bogus",   "--other"};
+    const app::CommandLine line = app::ParseCommandLine(std::size(argv), argv);
+    EXPECT_TRUE(line.help && line.standby && !line.headless);
     EXPECT_EQ(line.unknownOption, "--bogus") << "single-dash options are Qt's";
 }
 
 TEST(DisplayCheck, HeadlessWithoutADisplayOrWhenAsked) {
-    struct Case {
-        const char* display;
-        const char* wayland;
-        const char* platform;
-        bool headlessOption;
-        bool wanted;
+    // DISPLAY, WAYLAND_DISPLAY, QT_QPA_PLATFORM (nullptr: unset), --headless, wanted
+    const std::tuple<const char*, const char*, const char*, bool, bool> cases[] = {
+        {nullptr, "wayland-0", nullptr, false, true}, {"", "", nullptr, false, false},
+        {":0", nullptr, "offscreen", false, false},   {":0", nullptr, "minimal", false, false},
+        {nullptr, nullptr, "vnc", false, true},       {":0", nullptr, nullptr, true, false},
     };
-    const Case cases[] = {
-        {":0", nullptr, nullptr, false, true},      {nullptr, "wayland-0", nullptr, false, true},
-        {nullptr, nullptr, nullptr, false, false},  {"", "", nullptr, false, false},
-        {":0", nullptr, "offscreen", false, false}, {":0", nullptr, "minimal", false, false},
-        {nullptr, nullptr, "vnc", false, true},     {":0", nullptr, nullptr, true, false},
-    };
-    for (const Case& c : cases) {
-        ScopedEnv display("DISPLAY", c.display);
-        ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
-        ScopedEnv platform("QT_QPA_PLATFORM", c.platform);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [display, wayland, platform, headlessOption, wanted] = cases[i];
+        ScopedEnv displayEnv("DISPLAY", display);
+        ScopedEnv waylandEnv("WAYLAND_DISPLAY", wayland);
+        ScopedEnv platformEnv("QT_QPA_PLATFORM", platform);
         app::CommandLine line;
-        line.headless = c.headlessOption;
-        EXPECT_EQ(app::WantsDisplay(line), c.wanted)
-            << (c.display ? c.display : "-") << " " << (c.wayland ? c.wayland : "-") << " "
-            << (c.platform ? c.platform : "-") << " " << c.headlessOption;
+        line.headless = headlessOption;
+        EXPECT_EQ(app::WantsDisplay(line), wanted) << "case " << i;
     }
 }
 
 TEST(BusProbe, FindsTheUnixSocketOfABusAddress) {
     const std::pair<const char*, std::string> cases[] = {
-        {"unix:path=/run/user/1000/bus", "/run/user/1000/bus"},
         {"unix:path=/tmp/a%20b,guid=0123", "/tmp/a b"},
         {"unix:abstract=/tmp/dbus-XYZ,guid=0123", std::string("\0/tmp/dbus-XYZ", 14)},
         {"tcp:host=127.0.0.1,port=1;unix:path=/second", "/second"},
         {"unix:tmpdir=/tmp", ""},
-        {"tcp:host=127.0.0.1,port=1", ""},
-        {"", ""},
     };
     for (const auto& [address, socket] : cases) {
         EXPECT_EQ(app::UnixSocketOf(address), socket) << address;
     }
 }
 
+// Each quit signal shows on the pipe once: draining reports it, and a second
+// drain finds nothing.
 TEST(QuitSignals, EachSignalMakesThePipeReadableOnce) {
     const int fd = app::InstallQuitSignalPipe();
     ASSERT_GE(fd, 0);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         ASSERT_EQ(raise(signal), 0);
-        pollfd ready = {fd, POLLIN, 0};
-        EXPECT_EQ(poll(&ready, 1, 1000), 1) << signal;
-        app::DrainQuitSignalPipe(fd);
-        EXPECT_EQ(poll(&ready, 1, 0), 0) << signal;
-    }
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        EXPECT_TRUE(app::DrainQuitSignalPipe(fd)) << signal;
+        EXPECT_FALSE(app::DrainQuitSignalPipe(fd)) << signal;
         std::signal(signal, SIG_DFL);
     }
 }

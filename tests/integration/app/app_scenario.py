@@ -1,13 +1,6 @@
-"""The running program in a network namespace of its own, with its peers,
-shared by the end-to-end, panel and shell tests and the figures script.
-
-Scenario moves this process into new network and mount namespaces (two veth
-interfaces, the default route on the second, a name server at 127.0.0.1 that
-refuses at once or, on demand, never answers) with a private session bus, a
-loopback lookup service, a loopback SMTP server and private settings. Desktop
-is an X server, buses and folders for a panel or shell. Needs root (or the
-right to make namespaces).
-"""
+"""The running program with its peers in network and mount namespaces of its
+own, for the end-to-end, panel and shell tests and the figures script. Needs
+root (or the right to make namespaces)."""
 
 import contextlib
 import ctypes
@@ -18,13 +11,13 @@ import re
 import shutil
 import signal
 import socket
-import socketserver
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 import unittest
+from unittest import mock
 from xml.etree import ElementTree
 
 CLONE_NEWNS = 0x00020000
@@ -42,7 +35,8 @@ def run(*argv, **kwargs):
 
 
 def enter_own_namespace(folder):
-    """Moves this (single-threaded) process into new namespaces."""
+    """Moves this (single-threaded) process into new namespaces: two veth
+    interfaces, the default route on the second."""
     libc = ctypes.CDLL(None, use_errno=True)
     if libc.unshare(CLONE_NEWNET | CLONE_NEWNS) != 0:
         raise NoNamespace(os.strerror(ctypes.get_errno()))
@@ -64,9 +58,8 @@ def enter_own_namespace(folder):
 def write_settings(defaults, env, **values):
     """Keyword names with "_" stand for blanks; bools, ints, strings."""
     for key, value in values.items():
-        kind = ("-bool" if isinstance(value, bool) else
-                "-int" if isinstance(value, int) else "-string")
-        text = ("YES" if value else "NO") if isinstance(value, bool) else str(value)
+        kind, text = (("-bool", "YES" if value else "NO") if isinstance(value, bool) else
+                      ("-int" if isinstance(value, int) else "-string", str(value)))
         run(defaults, "write", DOMAIN, key.replace("_", " "), kind, text, env=env)
 
 
@@ -116,8 +109,7 @@ def members(xml, name):
 
 
 def main_in_namespace(tools, artifacts):
-    """This module's tests in a network namespace of their own; 77 (skipped)
-    where a tool or the right to make namespaces is missing."""
+    """This module's tests in namespaces; 77 (skipped) when a tool is missing."""
     for tool in tools:
         if not shutil.which(tool):
             print("skipped: %s is not installed" % tool)
@@ -129,8 +121,7 @@ def main_in_namespace(tools, artifacts):
 
 
 def private_env(folder, **extra):
-    """This environment with XDG folders of its own under `folder` and no
-    display settings."""
+    """This environment with XDG folders under `folder` and no display."""
     env = dict(os.environ, **extra)
     for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
         env.pop(name, None)
@@ -194,10 +185,7 @@ class LookupService:
                 self.end_headers()
                 self.wfile.write(body)
 
-        class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
-            daemon_threads = True
-
-        self.server = Server((host, 0), Handler)
+        self.server = http.server.ThreadingHTTPServer((host, 0), Handler)
         self.url = "http://%s:%d/ip" % (host, self.server.server_address[1])
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
@@ -218,8 +206,7 @@ class MailServer(Child):
     def __init__(self, script):
         self.process = subprocess.Popen(["/usr/bin/python3", script, "--mode", "plain"],
                                         stdout=subprocess.PIPE, text=True)
-        first = self.process.stdout.readline()
-        self.port = int(first.split()[1])
+        self.port = int(self.process.stdout.readline().split()[1])
         self.messages = []
         threading.Thread(target=self._read, daemon=True).start()
 
@@ -292,11 +279,10 @@ class Desktop:
 
 
 class Scenario:
-    """Everything the program needs, in a private folder; start() runs it."""
+    """The program's peers (bus, lookup service, SMTP server) and folders."""
 
     def __init__(self, program, defaults, smtp_script):
-        self.program = program
-        self.defaults = defaults
+        self.program, self.defaults = program, defaults
         self.folder = tempfile.mkdtemp(prefix="orbalen-app-")
         enter_own_namespace(self.folder)
         self.env = private_env(self.folder)
@@ -312,7 +298,6 @@ class Scenario:
         write_settings(self.defaults, self.env, **values)
 
     def tool(self, *argv):
-        """A run of argv in the program's environment, its output captured."""
         return subprocess.run(argv, env=self.env, capture_output=True, text=True, timeout=20)
 
     def notify(self):
@@ -320,26 +305,18 @@ class Scenario:
 
     @contextlib.contextmanager
     def silent_bus(self):
-        """Points the session bus address at a socket that accepts
-        connections and never says a word, for the duration."""
+        """A session bus that accepts connections and never says a word."""
         path = os.path.join(self.folder, "silent-bus")
-        listener = socket.socket(socket.AF_UNIX)
-        listener.bind(path)
-        listener.listen(8)
-        saved = self.env["DBUS_SESSION_BUS_ADDRESS"]
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + path
-        try:
+        address = {"DBUS_SESSION_BUS_ADDRESS": "unix:path=" + path}
+        with socket.socket(socket.AF_UNIX) as listener, mock.patch.dict(self.env, address):
+            listener.bind(path)
+            listener.listen(8)
             yield
-        finally:
-            self.env["DBUS_SESSION_BUS_ADDRESS"] = saved
-            listener.close()
-            os.unlink(path)
+        os.unlink(path)
 
     @contextlib.contextmanager
     def silent_name_server(self):
-        """A name server at 127.0.0.1:53 that never answers, for the
-        duration: queries queue unread (and are dropped once the queue is
-        full), so the resolver waits its full time-outs."""
+        """A name server that never answers: the resolver waits its time-outs."""
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as server:
             server.bind(("127.0.0.1", 53))
             yield
@@ -359,14 +336,13 @@ class Scenario:
         """The log's entries without their time stamps."""
         try:
             with open(self.log_path, encoding="utf-8", errors="replace") as f:
-                text = f.read()
+                return [re.sub(r"^\[[^]]*\] ", "", line) for line in f.read().splitlines()]
         except FileNotFoundError:
             return []
-        return [re.sub(r"^\[[^]]*\] ", "", line) for line in text.splitlines()]
 
     def wait_for_line(self, wanted, after=0, timeout=10.0):
-        """Index of the first entry from `after` on that equals `wanted`
-        (or matches it, for a compiled pattern); None after timeout."""
+        """Index of the first entry from `after` on that equals (or matches)
+        `wanted`; None after timeout."""
         def find():
             lines = self.log_lines()
             return next((i for i in range(after, len(lines)) if (
@@ -380,15 +356,13 @@ class Scenario:
 
     def call(self, method):
         """Calls a method of the program's interface; True when it answered."""
-        done = subprocess.run(["busctl", "--address=" + self.bus.address, "call", *STATUS,
-                               method], env=self.env, capture_output=True, text=True, timeout=10)
-        return done.returncode == 0
+        return self.tool("busctl", "--address=" + self.bus.address, "call", *STATUS,
+                         method).returncode == 0
 
     def close(self):
-        if self.process and self.process.poll() is None:
+        if self.process:
             self.process.kill()
             self.process.wait()
-        if self.process:
             self.process.stderr.close()
         self.mail.stop()
         self.bus.stop()

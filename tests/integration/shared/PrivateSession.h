@@ -1,6 +1,5 @@
-// Runs the tests matching a filter again, in a process of their own inside a
-// private session bus (dbus-run-session) with a throw-away home, so a
-// Secret Service started there never touches the user's.
+// Runs the tests matching a filter again inside a private session bus with a
+// throw-away home, so a Secret Service started there never touches the user's.
 #pragma once
 #include <stdlib.h>
 
