@@ -81,6 +81,9 @@ TEST(HostNameCache, CallersShareBoundedWorkersThatMayOutliveCacheAndLoop) {
         std::this_thread::sleep_for(1ms);  // until only the test and the cache hold the resolver
     }
     EXPECT_EQ(gate->calls, 4);
+
+    EXPECT_EQ(netinfo::Inet_HostName(nullptr), "Unknown host");
+    EXPECT_EQ(netinfo::Inet_HostName("999.1.1.1"), "Unknown host");
 }
 
 using Times = std::vector<long>;  // ms after the start

@@ -39,6 +39,13 @@ TEST(TextTools, ExtractBetweenIgnoresCaseAndTakesTheFirstEndAfterTheStart) {
     }
 }
 
+// Nothing in the program calls these two, but they belong to the same kit.
+TEST(TextTools, ReverseExtractTakesTheStartNearestBeforeTheFirstEnd) {
+    EXPECT_EQ(netinfo::reverseExtractBetweenPattern("[[x]b[y]", "[", "]"), "x");
+    EXPECT_EQ(netinfo::reverseExtractBetweenPattern("x] [y", "[", "]"), std::nullopt);
+    EXPECT_EQ(netinfo::cleanForFilename("a/b:c d"), "a-b-c d");
+}
+
 // Neither the growing body nor the decoded text ever holds more than the cap.
 TEST(PageText, BodyAndTextStayWithinTheCap) {
     constexpr std::size_t kCap = 100 * 1024;
