@@ -34,8 +34,8 @@ TEST(UniqueFdTest, ClosesOnceAndMovesWholeBuffersUpToTheCap) {
     EXPECT_EQ(writeEnd.close(), 0);
     EXPECT_FALSE(IsOpen(fds[1]));
 
-    // A pipe takes 64 KiB at a time, so a larger buffer goes out in partial writes
-    // and comes back in partial reads, up to exactly the cap.
+    // A megabyte is more than a pipe holds: it comes back whole through many reads,
+    // up to exactly the cap.
     ASSERT_EQ(pipe(fds), 0);
     UniqueFd readEnd(fds[0]);
     writeEnd.reset(fds[1]);
