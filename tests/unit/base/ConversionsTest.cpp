@@ -11,15 +11,9 @@ using namespace base;
 
 namespace {
 
-template <typename T>
-std::string Decimal(T value) {
-    std::unique_ptr<char[]> text(itoa(value));
-    return text ? text.get() : "(null)";
-}
-
 TEST(Itoa, TheExtremesInFullAndTheLowestDigitsOfACutBuffer) {
-    EXPECT_EQ(Decimal(0L), "0");
-    EXPECT_EQ(Decimal(LONG_MIN), "-9223372036854775808");
+    EXPECT_STREQ(std::unique_ptr<char[]>(itoa(0L)).get(), "0");
+    EXPECT_STREQ(std::unique_ptr<char[]>(itoa(LONG_MIN)).get(), "-9223372036854775808");
     char buf[32];
     itoa(buf, 3, -12345L);
     EXPECT_STREQ(buf, "-45");
@@ -53,9 +47,8 @@ TEST(Utf8Test, CutsNeverSplitACharacterAndLegacyTextDecodesInFull) {
     // Malformed bytes count as one character each.
     EXPECT_EQ(CutToCharacterBoundary("\xff\xfe-abc", 3), "\xff\xfe-");
 
-    // Legacy text is read as Mac Roman unless already UTF-8. Every byte from 0x80 up,
-    // alone and all together: the decoded text is sized before it is written, so a
-    // wrong size would cut or pad it.
+    // Legacy text is Mac Roman unless already UTF-8. Every byte from 0x80 up, alone and
+    // all together: the text is sized before it is written, so a wrong size cuts or pads.
     EXPECT_EQ(DecodeLegacyText("caf\xc3\xa9"), "caf\xc3\xa9");
     EXPECT_EQ(DecodeLegacyText(std::string("\x8e\0z", 3)), std::string("\xc3\xa9\0z", 4));
     EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));  // a surrogate

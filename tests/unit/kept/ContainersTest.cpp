@@ -51,11 +51,21 @@ struct BiggerProbe : Probe {
     char more[100];
 };
 
-TEST(NodePool, DerivedTypesBypassIt) {
+TEST(NodePool, DerivedTypesBypassItAndListsGiveTheirElementsBackWhenDestroyed) {
     auto probe = std::make_unique<Probe>();
     auto bigger = std::make_unique<BiggerProbe>();
     bigger->more[99] = 'x';  // would run past a Probe-sized slot
     EXPECT_EQ(NodePool<Probe>::blockCount(), 1u);
+
+    const elem<CString256>* last = nullptr;
+    {
+        CList<CString256> scoped;
+        scoped.append("kept until the end of scope");
+        last = scoped.head;
+    }
+    CList<CString256> next;
+    next.append("reuses it");
+    EXPECT_EQ(next.head, last);
 }
 
 TEST(ArrayUtilities, MoveLeavesOutOfRangeIndexesAloneAndSortComparesNumbersByValue) {

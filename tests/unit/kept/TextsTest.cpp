@@ -33,8 +33,7 @@ TEST(CString256, StopsAtTheCapacityTakesAbsentSourcesAndChangesTheLastSuffix) {
 }
 
 TEST(CStringMatch, ScoresOfTheMatchersAndWildcards) {
-    // Each score differs from the one before, so a matcher that writes none fails.
-    float score = -1.0f;
+    float score = -1.0f;  // each score differs from the one before: every call must write
     CString256("abc").match_case_partial("", &score);
     EXPECT_EQ(score, 0.0f);  // an empty pattern matches nothing
     CString256("ab").match_case_approximate("ba", &score);
@@ -132,16 +131,18 @@ TEST(CURL, TakesShortAndLongURLsApartAndResolvesLinksAgainstThem) {
                   TextOf(u.suffix) + "|" + TextOf(u.rest) + "|" + TextOf(u.anchor),
               "host|docs/guide|intro.html|.html|intro.html?x=1|top");
     EXPECT_EQ(TextsOf(CURL(u).pathComponents), (Texts{"docs", "guide"}));
-    CURL args("http://h/a/cgi?q=2$p1");  // path arguments after the search ones
-    EXPECT_EQ(TextOf(args.filename) + " " + TextOf(args.pathArgs) + " " + TextOf(args.searchArgs),
-              "cgi p1 q=2");
+    for (const char* text : {"http://h/a/cgi$p1?q=2", "http://h/a/cgi?q=2$p1"}) {
+        const CURL url(text);  // path and search arguments in either order
+        EXPECT_EQ(TextOf(url.filename) + " " + TextOf(url.pathArgs) + " " + TextOf(url.searchArgs),
+                  "cgi p1 q=2")
+            << text;
+    }
 
     // A long URL keeps every part within the cap.
-    const std::string folder(200, 'f');
-    CURL long_(
-        ("http://h/" + folder + "/" + folder + "/page.html?" + std::string(300, 'q')).c_str());
+    const std::string f(200, 'f');
+    CURL long_(("http://h/" + f + "/" + f + "/page.html?" + std::string(300, 'q')).c_str());
     EXPECT_EQ(TextOf(long_.filename), "page.html");
-    EXPECT_EQ(TextsOf(long_.pathComponents), (Texts{folder, folder.substr(0, 54)}));
+    EXPECT_EQ(TextsOf(long_.pathComponents), (Texts{f, f.substr(0, 54)}));
 
     // Links resolve against the page; only the leading "../" climb, the inner ones stay
     // for the server to resolve.
@@ -163,8 +164,7 @@ TEST(Links, ClassicExtractionTheWalkUnderItAndCollecting) {
     EXPECT_EQ(TextsOf(links), (Texts{"x.html", "y.gif"}));
     EXPECT_EQ(Bytes(page), html);
 
-    // The one-pass walk under it finds an opening pattern that a removed pair has joined
-    // from two pieces (with only its last byte after the seam), and takes an empty one.
+    // The walk under it finds a pattern joined across a removed pair, and an empty one.
     auto walked = [](const char* text, const char* a, const char* b) {
         CText t(text);
         CList<CString256> found;
