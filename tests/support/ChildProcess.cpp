@@ -7,9 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 #include <utility>
+
+#include "support/FileText.h"
 
 namespace testing_support {
 
@@ -22,19 +25,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) {
         return;
     }
-    std::vector<char*> args;
-    for (const auto& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
+    std::vector<char*> args(argv.size() + 1, nullptr);
+    std::transform(argv.begin(), argv.end(), args.begin(),
+                   [](const std::string& a) { return const_cast<char*>(a.c_str()); });
     errors_ = memfd_create("child-stderr", MFD_CLOEXEC);
     pid_ = fork();
     if (pid_ == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
-        if (errors_ >= 0) {
-            dup2(errors_, STDERR_FILENO);
-        }
+        dup2(errors_, STDERR_FILENO);  // without the file, the child's own stays
         for (const auto& e : extraEnvironment) {
             putenv(const_cast<char*>(e.c_str()));
         }
@@ -44,9 +43,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
     close(out[1]);
     close(in[0]);
     output_ = out[0];
-    if (!standardInput.empty()) {
-        [[maybe_unused]] auto n = write(in[1], standardInput.data(), standardInput.size());
-    }
+    [[maybe_unused]] auto n = write(in[1], standardInput.data(), standardInput.size());
     close(in[1]);
 }
 
@@ -55,23 +52,14 @@ ChildProcess::~ChildProcess() {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    if (output_ >= 0) {
-        close(output_);
-    }
-    if (errors_ >= 0) {
-        close(errors_);
-    }
+    close(output_);  // either may be -1: then nothing is closed
+    close(errors_);
 }
 
+// A fresh open reads from the start, wherever the child's writes left the
+// offset it shares with errors_.
 std::string ChildProcess::readErrors() const {
-    std::string all;
-    char buffer[4096];
-    ssize_t n = 0;
-    for (off_t at = 0; errors_ >= 0 && (n = pread(errors_, buffer, sizeof buffer, at)) > 0;
-         at += n) {
-        all.append(buffer, static_cast<std::size_t>(n));
-    }
-    return all;
+    return errors_ < 0 ? "" : ReadText("/proc/self/fd/" + std::to_string(errors_));
 }
 
 std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds timeout) {
@@ -85,13 +73,11 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         pollfd p{output_, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-            return std::nullopt;
-        }
         char buffer[512];
-        const ssize_t n = read(output_, buffer, sizeof buffer);
-        if (n <= 0) {
-            return std::nullopt;
+        ssize_t n = 0;
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
+            (n = read(output_, buffer, sizeof buffer)) <= 0) {
+            return std::nullopt;  // nothing in time, or the output was closed
         }
         pending_.append(buffer, static_cast<std::size_t>(n));
     }
@@ -109,18 +95,16 @@ std::string ChildProcess::readAll(std::chrono::milliseconds timeout) {
 
 std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
-    while (pid_ > 0) {
-        int status = 0;
+    for (int status = 0; pid_ > 0; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
         if (waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         if (Clock::now() >= deadline) {
-            return std::nullopt;  // the destructor kills it
+            break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return std::nullopt;
+    return std::nullopt;  // still running: the destructor kills it
 }
 
 }  // namespace testing_support

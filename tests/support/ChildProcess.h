@@ -20,15 +20,13 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // One line of standard output, without its line end, or nothing when
-    // none arrives within timeout.
+    // One line of standard output without its line end; nothing when none comes in time.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
     // Everything it writes until it closes its output or timeout passes.
     std::string readAll(std::chrono::milliseconds timeout);
     // Everything it has written to standard error so far.
     std::string readErrors() const;
-    // The exit status, or nothing when it has not ended within timeout
-    // (it is then killed).
+    // The exit status (128 + the signal when killed), or nothing if still running.
     std::optional<int> wait(std::chrono::milliseconds timeout);
 
 private:

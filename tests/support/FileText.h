@@ -2,7 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace testing_support {
@@ -10,9 +10,7 @@ namespace testing_support {
 // A file's bytes as they stand, NUL bytes included; empty when it cannot be read.
 inline std::string ReadText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Replaces the file with exactly these bytes.

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <deque>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/UniqueFd.h"
@@ -21,31 +21,23 @@ namespace testing_support {
 using platform::RunLoop;
 using platform::WriteToSystemLog;
 
-namespace {
-
-struct Timer {
-    RunLoop::TimePoint due;
-    RunLoop::Duration interval;
-    std::uint64_t order;  // breaks ties between timers due at the same time
-    std::shared_ptr<RunLoop::Callback> callback;
-};
-
-struct Watch {
-    int fd;
-    std::shared_ptr<RunLoop::Callback> callback;
-};
-
-}  // namespace
-
 struct ManualRunLoop::State {
-    Clock clock;
-    TimePoint virtualNow{};
-    std::uint64_t nextId = 1;
-    std::uint64_t nextOrder = 1;
-    std::map<TimerId, Timer> timers;
-    std::map<WatchId, Watch> watches;
+    struct Timer {
+        TimerId id;
+        Duration interval;
+        std::shared_ptr<Callback> callback;
+    };
+    // By due time, then by the order they were (re)scheduled in.
+    using Timers = std::map<std::pair<TimePoint, std::uint64_t>, Timer>;
 
-    base::UniqueFd wakeFd;
+    explicit State(Clock c) : clock(c) {}
+
+    const Clock clock;
+    TimePoint virtualNow{};
+    std::uint64_t nextId = 1;  // also orders the timers scheduled for the same time
+    Timers timers;
+    std::map<WatchId, std::pair<int, std::shared_ptr<Callback>>> watches;
+    base::UniqueFd wakeFd{eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)};
     std::mutex postedMutex;
     std::deque<Callback> posted;
 
@@ -53,101 +45,45 @@ struct ManualRunLoop::State {
         return clock == Clock::Virtual ? virtualNow : std::chrono::steady_clock::now();
     }
 
-    // The earliest timer due at or before limit, in due order; 0 when none.
-    TimerId nextDue(TimePoint limit) const {
-        TimerId best = 0;
-        const Timer* bestTimer = nullptr;
-        for (const auto& [id, timer] : timers) {
-            if (timer.due > limit) {
-                continue;
-            }
-            if (!bestTimer || timer.due < bestTimer->due ||
-                (timer.due == bestTimer->due && timer.order < bestTimer->order)) {
-                best = id;
-                bestTimer = &timer;
-            }
-        }
-        return best;
+    // The earliest timer due by limit that was scheduled before the given order.
+    Timers::iterator nextDue(TimePoint limit, std::uint64_t before = UINT64_MAX) {
+        return std::find_if(timers.begin(), timers.end(), [&](const auto& timer) {
+            return timer.first.first <= limit && timer.first.second < before;
+        });
     }
 
     // Reschedules or forgets the timer before calling it, so that the
     // callback is free to invalidate it or add new timers.
-    void fire(TimerId id) {
-        auto it = timers.find(id);
-        auto callback = it->second.callback;
-        if (it->second.interval.count() > 0) {
-            it->second.due += it->second.interval;
-            it->second.order = nextOrder++;
-        } else {
-            timers.erase(it);
+    void fire(Timers::iterator due) {
+        auto timer = timers.extract(due);
+        const auto callback = timer.mapped().callback;
+        if (timer.mapped().interval.count() > 0) {
+            timer.key() = {timer.key().first + timer.mapped().interval, nextId++};
+            timers.insert(std::move(timer));
         }
         (*callback)();
     }
-
-    // Fires each timer due by limit once, in due order. A repeating timer that
-    // is still behind waits for the next round, so it cannot starve watches.
-    bool runTimersDueBy(TimePoint limit) {
-        std::vector<std::pair<TimePoint, std::pair<std::uint64_t, TimerId>>> due;
-        for (const auto& [id, timer] : timers) {
-            if (timer.due <= limit) {
-                due.push_back({timer.due, {timer.order, id}});
-            }
-        }
-        std::sort(due.begin(), due.end());
-        bool fired = false;
-        for (const auto& entry : due) {
-            const TimerId id = entry.second.second;
-            auto it = timers.find(id);
-            if (it != timers.end() && it->second.due <= limit) {
-                fire(id);
-                fired = true;
-            }
-        }
-        return fired;
-    }
-
-    bool runPosted() {
-        std::deque<Callback> batch;
-        {
-            std::lock_guard lock(postedMutex);
-            batch.swap(posted);
-        }
-        for (auto& callback : batch) {
-            callback();
-        }
-        return !batch.empty();
-    }
-
-    void drainWakeFd() const {
-        std::uint64_t count = 0;
-        while (read(wakeFd.get(), &count, sizeof count) == sizeof count) {
-        }
-    }
 };
 
-ManualRunLoop::ManualRunLoop(Clock clock) : state_(std::make_unique<State>()) {
-    state_->clock = clock;
-    state_->wakeFd.reset(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-}
+ManualRunLoop::ManualRunLoop(Clock clock) : state_(std::make_unique<State>(clock)) {}
 
 ManualRunLoop::~ManualRunLoop() = default;
 
 RunLoop::TimerId ManualRunLoop::addTimer(Duration fireDelay, Duration repeatInterval,
                                          Callback callback) {
     const TimerId id = state_->nextId++;
-    state_->timers[id] =
-        Timer{state_->now() + std::max(fireDelay, Duration::zero()), repeatInterval,
-              state_->nextOrder++, std::make_shared<Callback>(std::move(callback))};
+    state_->timers[{state_->now() + std::max(fireDelay, Duration::zero()), id}] = {
+        id, repeatInterval, std::make_shared<Callback>(std::move(callback))};
     return id;
 }
 
 void ManualRunLoop::invalidateTimer(TimerId id) {
-    state_->timers.erase(id);
+    std::erase_if(state_->timers, [id](const auto& timer) { return timer.second.id == id; });
 }
 
 RunLoop::WatchId ManualRunLoop::watchReadable(int fd, Callback callback) {
     const WatchId id = state_->nextId++;
-    state_->watches[id] = Watch{fd, std::make_shared<Callback>(std::move(callback))};
+    state_->watches[id] = {fd, std::make_shared<Callback>(std::move(callback))};
     return id;
 }
 
@@ -169,61 +105,69 @@ RunLoop::TimePoint ManualRunLoop::now() const {
 }
 
 void ManualRunLoop::advance(Duration d) {
-    if (state_->clock != Clock::Virtual || d.count() < 0) {
+    State& s = *state_;
+    if (s.clock != Clock::Virtual || d.count() < 0) {
         return;
     }
-    const TimePoint target = state_->virtualNow + d;
-    while (TimerId id = state_->nextDue(target)) {
-        state_->virtualNow = std::max(state_->virtualNow, state_->timers[id].due);
-        state_->fire(id);
+    const TimePoint target = s.virtualNow + d;
+    for (auto due = s.nextDue(target); due != s.timers.end(); due = s.nextDue(target)) {
+        s.virtualNow = std::max(s.virtualNow, due->first.first);
+        s.fire(due);
     }
-    state_->virtualNow = target;
+    s.virtualNow = target;
 }
 
 bool ManualRunLoop::runOnce(Duration maxWait) {
+    State& s = *state_;
     Duration wait = std::max(maxWait, Duration::zero());
-    if (state_->clock == Clock::Real) {
-        if (TimerId id = state_->nextDue(TimePoint::max())) {
-            auto untilDue = std::chrono::ceil<Duration>(state_->timers[id].due - state_->now());
-            wait = std::clamp(untilDue, Duration::zero(), wait);
-        }
+    if (s.clock == Clock::Real && !s.timers.empty()) {
+        const auto untilDue = std::chrono::ceil<Duration>(s.timers.begin()->first.first - s.now());
+        wait = std::clamp(untilDue, Duration::zero(), wait);
     }
-
-    std::vector<pollfd> fds{{state_->wakeFd.get(), POLLIN, 0}};
+    std::vector<pollfd> fds{{s.wakeFd.get(), POLLIN, 0}};
     std::vector<WatchId> ids{0};
-    for (const auto& [id, watch] : state_->watches) {
-        fds.push_back({watch.fd, POLLIN, 0});
+    for (const auto& [id, watch] : s.watches) {
+        fds.push_back({watch.first, POLLIN, 0});
         ids.push_back(id);
     }
-    const int timeoutMs = static_cast<int>(std::min<Duration::rep>(wait.count(), 1 << 30));
-    const int ready = poll(fds.data(), fds.size(), timeoutMs);
+    const int ready =
+        poll(fds.data(), fds.size(), static_cast<int>(std::min(wait.count(), 1L << 30)));
     if (ready < 0 && errno != EINTR) {
         WriteToSystemLog("Run loop: poll failed: " + std::to_string(errno));
     }
-
-    bool ran = false;
-    if (ready > 0 && (fds[0].revents & POLLIN)) {
-        state_->drainWakeFd();
+    for (std::uint64_t count = 0; read(s.wakeFd.get(), &count, sizeof count) > 0;) {
     }
-    ran |= state_->runPosted();
+    const auto batch = [&s] {
+        std::lock_guard lock(s.postedMutex);
+        return std::exchange(s.posted, {});
+    }();
+    for (const auto& callback : batch) {
+        callback();
+    }
+    bool ran = !batch.empty();
     for (std::size_t i = 1; ready > 0 && i < fds.size(); ++i) {
-        auto it = state_->watches.find(ids[i]);
-        if (it == state_->watches.end() || fds[i].revents == 0) {
+        auto it = s.watches.find(ids[i]);
+        if (it == s.watches.end() || fds[i].revents == 0) {
             continue;  // removed by an earlier callback of this round, or not ready
         }
-        if (fds[i].revents & POLLNVAL) {
-            // The descriptor was closed under the watch; calling back would spin.
+        if (fds[i].revents & POLLNVAL) {  // closed under the watch: calling back would spin
             WriteToSystemLog("Run loop: dropping the watch of closed descriptor " +
                              std::to_string(fds[i].fd));
-            state_->watches.erase(it);
-            continue;
+            s.watches.erase(it);
+        } else {
+            const auto callback = it->second.second;
+            (*callback)();
+            ran = true;
         }
-        auto callback = it->second.callback;
-        (*callback)();
-        ran = true;
     }
-    if (state_->clock == Clock::Real) {
-        ran |= state_->runTimersDueBy(state_->now());
+    // Each timer due now fires once; one that is still behind (or was added
+    // meanwhile) waits for the next round, so it cannot starve the watches.
+    const TimePoint limit = s.now();
+    const std::uint64_t round = s.nextId;
+    for (auto due = s.nextDue(limit, round); s.clock == Clock::Real && due != s.timers.end();
+         due = s.nextDue(limit, round)) {
+        s.fire(due);
+        ran = true;
     }
     return ran;
 }
@@ -233,14 +177,11 @@ bool ManualRunLoop::runUntil(const std::function<bool()>& done, Duration realTim
     // this slice; everything posted or readable wakes the loop at once.
     constexpr Duration kSlice{50};
     const auto deadline = std::chrono::steady_clock::now() + realTimeout;
-    while (!done()) {
-        const auto left = std::chrono::ceil<Duration>(deadline - std::chrono::steady_clock::now());
-        if (left <= Duration::zero()) {
-            return done();
-        }
+    for (auto left = realTimeout; !done() && left > Duration::zero();
+         left = std::chrono::ceil<Duration>(deadline - std::chrono::steady_clock::now())) {
         runOnce(std::min(left, kSlice));
     }
-    return true;
+    return done();
 }
 
 }  // namespace testing_support

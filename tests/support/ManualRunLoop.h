@@ -8,11 +8,10 @@
 
 namespace testing_support {
 
-// A RunLoop driven by its caller, for tests and command-line tools.
-// With a virtual clock, time moves only through advance(), so timer
-// behaviour is tested without waiting; with the real (steady) clock,
-// runUntil() also fires timers as they fall due. In both modes, fd watches
-// and posted work are served by runOnce()/runUntil().
+// A RunLoop driven by its caller. With the virtual clock time moves only
+// through advance(), so timers are tested without waiting; with the real
+// (steady) clock runOnce()/runUntil() fire them as they fall due. Watches and
+// posted work are served by runOnce()/runUntil() in both.
 class ManualRunLoop : public platform::RunLoop {
 public:
     enum class Clock { Virtual, Real };
@@ -46,8 +45,7 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// The caller-driven loop on the real clock: the main loop of a command-line
-// tool or of a worker thread, served by runOnce()/runUntil().
+// The caller-driven loop on the real clock, for a tool's or a thread's main loop.
 class RealTimeRunLoop : public ManualRunLoop {
 public:
     RealTimeRunLoop() : ManualRunLoop(Clock::Real) {}

@@ -14,15 +14,11 @@ class TempFolder {
 public:
     explicit TempFolder(const std::string& prefix = "orbalen") {
         std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX"));
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
+        path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
     }
     ~TempFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) {
-            std::filesystem::remove_all(path_, ignored);
-        }
+        std::error_code ignored;  // an empty path removes nothing
+        std::filesystem::remove_all(path_, ignored);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;

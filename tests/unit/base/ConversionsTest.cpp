@@ -1,4 +1,5 @@
 #include "base/Conversions.h"
+#include "base/Utf8.h"
 
 #include <climits>
 #include <memory>
@@ -10,59 +11,57 @@ using namespace base;
 
 namespace {
 
-template <typename T>
-std::string Decimal(T value) {
-    std::unique_ptr<char[]> text(itoa(value));
-    return text ? text.get() : "(null)";
-}
-
-std::string Hfs(const std::string& posix) {
-    CString256 path(posix.c_str());
-    ConvertPosixPathToHFSPath(path);
-    return path.c_str();
-}
-
-TEST(Itoa, EveryValueIncludingTheMostNegativeAndCutBuffers) {
-    EXPECT_EQ(Decimal(0L), "0");
-    EXPECT_EQ(Decimal(ULONG_MAX), "18446744073709551615");
-    EXPECT_EQ(Decimal(LONG_MIN), "-9223372036854775808");
-    EXPECT_EQ(Decimal(static_cast<short>(-32768)), "-32768");
-    // A short buffer keeps the lowest digits.
+TEST(Itoa, TheExtremesInFullAndTheLowestDigitsOfACutBuffer) {
+    EXPECT_STREQ(std::unique_ptr<char[]>(itoa(0L)).get(), "0");
+    EXPECT_STREQ(std::unique_ptr<char[]>(itoa(LONG_MIN)).get(), "-9223372036854775808");
     char buf[32];
     itoa(buf, 3, -12345L);
     EXPECT_STREQ(buf, "-45");
-    itoa(buf, 31, 3000000000ULL);
-    EXPECT_STREQ(buf, "3000000000");
-    reverse(nullptr);  // ignored
+    itoa(buf, 31, ULLONG_MAX);
+    EXPECT_STREQ(buf, "18446744073709551615");
 }
 
-TEST(UrlEncoding, BothFormsEncodeWhatTheirClassDoesNotAllow) {
-    // The safe form keeps only the safe class and "&".
-    const std::tuple<char* (*)(char*, unsigned char), unsigned char, const char*> cases[] = {
-        {URLencode, ' ', "%20"},     {URLencode, 233, "%e9"},   {URLencode, '~', "~"},
-        {URLSafeEncode, '~', "%7e"}, {URLSafeEncode, '&', "&"}, {URLSafeEncode, 0, "%00"}};
-    for (const auto& [encode, c, encoded] : cases) {
-        char dst[4];
-        EXPECT_STREQ(encode(dst, c), encoded) << int(c);
-    }
-}
-
-TEST(HfsPath, SwapsSeparatorsUnderTheRootVolumeAndTheInverseUndoesIt) {
-    EXPECT_EQ(Hfs("/tmp/a:b//c/"), "Root:tmp:a/b:c");
-    EXPECT_EQ(Hfs("relative/path"), "relative/path");
-    std::string deep = "/" + std::string(251, 'd');  // "Root:" + 251 = 256 bytes
-    EXPECT_EQ(Hfs(deep), deep);
-    EXPECT_EQ(Hfs("/" + std::string(250, 'd')), "Root:" + std::string(250, 'd'));
-
-    for (const char* posix : {"/", "/data/Kestrune Software/a:b.log", "/x/with/slash:and:colons"}) {
-        const std::string hfs = Hfs(posix);
-        ASSERT_NE(hfs, posix) << "converted";
-        EXPECT_EQ(ConvertHFSPathToPosixPath(hfs), std::string(posix));
-    }
-    EXPECT_EQ(ConvertHFSPathToPosixPath("/already/posix"), "/already/posix");
-    for (const char* bad : {"", "relative", "Other:x", "Rootless:x", "Root::x", "Root:x:"}) {
+TEST(HfsPath, SwapsSeparatorsWithinTheCapAndTheInverseUndoesIt) {
+    auto hfs = [](const std::string& posix) {
+        CString256 path(posix.c_str());
+        ConvertPosixPathToHFSPath(path);
+        return std::string(path.c_str());
+    };
+    const std::string d250(250, 'd');
+    EXPECT_EQ(hfs("/tmp/a:b//c/"), "Root:tmp:a/b:c");
+    EXPECT_EQ(hfs("/" + d250), "Root:" + d250);
+    EXPECT_EQ(hfs("/d" + d250), "/d" + d250);  // "Root:" and 251 bytes would not fit
+    EXPECT_EQ(ConvertHFSPathToPosixPath("Root:x:a/b"), "/x/a:b");
+    EXPECT_EQ(ConvertHFSPathToPosixPath("Root"), "/");
+    EXPECT_EQ(ConvertHFSPathToPosixPath("/left/as/is"), "/left/as/is");
+    for (const char* bad : {"", "relative", "Rootless:x", "Root::x", "Root:x:"}) {
         EXPECT_FALSE(ConvertHFSPathToPosixPath(bad)) << bad;
     }
+}
+
+TEST(Utf8Test, CutsNeverSplitACharacterAndLegacyTextDecodesInFull) {
+    const std::string text = "a\xc3\xa9\xe2\x82\xac\xf0\x9f\x99\x82";  // a é € 🙂
+    EXPECT_EQ(CutToCharacterBoundary(text, 2), "a");
+    EXPECT_EQ(CutToCharacterBoundary(text, 3), "a\xc3\xa9");
+    EXPECT_EQ(CutToCharacterBoundary(text, 9), "a\xc3\xa9\xe2\x82\xac");
+    // Malformed bytes count as one character each.
+    EXPECT_EQ(CutToCharacterBoundary("\xff\xfe-abc", 3), "\xff\xfe-");
+
+    // Legacy text is Mac Roman unless already UTF-8. Every byte from 0x80 up, alone and
+    // all together: the text is sized before it is written, so a wrong size cuts or pads.
+    EXPECT_EQ(DecodeLegacyText("caf\xc3\xa9"), "caf\xc3\xa9");
+    EXPECT_EQ(DecodeLegacyText(std::string("\x8e\0z", 3)), std::string("\xc3\xa9\0z", 4));
+    EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));  // a surrogate
+    EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));      // overlong "/"
+    std::string all, oneByOne;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        const std::string one(1, static_cast<char>(byte));
+        const std::string decoded = DecodeLegacyText(one);
+        ASSERT_TRUE(IsValidUtf8(decoded) && decoded.size() >= 2) << byte;
+        all += one;
+        oneByOne += decoded;
+    }
+    EXPECT_EQ(DecodeLegacyText("x" + all + "y"), "x" + oneByOne + "y");
 }
 
 }  // namespace

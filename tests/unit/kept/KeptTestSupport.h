@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,17 +20,17 @@ using Texts = std::vector<std::string>;
 inline std::string TextOf(const base::CString256& s) {
     return s.c_str();
 }
-inline std::string TextOf(const std::string& s) {
-    return s;
-}
 
-// The list's values in order, to compare as a whole.
+// The list's values in order, checking that its tail and count agree with them.
 template <typename T>
 Texts TextsOf(const base::CList<T>& list) {
     Texts out;
-    for (const base::elem<T>* e = list.head; e != nullptr; e = e->next) {
-        out.push_back(TextOf(e->value));
+    const base::elem<T>* last = nullptr;
+    for (const base::elem<T>* e = list.head; e != nullptr; last = e, e = e->next) {
+        out.emplace_back(e->value.c_str());
     }
+    EXPECT_EQ(last, list.tail);
+    EXPECT_EQ(static_cast<std::int32_t>(out.size()), list.count);
     return out;
 }
 
