@@ -10,26 +10,15 @@ class OrderingTest : public ControllerTest {
 protected:
     void SetUp() override {
         ControllerTest::SetUp();
-        store(keys::kSendEmailNotifications, true);
-        store(keys::kEmail, "ops@example.org"s);
-        store(keys::kLastIPAddress, "10.0.0.5"s);
-        addresses_.answer({"10.0.0.5"});
+        store({{keys::kSendEmailNotifications, true},
+               {keys::kEmail, "ops@example.org"s},
+               {keys::kLastIPAddress, "10.0.0.5"s}});
+        answer({"10.0.0.5"});
     }
     void change(const std::string& first) {
         const netinfo::AddressList looked{first};
-        addresses_.answer(looked);  // as any later read finds it
+        answer(looked);  // as any later read finds it
         controller().ipAddressChanged(&looked);
-    }
-    // Whether the lines appear in the log in this order (others between).
-    bool inOrder(const Lines& lines) const {
-        auto at = log_.begin();
-        for (const auto& line : lines) {
-            at = std::find(at, log_.end(), line);
-            if (at == log_.end()) {
-                return false;
-            }
-        }
-        return true;
     }
     static std::string changed(const std::string& from, const std::string& to) {
         return "(First) Internal IP address changed from:" + from + " to:" + to;
@@ -38,7 +27,7 @@ protected:
 
 TEST_F(OrderingTest, ChangeShowsAtOnceAndRefreshesLogOneAfterAnother) {
     start();
-    silentNames_ = {"10.0.0.6"};  // its reverse look-up never answers
+    names_["10.0.0.6"] = std::nullopt;  // its reverse look-up never answers
     change("10.0.0.6");
     EXPECT_EQ(item_.title(), "10.0.0.6") << "the list handed on serves, not a new read";
     EXPECT_EQ(desktop_.states.back().addresses, Lines{"10.0.0.6"});
@@ -59,10 +48,10 @@ TEST_F(OrderingTest, ChangeShowsAtOnceAndRefreshesLogOneAfterAnother) {
 }
 
 TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
-    store(keys::kEmailChangesToExternalIPAddress, true);
-    store(keys::kLastExternalIPAddress, "203.0.113.7"s);
-    pages_.hanging = true;
-    pages_.answerAddress("203.0.113.7");
+    store({{keys::kEmailChangesToExternalIPAddress, true},
+           {keys::kLastExternalIPAddress, "203.0.113.7"s}});
+    hanging_ = true;
+    pages_[""] = Page("203.0.113.7");
     controller().init();
     EXPECT_EQ(item_.title(), "10.0.0.5") << "shown before any answer";
     change("10.0.0.8");
@@ -78,12 +67,12 @@ TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
         << "the refreshes went ahead of the waiting check";
     EXPECT_EQ(count("Current external IP address: 203.0.113.7"), 0);
 
-    pages_.release();
+    release();
     settle();
     EXPECT_TRUE(
         inOrder({changed("10.0.0.5", "10.0.0.8"), "Current external IP address: 203.0.113.7",
                  "The current external IP address is:203.0.113.7"}));
-    EXPECT_EQ(pages_.fetched.size(), 1u) << "the start-up line joined the check's lookup";
+    EXPECT_EQ(fetched_.size(), 1u) << "the start-up line joined the check's lookup";
 }
 
 TEST_F(OrderingTest, MailsComeThreeInARowThenOneAMinuteFromTheLastMailed) {
@@ -119,16 +108,16 @@ TEST_F(OrderingTest, MailsComeThreeInARowThenOneAMinuteFromTheLastMailed) {
 
 TEST_F(OrderingTest, OutsideRequestsJoinTheCheckOrRefreshAlreadyWaiting) {
     start();
-    pages_.hanging = true;
-    pages_.answerAddress("203.0.113.7");
-    const auto fetches = [this, before = pages_.fetched.size()] {
-        return pages_.fetched.size() - before;
+    hanging_ = true;
+    pages_[""] = Page("203.0.113.7");
+    const auto fetches = [this, before = fetched_.size()] {
+        return fetched_.size() - before;
     };
     for (int call = 0; call < 100; ++call) {
         controller().checkExternalIPAddressNow();
         controller().refresh(true);
     }
-    pages_.release();
+    release();
     settle();
     EXPECT_EQ(fetches(), 1u);
     EXPECT_EQ(count("Checking internal IP"), 1) << "the refresh queued absorbed the rest";
