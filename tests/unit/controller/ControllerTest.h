@@ -85,7 +85,12 @@ protected:
         controller::gLastInternalChange.reset();
         controller::gLastExternalChange.reset();
         platform::SetSystemLogObserver([this](std::string_view line) { log_.emplace_back(line); });
-        store({{keys::kExternalIPLookupURL, std::string(kLookupURL)}});
+        // Mails to one recipient, one address, a service that answers.
+        store({{keys::kExternalIPLookupURL, std::string(kLookupURL)},
+               {keys::kSendEmailNotifications, true},
+               {keys::kEmail, "ops@example.org"s}});
+        answer({"10.0.0.5"});
+        pages_[""] = Page("203.0.113.7");
         services_.copyIPAddressList = [this](std::unique_ptr<netinfo::AddressList>* out) {
             *out = addresses_ ? std::make_unique<netinfo::AddressList>(*addresses_) : nullptr;
             return addresses_ ? 0 : netinfo::kAddressListGenericFailure;
@@ -169,10 +174,6 @@ protected:
     }
     void refresh(bool rebuildMenu = false) {
         controller().refresh(rebuildMenu);
-        settle();
-    }
-    void check() {
-        controller().externalIPAddressChangedTimerAction();
         settle();
     }
     // A change notice from the kernel, as the loop delivers it.
