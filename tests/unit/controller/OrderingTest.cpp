@@ -57,7 +57,7 @@ TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
         loop_.advance(controller::AppController::kHoldBound);
     }
     settle();
-    EXPECT_TRUE(inOrder({"Checking external IP",
+    EXPECT_TRUE(inOrder({"Starting up...", "Checking external IP",
                          "Loading external IP address...(from " + std::string(kLookupURL) + ")",
                          refreshedLine("10.0.0.5"), changed("10.0.0.5", "10.0.0.8")}))
         << "the refreshes went ahead of the waiting check";
@@ -67,7 +67,9 @@ TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
     settle();
     EXPECT_TRUE(
         inOrder({changed("10.0.0.5", "10.0.0.8"), "Current external IP address: 203.0.113.7",
-                 "The current external IP address is:203.0.113.7"}));
+                 "The current external IP address is:203.0.113.7",
+                 "The current (first) internal IP address is:10.0.0.5"}));
+    EXPECT_EQ(count(refreshedLine("10.0.0.5")), 2) << "the start-up's two refreshes";
     EXPECT_EQ(fetched_.size(), 1u) << "the start-up line joined the check's lookup";
 }
 
