@@ -52,8 +52,7 @@ struct RecordingItem : controller::StatusItem {
     int menusGiven = 0;
 };
 
-// A desktop that writes down the requests, the clipboard's texts and the
-// published states.
+// A desktop that writes down the requests, clipboard texts and states.
 struct RecordingDesktop : controller::Desktop {
     void putOnClipboard(const std::string& text) override { clipboard.push_back(text); }
     void bringToFront() override { requests.push_back("bringToFront"); }
@@ -66,15 +65,12 @@ struct RecordingDesktop : controller::Desktop {
     std::vector<controller::AddressState> states;
 };
 
-// One controller on a manual loop with a virtual clock, fakes for every
-// outside service, settings and log in a private folder and the clock's
-// zone fixed to UTC. Log lines are read from the system log side of the
-// event log; "External ip = ..." lines go there directly and are kept too.
+// One controller on a virtual clock, fakes for every outside service, and
+// settings and log in a private folder. Log lines are read from the system log.
 class ControllerTest : public ::testing::Test {
 protected:
     // 2026-12-07 00:00:00 UTC as the wall clock's start.
     static constexpr std::chrono::seconds kWallStart{1796601600};
-    static constexpr const char* kVersion = "9.8.7";
     static constexpr const char* kLookupURL = "http://127.0.0.1:8080/ip";
 
     void SetUp() override {
@@ -97,10 +93,8 @@ protected:
         };
         services_.createIPAddressListChangeCallback = [this](auto&, auto callback, void* context,
                                                              auto*, auto*) {
-            if (changeSourceStatus_ == 0) {
-                notify_ = [callback, context] { callback(nullptr, context); };
-            }
-            return changeSourceStatus_;
+            notify_ = [callback, context] { callback(nullptr, context); };
+            return 0;
         };
         services_.fetchPage = [this](const std::string& url, TextDone done) {
             fetched_.push_back(url);
@@ -124,16 +118,13 @@ protected:
                 });
             }
         };
-        services_.currentWirelessNetwork = [this] {
-            ++wirelessLookups_;
-            return wirelessName_;
-        };
+        services_.currentWirelessNetwork = [this] { return wirelessName_; };
         services_.copyMachineName = [this] { return machineName_; };
         services_.openConsole = [this] { desktop_.requests.push_back("openConsole"); };
         services_.wallClock = [this] {
             return std::chrono::system_clock::time_point(kWallStart) + (loop_.now() - loopStart_);
         };
-        services_.bundleShortVersion = kVersion;
+        services_.bundleShortVersion = "9.8.7";
     }
     void TearDown() override {
         controller_.reset();
@@ -211,7 +202,7 @@ protected:
         return testing::AssertionSuccess();
     }
     static std::string refreshedLine(const std::string& address) {
-        return std::string("OrbalenStatus ") + kVersion + " refreshed. (" + address + ")";
+        return "OrbalenStatus 9.8.7 refreshed. (" + address + ")";
     }
 
     testing_support::TempFolder root_{"controller-test"};
@@ -229,9 +220,8 @@ protected:
     std::unique_ptr<controller::AppController> controller_;
     Lines log_;
     std::vector<controller::MailAlert> alerts_;
-    // The kernel's list (none: a read fails) and its change source.
+    // The kernel's list (none: a read fails) and its change notices.
     std::optional<netinfo::AddressList> addresses_;
-    std::int32_t changeSourceStatus_ = 0;
     std::function<void()> notify_;  // set once the change source is installed
     // Each URL's page, else the one at "" (none: the service is unreachable).
     std::map<std::string, std::optional<std::string>> pages_;
@@ -241,6 +231,5 @@ protected:
     // Reverse look-up answers; one set to none never answers.
     std::map<std::string, std::optional<std::string>> names_;
     std::optional<std::string> wirelessName_;
-    int wirelessLookups_ = 0;
     std::optional<std::string> machineName_ = "Studio";
 };

@@ -55,26 +55,6 @@ protected:
     testing_support::EventLogRecorder entries_;
 };
 
-TEST_F(EventLogTest, EntriesReachEachDestinationItsDefaultAllowsUnchanged) {
-    // Start and stop lines are written whatever the file's default says.
-    SetDefault("logToPrivateConsoleLog", false);
-    StartLogging();
-    LogEntry("only in the system log");
-    SetDefault("logToPrivateConsoleLog", true);
-    const std::string message = "100% done: %s %n %@ %%";
-    LogEntry(message);
-    LogEntry(nullptr);
-    SetDefault("logToSystemConsole", false);
-    LogEntry("only in the file");
-    SetDefault("logToPrivateConsoleLog", false);
-    StopLogging();
-
-    EXPECT_EQ(systemLog_.lines(), (Texts{"only in the system log", message}));
-    EXPECT_EQ(entries_.lines(), (Texts{"only in the system log", message, "only in the file"}))
-        << "the observer sees every entry, whatever the defaults say";
-    EXPECT_EQ(entriesOf(logFile()), (Texts{"start", message, "only in the file", "stop"}));
-}
-
 // Runs append to one file; the file at the path is always the one written.
 TEST_F(EventLogTest, RunsAppendToTheFileAtThePathWhichIsFollowedAndRotated) {
     for (const char* run : {"first", "second"}) {
@@ -115,18 +95,28 @@ TEST_F(EventLogTest, RunsAppendToTheFileAtThePathWhichIsFollowedAndRotated) {
 }
 
 // One entry, one line: control characters escaped, a long entry cut to fit
-// 255 bytes, never inside an escape or a character.
-TEST_F(EventLogTest, AnEntryIsOneLineEscapedAndCutOnlyBetweenEscapes) {
+// 255 bytes, never inside an escape or a character. Each destination whose
+// default allows it gets the entry; observers get every entry as passed.
+TEST_F(EventLogTest, AnEntryIsOneLineEscapedCutAndSentWhereItsDefaultsAllow) {
     std::string accents;
     for (int i = 0; i < 200; ++i) {
         accents += "\xc3\xa9";  // é, two bytes
     }
-    StartLogging();
     const std::string forged = "smtp.example.org\n[2099-01-01 00:00:00 +0000] Forged: x";
+    const std::string message = "100% done: %s %n %@ %%";
+    SetDefault("logToPrivateConsoleLog", false);  // start and stop lines are written all the same
+    StartLogging();
+    LogEntry("only in the system log");
+    SetDefault("logToPrivateConsoleLog", true);
     LogEntry(forged);
     LogEntry("250-first\r\n250 last\t\x1b[31mred\x7f \xc2\x85 \xe2\x80\xa8 C:\\dir \xc3\xa9");
     LogEntry(std::string(300, '\n'));
     LogEntry(accents);
+    LogEntry(message);
+    LogEntry(nullptr);
+    SetDefault("logToSystemConsole", false);
+    LogEntry("only in the file");
+    SetDefault("logToPrivateConsoleLog", false);
     StopLogging();
 
     const Texts escaped = {
@@ -134,17 +124,23 @@ TEST_F(EventLogTest, AnEntryIsOneLineEscapedAndCutOnlyBetweenEscapes) {
         "250-first\\r\\n250 last\\t\\x1b[31mred\\x7f \\u0085 \\u2028 C:\\dir \xc3\xa9",
     };
     const Texts entries = entriesOf(logFile()), system = systemLog_.lines();
-    ASSERT_EQ(entries.size(), 6u) << "each cut entry keeps its line feed";
+    ASSERT_EQ(entries.size(), 8u) << "each cut entry keeps its line feed";
     EXPECT_EQ(Texts(entries.begin() + 1, entries.begin() + 3), escaped);
-    EXPECT_EQ(Texts(system.begin(), system.begin() + 2), escaped);
-    EXPECT_EQ(entries_.lines().at(0), forged) << "observers see the text as it was passed";
+    EXPECT_EQ(Texts(entries.begin() + 5, entries.end()),
+              (Texts{message, "only in the file", "stop"}));
+    ASSERT_EQ(system.size(), 6u);
+    EXPECT_EQ(Texts(system.begin(), system.begin() + 3),
+              (Texts{"only in the system log", escaped[0], escaped[1]}));
+    EXPECT_EQ(Texts(system.begin() + 4, system.end()), (Texts{accents, message}))
+        << "the system log gets the whole text";
+    const Texts observed = entries_.lines();
+    EXPECT_EQ((Texts{observed.at(1), observed.back()}), (Texts{forged, "only in the file"}));
     EXPECT_EQ(entries[3].size() % 2, 0u) << entries[3];
     EXPECT_EQ(entries[3].find_first_not_of("\\n"), std::string::npos) << entries[3];
     const std::size_t stampAndLineFeed = 29;
     EXPECT_GE(entries[4].size() + stampAndLineFeed, 254u);
     EXPECT_LE(entries[4].size() + stampAndLineFeed, 255u);
     EXPECT_TRUE(base::IsValidUtf8(entries[4]));
-    EXPECT_EQ(system.at(3), accents) << "the system log gets the whole text";
 }
 
 // The log file is on a disk that fills up: a write stops inside a line.
@@ -168,9 +164,8 @@ TEST_F(EventLogTest, EntryAfterAWriteCutShortStartsOnItsOwnLine) {
     EXPECT_EQ(entries, (Texts{"start", "this entry", "after the disk was cleaned up", "stop"}));
 }
 
-// Only a regular file at the path is written: not a link (to a file or our
-// folder), a folder, nor a FIFO, whose open would wait for a reader holding
-// the lock every other entry needs. Without one, the program goes on.
+// Only a regular file at the path is written, never a link (to a file or our
+// folder), a folder or a FIFO (whose open would wait, holding the log's lock).
 TEST_F(EventLogTest, OnlyARegularFileAtTheLogPathIsWritten) {
     const fs::path victim = root_ / "victim", elsewhere = root_ / "elsewhere";
     const fs::path folder = logFile().parent_path();
@@ -194,8 +189,7 @@ TEST_F(EventLogTest, OnlyARegularFileAtTheLogPathIsWritten) {
         });
         ASSERT_EQ(logging.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     }
-    // Nor a link planted while the file is open: the file is let go, the
-    // link not followed.
+    // Nor a link planted while the file is open.
     fs::remove_all(folder);
     StartLogging();
     fs::remove(logFile());
