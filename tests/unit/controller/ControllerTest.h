@@ -14,9 +14,7 @@
 
 #include "controller/AppController.h"
 #include "controller/ControllerState.h"
-#include "controller/Desktop.h"
 #include "log/EventLog.h"
-#include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
@@ -187,6 +185,14 @@ protected:
         }
     }
 
+    // The mails started, as "old>new" ("(null)": no old address).
+    Lines mailed() const {
+        Lines mails;
+        for (const auto& alert : alerts_) {
+            mails.push_back(alert.oldAddress.value_or("(null)") + ">" + alert.newAddress);
+        }
+        return mails;
+    }
     // The log lines since the last clear, and then clears them.
     Lines takeLog() { return std::exchange(log_, {}); }
     long count(const std::string& line) const { return std::ranges::count(log_, line); }
