@@ -29,12 +29,10 @@ using namespace std::chrono_literals;
 using namespace std::string_literals;
 using TextDone = controller::AppControllerServices::TextDone;
 
-// A lookup service's page naming this address.
 inline std::string Page(const std::string& address) {
     return "<html><body>Current IP Address: " + address + "</body></html>";
 }
 
-// A status item that keeps what it was last given and counts the menus.
 struct RecordingItem : controller::StatusItem {
     void setTitle(const std::string& text) override { title_ = text; }
     std::string title() const override { return title_; }
@@ -50,7 +48,6 @@ struct RecordingItem : controller::StatusItem {
     int menusGiven = 0;
 };
 
-// A desktop that writes down the requests, clipboard texts and states.
 struct RecordingDesktop : controller::Desktop {
     void putOnClipboard(const std::string& text) override { clipboard.push_back(text); }
     void bringToFront() override { requests.push_back("bringToFront"); }
@@ -155,7 +152,6 @@ protected:
         while (loop_.runOnce(0ms)) {
         }
     }
-    // Starts the controller and forgets the start-up's log lines.
     void start() {
         controller().init();
         settle();
@@ -177,7 +173,6 @@ protected:
         return answer;
     }
     void answer(netinfo::AddressList list) { addresses_ = std::move(list); }
-    // Posts the page fetches' answers held so far and stops holding them.
     void release() {
         hanging_ = false;
         for (auto& held : std::exchange(held_, {})) {
@@ -193,7 +188,6 @@ protected:
         }
         return mails;
     }
-    // The log lines since the last clear, and then clears them.
     Lines takeLog() { return std::exchange(log_, {}); }
     long count(const std::string& line) const { return std::ranges::count(log_, line); }
     // Whether the lines appear in the log in this order (others between).

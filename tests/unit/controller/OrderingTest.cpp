@@ -54,7 +54,6 @@ TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
                          "Loading external IP address...(from " + std::string(kLookupURL) + ")",
                          refreshedLine("10.0.0.5"), changed("10.0.0.5", "10.0.0.8")}))
         << "the refreshes went ahead of the waiting check";
-    EXPECT_EQ(count("Current external IP address: 203.0.113.7"), 0);
 
     release();
     settle();
@@ -62,7 +61,6 @@ TEST_F(OrderingTest, HungLookupServiceHoldsNeitherTheStartNorChanges) {
         inOrder({changed("10.0.0.5", "10.0.0.8"), "Current external IP address: 203.0.113.7",
                  "The current external IP address is:203.0.113.7",
                  "The current (first) internal IP address is:10.0.0.5"}));
-    EXPECT_EQ(count(refreshedLine("10.0.0.5")), 2) << "the start-up's two refreshes";
     EXPECT_EQ(fetched_.size(), 1u) << "the start-up line joined the check's lookup";
 }
 
@@ -119,8 +117,6 @@ TEST_F(OrderingTest, OutsideRequestsJoinTheCheckOrRefreshAlreadyWaiting) {
 class CreepingLoop : public testing_support::ManualRunLoop {
 public:
     TimePoint now() const override { return ManualRunLoop::now() + (creep_ += 10us); }
-
-private:
     mutable std::chrono::microseconds creep_{0};
 };
 

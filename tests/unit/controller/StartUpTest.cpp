@@ -30,9 +30,8 @@ TEST_F(StartUpTest, OneShotRefreshComesOnceAfterTheStoredDelay) {
     }
 }
 
-// A save, posted from another thread, runs on the controller's loop (and not
-// once the controller is gone). It sets the monitor up again: the old timer
-// goes, a check runs at once and the new interval counts from the save.
+// A save posted from another thread runs on the controller's loop while it
+// lasts, and sets the monitor up again: a check at once, the new interval.
 TEST_F(StartUpTest, SaveSetsTheMonitorUpAgainOnTheControllersLoop) {
     store({{keys::kEmailChangesToExternalIPAddress, true}});
     start();
