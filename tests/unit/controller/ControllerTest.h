@@ -14,9 +14,7 @@
 
 #include "controller/AppController.h"
 #include "controller/ControllerState.h"
-#include "controller/Desktop.h"
 #include "log/EventLog.h"
-#include "platform/NotificationCenter.h"
 #include "platform/SystemLog.h"
 #include "settings/Preferences.h"
 #include "settings/SettingsKeys.h"
@@ -31,60 +29,25 @@ using namespace std::chrono_literals;
 using namespace std::string_literals;
 using TextDone = controller::AppControllerServices::TextDone;
 
-// The kernel's address list and its change notices: a read answers the list
-// set last (fails when none is), notify() calls back as the loop would.
-struct ScriptedAddresses {
-    void answer(netinfo::AddressList given) { list = std::move(given); }
-    void failReads() { list.reset(); }
-    void notify() const { callback ? callback(nullptr, context) : void(); }
-    std::optional<netinfo::AddressList> list;
-    std::int32_t changeSourceStatus = 0;
-    netinfo::IPAddressListChangeCallback callback = nullptr;
-    void* context = nullptr;
-};
+inline std::string Page(const std::string& address) {
+    return "<html><body>Current IP Address: " + address + "</body></html>";
+}
 
-// The page fetch: each fetch is written down and answered, posted on the
-// loop, with the page set for its URL, else the page set for all (none: an
-// unreachable service). While hanging, the answers wait for release().
-struct FakePages {
-    void answerAddress(const std::string& address) {
-        page = "<html><body>Current IP Address: " + address + "</body></html>";
-    }
-    std::optional<std::string> pageFor(const std::string& url) const {
-        return byURL.contains(url) ? byURL.at(url) : page;
-    }
-    void release() {
-        hanging = false;
-        for (auto& [url, done] : std::exchange(held, {})) {
-            done(pageFor(url));
-        }
-    }
-    std::optional<std::string> page;
-    std::map<std::string, std::optional<std::string>> byURL;
-    Lines fetched;
-    bool hanging = false;
-    std::vector<std::pair<std::string, TextDone>> held;
-};
-
-// A status item that keeps what it was last given and counts the menus.
 struct RecordingItem : controller::StatusItem {
     void setTitle(const std::string& text) override { title_ = text; }
     std::string title() const override { return title_; }
     void setImage(const std::optional<std::string>& name) override { image = name; }
-    void setHighlightMode(bool on) override { highlight = on; }
+    void setHighlightMode(bool) override {}
     void setMenu(std::shared_ptr<const controller::Menu> given) override {
         menu = given ? *given : controller::Menu{};
         ++menusGiven;
     }
     std::string title_;
     std::optional<std::string> image;
-    bool highlight = false;
     controller::Menu menu;
     int menusGiven = 0;
 };
 
-// A desktop that writes down the requests, the clipboard's texts, the
-// published states and the notices.
 struct RecordingDesktop : controller::Desktop {
     void putOnClipboard(const std::string& text) override { clipboard.push_back(text); }
     void bringToFront() override { requests.push_back("bringToFront"); }
@@ -92,22 +55,17 @@ struct RecordingDesktop : controller::Desktop {
     void showPreferences() override { requests.push_back("preferences"); }
     void terminate() override { requests.push_back("terminate"); }
     void publishState(const controller::AddressState& state) override { states.push_back(state); }
-    void notify(const std::string& summary, const std::string& body) override {
-        notifications.push_back(summary + ": " + body);
-    }
-    Lines clipboard, requests, notifications;
+    void notify(const std::string&, const std::string&) override { requests.push_back("notify"); }
+    Lines clipboard, requests;
     std::vector<controller::AddressState> states;
 };
 
-// One controller on a manual loop with a virtual clock, fakes for every
-// outside service, settings and log in a private folder and the clock's
-// zone fixed to UTC. Log lines are read from the system log side of the
-// event log; "External ip = ..." lines go there directly and are kept too.
+// One controller on a virtual clock, fakes for every outside service, and
+// settings and log in a private folder. Log lines are read from the system log.
 class ControllerTest : public ::testing::Test {
 protected:
     // 2026-12-07 00:00:00 UTC as the wall clock's start.
     static constexpr std::chrono::seconds kWallStart{1796601600};
-    static constexpr const char* kVersion = "9.8.7";
     static constexpr const char* kLookupURL = "http://127.0.0.1:8080/ip";
 
     void SetUp() override {
@@ -118,25 +76,27 @@ protected:
         controller::gLastInternalChange.reset();
         controller::gLastExternalChange.reset();
         platform::SetSystemLogObserver([this](std::string_view line) { log_.emplace_back(line); });
-        store(keys::kExternalIPLookupURL, std::string(kLookupURL));
+        // Mails to one recipient, one address, a service that answers.
+        store({{keys::kExternalIPLookupURL, std::string(kLookupURL)},
+               {keys::kSendEmailNotifications, true},
+               {keys::kEmail, "ops@example.org"s}});
+        answer({"10.0.0.5"});
+        pages_[""] = Page("203.0.113.7");
         services_.copyIPAddressList = [this](std::unique_ptr<netinfo::AddressList>* out) {
-            *out = addresses_.list ? std::make_unique<netinfo::AddressList>(*addresses_.list)
-                                   : nullptr;
-            return addresses_.list ? 0 : netinfo::kAddressListGenericFailure;
+            *out = addresses_ ? std::make_unique<netinfo::AddressList>(*addresses_) : nullptr;
+            return addresses_ ? 0 : netinfo::kAddressListGenericFailure;
         };
         services_.createIPAddressListChangeCallback = [this](auto&, auto callback, void* context,
                                                              auto*, auto*) {
-            if (addresses_.changeSourceStatus == 0) {
-                addresses_.callback = callback, addresses_.context = context;
-            }
-            return addresses_.changeSourceStatus;
+            notify_ = [callback, context] { callback(nullptr, context); };
+            return 0;
         };
         services_.fetchPage = [this](const std::string& url, TextDone done) {
-            pages_.fetched.push_back(url);
-            if (pages_.hanging) {
-                pages_.held.emplace_back(url, std::move(done));
-            } else {
-                loop_.post([done, page = pages_.pageFor(url)] { done(page); });
+            fetched_.push_back(url);
+            held_.push_back(
+                [this, url, done] { done(pages_.contains(url) ? pages_.at(url) : pages_[""]); });
+            if (!hanging_) {
+                release();
             }
         };
         // As a real sender does, each mail started logs a line.
@@ -144,26 +104,22 @@ protected:
             alerts_.push_back(alert);
             eventlog::LogEntry("sender started for: " + alert.recipient);
         };
-        // Answers posted on the loop; an address in silentNames_ gets none.
         services_.reverseLookup = [this](const std::string& address, platform::RunLoop& loop,
                                          TextDone done) {
-            const auto name = std::ranges::find_if(
-                names_, [&](const auto& entry) { return entry.first == address; });
-            if (!std::ranges::count(silentNames_, address)) {
-                loop.post([done, name = name != names_.end() ? std::optional(name->second)
-                                                             : std::nullopt] { done(name); });
+            const auto name = names_.find(address);
+            if (name == names_.end() || name->second) {
+                loop.post([done, answer = name == names_.end() ? std::nullopt : name->second] {
+                    done(answer);
+                });
             }
         };
-        services_.currentWirelessNetwork = [this] {
-            ++wirelessLookups_;
-            return wirelessName_;
-        };
+        services_.currentWirelessNetwork = [this] { return wirelessName_; };
         services_.copyMachineName = [this] { return machineName_; };
         services_.openConsole = [this] { desktop_.requests.push_back("openConsole"); };
         services_.wallClock = [this] {
             return std::chrono::system_clock::time_point(kWallStart) + (loop_.now() - loopStart_);
         };
-        services_.bundleShortVersion = kVersion;
+        services_.bundleShortVersion = "9.8.7";
     }
     void TearDown() override {
         controller_.reset();
@@ -171,13 +127,12 @@ protected:
         platform::SetSystemLogObserver(nullptr);
     }
 
-    template <typename T>
-    static void store(std::string_view key, T value) {
-        settings::SetAppValue(key, settings::Value(std::move(value)));
-        settings::AppSynchronize();
-    }
-    static void remove(std::string_view key) {
-        settings::SetAppValue(key, std::nullopt);
+    // Writes the settings (none: removes the key) as a save does.
+    static void store(
+        std::initializer_list<std::pair<std::string_view, std::optional<settings::Value>>> values) {
+        for (const auto& [key, value] : values) {
+            settings::SetAppValue(key, value);
+        }
         settings::AppSynchronize();
     }
     static std::optional<settings::Value> stored(std::string_view key) {
@@ -197,7 +152,6 @@ protected:
         while (loop_.runOnce(0ms)) {
         }
     }
-    // Starts the controller and forgets the start-up's log lines.
     void start() {
         controller().init();
         settle();
@@ -207,8 +161,9 @@ protected:
         controller().refresh(rebuildMenu);
         settle();
     }
-    void check() {
-        controller().externalIPAddressChangedTimerAction();
+    // A change notice from the kernel, as the loop delivers it.
+    void notice() {
+        notify_();
         settle();
     }
     std::string externalIP() {
@@ -217,16 +172,37 @@ protected:
         settle();
         return answer;
     }
-
-    // The log lines since the last clear, and then clears them.
-    Lines takeLog() {
-        Lines lines;
-        lines.swap(log_);
-        return lines;
+    void answer(netinfo::AddressList list) { addresses_ = std::move(list); }
+    void release() {
+        hanging_ = false;
+        for (auto& held : std::exchange(held_, {})) {
+            loop_.post(held);
+        }
     }
+
+    // The mails started, as "old>new" ("(null)": no old address).
+    Lines mailed() const {
+        Lines mails;
+        for (const auto& alert : alerts_) {
+            mails.push_back(alert.oldAddress.value_or("(null)") + ">" + alert.newAddress);
+        }
+        return mails;
+    }
+    Lines takeLog() { return std::exchange(log_, {}); }
     long count(const std::string& line) const { return std::ranges::count(log_, line); }
+    // Whether the lines appear in the log in this order (others between).
+    testing::AssertionResult inOrder(const Lines& lines) const {
+        auto at = log_.begin();
+        for (const auto& line : lines) {
+            if ((at = std::find(at, log_.end(), line)) == log_.end()) {
+                return testing::AssertionFailure()
+                       << line << " not in order in " << testing::PrintToString(log_);
+            }
+        }
+        return testing::AssertionSuccess();
+    }
     static std::string refreshedLine(const std::string& address) {
-        return std::string("OrbalenStatus ") + kVersion + " refreshed. (" + address + ")";
+        return "OrbalenStatus 9.8.7 refreshed. (" + address + ")";
     }
 
     testing_support::TempFolder root_{"controller-test"};
@@ -240,15 +216,20 @@ protected:
     platform::LocalNotificationCenter center_;
     RecordingItem item_;
     RecordingDesktop desktop_;
-    ScriptedAddresses addresses_;
-    FakePages pages_;
-    std::vector<controller::MailAlert> alerts_;
-    std::vector<std::pair<std::string, std::string>> names_;  // reverse look-up answers
-    Lines silentNames_;
-    std::optional<std::string> wirelessName_;
-    int wirelessLookups_ = 0;
-    std::optional<std::string> machineName_ = "Studio";
     controller::AppControllerServices services_;
     std::unique_ptr<controller::AppController> controller_;
     Lines log_;
+    std::vector<controller::MailAlert> alerts_;
+    // The kernel's list (none: a read fails) and its change notices.
+    std::optional<netinfo::AddressList> addresses_;
+    std::function<void()> notify_;  // set once the change source is installed
+    // Each URL's page, else the one at "" (none: the service is unreachable).
+    std::map<std::string, std::optional<std::string>> pages_;
+    Lines fetched_;
+    bool hanging_ = false;  // while set, the fetches' answers wait for release()
+    std::vector<std::function<void()>> held_;
+    // Reverse look-up answers; one set to none never answers.
+    std::map<std::string, std::optional<std::string>> names_;
+    std::optional<std::string> wirelessName_;
+    std::optional<std::string> machineName_ = "Studio";
 };
