@@ -30,6 +30,18 @@ TEST_F(StartUpTest, OneShotRefreshComesOnceAfterTheStoredDelay) {
     }
 }
 
+// Without kernel change notices the program still starts and refreshes on its timers.
+TEST_F(StartUpTest, CarriesOnWhenNoChangeSourceCanBeMade) {
+    services_.createIPAddressListChangeCallback = [](auto&, auto, void*, auto*, auto*) {
+        return netinfo::kAddressListGenericFailure;
+    };
+    start();
+    loop_.advance(20s);
+    settle();
+    EXPECT_EQ(count("Checking internal IP"), 1);
+    EXPECT_EQ(log_.back(), refreshedLine("10.0.0.5"));
+}
+
 // A save posted from another thread runs on the controller's loop while it
 // lasts, and sets the monitor up again: a check at once, the new interval.
 TEST_F(StartUpTest, SaveSetsTheMonitorUpAgainOnTheControllersLoop) {
