@@ -31,8 +31,10 @@ TEST_F(RefreshCycleTest, FirstAddressChangeIsStoredLoggedAndMailed) {
         controller_.reset();  // each with a fresh mail allowance
         alerts_.clear();
         log_.clear();
+        controller::gLastInternalChange.reset();
         refresh();
         EXPECT_EQ(stored(keys::kLastIPAddress), c.after);
+        EXPECT_EQ(controller::gLastInternalChange.has_value(), c.changedFrom != nullptr);
         Lines changes = mailed();
         std::ranges::copy_if(log_, std::back_inserter(changes),
                              [](const std::string& line) { return line.starts_with("(First)"); });
